@@ -1,0 +1,154 @@
+#include "HWIFWrapper.h"
+
+#include "Utility.h"
+
+#include <QByteArray>
+#include <QDebug>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+const char *const DescriptionDash = "ZE-Ziruv A";
+const char *const DescriptionSpace = "ZE Ziruv A";
+}
+
+HWIFWrapper::HWIFWrapper()
+{
+    std::fill(std::begin(rawA), std::end(rawA), 0);
+    std::fill(std::begin(rawB), std::end(rawB), 0);
+}
+
+HWIFWrapper::HWIFWrapper(ConfigSettings *cfg) : HWIFWrapper()
+{
+    config = cfg;
+    handle = nullptr;
+    portOpen = false;
+    started = false;
+}
+
+HWIFWrapper::~HWIFWrapper()
+{
+    settings = nullptr;
+}
+
+int HWIFWrapper::StartLoggerHW(Scope_SetFeatures *features)
+{
+    deviceDescription.clear();
+    missedA = 0;
+    missedB = 0;
+    settings = features;
+
+    unsigned int count = 0;
+    if (GetNumDevices(&count) != 0)
+        return 1;
+
+    for (unsigned int i = 0; i < count; ++i) {
+        char description[256];
+        std::memset(description, 0, sizeof description);
+        if (GetDeviceDescription(int(i), description) != 0)
+            continue;
+        if (std::strcmp(description, DescriptionDash) == 0 || std::strcmp(description, DescriptionSpace) == 0) {
+            deviceDescription = QString::fromUtf8(description);
+            break;
+        }
+    }
+    if (deviceDescription.isEmpty())
+        return 1;
+
+    const QByteArray name = deviceDescription.toUtf8();
+    int result = 1;
+    if (KR_ScStartScope(name.constData(), &handle, &portOpen, features)) {
+        started = true;
+        result = 0;
+    }
+    // Sends nothing when the open failed; the pointer is set either way so that every
+    // later decode uses the logger's record.
+    KR_SetUpLogger(handle, &portOpen, features);
+    globalSetFeaturesPtr = features;
+    return result;
+}
+
+int HWIFWrapper::StopLoggerHW()
+{
+    if (!KR_closeport(handle, &portOpen))
+        return 1;
+    started = false;
+    return 0;
+}
+
+int HWIFWrapper::DiscardData()
+{
+    int bytes = 0;
+    if (!KR_ChkForData(&bytes, handle, 1))
+        return 1;
+    int sizeA = 0, sizeB = 0;
+    KR_ReadChannelData(std::min(bytes, RawBufferSize), rawA, rawB, &sizeA, &sizeB);
+    if (sizeA > 0)
+        return 0;
+    return sizeB > 0 ? 0 : 1;
+}
+
+int HWIFWrapper::FetchData(int readCount, int minimumBytes, LoggerData *run, int /*unused*/)
+{
+    if (!run)
+        return 1;
+    if (!KR_ChkForData(&readCount, handle, minimumBytes)) {
+        qDebug() << "KR_ChkForData Failed!";
+        return 1;
+    }
+    // The driver never reads more than the receive queue holds, which is below our buffers.
+    readCount = std::min(readCount, RawBufferSize);
+    int sizeA = 0, sizeB = 0;
+    KR_ReadChannelData(readCount, rawA, rawB, &sizeA, &sizeB);
+    qDebug() << "Channel A data size: " << sizeA;
+    qDebug() << "Channel B data size: " << sizeB;
+    return AppendBlock(rawA, sizeA, rawB, sizeB, run);
+}
+
+int HWIFWrapper::AppendBlock(int *codesA, int sizeA, int *codesB, int sizeB, LoggerData *run)
+{
+    if (!run || (sizeA <= 0 && sizeB <= 0))
+        return 1;
+    const double intervalMs = config ? Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit) : 1.0;
+    if (intervalMs > 100.0) {
+        // The instrument then samples once per interval: only the first sample goes on.
+        sizeA = std::min(sizeA, 1);
+        sizeB = std::min(sizeB, 1);
+    }
+    const int rows = std::max(sizeA, sizeB);
+
+    auto convert = [](int *raw, int count, ChannelRecord &ch, int32_t firstSampleNo, double mvPerBit,
+                      bool enabled) {
+        if (count <= 0 || !ch.values)
+            return;
+        const double base = double(firstSampleNo) + double(ch.receivedBase);
+        std::vector<double> &xs = ch.values->xValues;
+        std::vector<double> &ys = ch.values->yValues;
+        xs.reserve(xs.size() + size_t(count));
+        if (enabled)
+            ys.reserve(ys.size() + size_t(count));
+        for (int i = 0; i < count; ++i) {
+            if (raw[i] != 65535)
+                raw[i] = int(std::trunc(double(raw[i] - 512) * mvPerBit));
+            xs.push_back(base + i);
+            if (enabled)
+                ys.push_back(double(raw[i]));
+        }
+    };
+    convert(codesA, sizeA, run->chA, run->firstSampleNo, shw_milliVoltsPerBitA, config && config->chAEnabled);
+    convert(codesB, sizeB, run->chB, run->firstSampleNo, shw_milliVoltsPerBitB, config && config->chBEnabled);
+
+    run->memo.insert(run->memo.end(), size_t(rows), QStringLiteral(" "));
+
+    run->chA.blockSamples = run->chA.values ? int32_t(run->chA.values->xValues.size()) : 0;
+    run->chB.blockSamples = run->chB.values ? int32_t(run->chB.values->xValues.size()) : 0;
+    if (receivedCountSink)
+        receivedCountSink->store(run->chA.blockSamples);
+    qDebug() << "Channel A data count: " << run->chA.blockSamples;
+    qDebug() << "Channel B data count: " << run->chB.blockSamples;
+
+    run->chA.missedSamples = missedA;
+    run->chB.missedSamples = missedB;
+    return 0;
+}

@@ -1,0 +1,44 @@
+// The logger's only door to the instrument: start, fetch, convert to mV, stop.
+#pragma once
+
+#include "KrDriver.h"
+#include "LoggerData.h"
+
+#include <QString>
+#include <atomic>
+
+class HWIFWrapper {
+public:
+    static constexpr int RawBufferSize = 65000;
+
+    HWIFWrapper();
+    explicit HWIFWrapper(ConfigSettings *config);
+    ~HWIFWrapper();
+    HWIFWrapper(const HWIFWrapper &) = delete;
+    HWIFWrapper &operator=(const HWIFWrapper &) = delete;
+
+    int StartLoggerHW(Scope_SetFeatures *settings);   // 0 ok, 1 failure
+    int StopLoggerHW();
+    int DiscardData();
+    int FetchData(int readCount, int minimumBytes, LoggerData *run, int unused);
+    // The part of FetchData after the driver read: converts the decoded codes in place to
+    // mV and appends them to the run. 0 when rows were appended, 1 otherwise.
+    int AppendBlock(int *codesA, int sizeA, int *codesB, int sizeB, LoggerData *run);
+
+    bool IsStarted() const { return started; }
+    const QString &DeviceDescription() const { return deviceDescription; }
+
+    // Where FetchData reports the channel-A values of the latest block (the logger
+    // window's receivedSampleCount); may stay null.
+    std::atomic<int> *receivedCountSink = nullptr;
+
+private:
+    QString deviceDescription;
+    KR_HANDLE handle = nullptr;
+    bool portOpen = false;
+    bool started = false;
+    Scope_SetFeatures *settings = nullptr;
+    ConfigSettings *config = nullptr;
+    int rawA[RawBufferSize];
+    int rawB[RawBufferSize];
+};

@@ -1,0 +1,44 @@
+// Polls the instrument once per sample interval and hands each block to the logger window.
+#pragma once
+
+#include "LoggerData.h"
+
+#include <QRecursiveMutex>
+#include <QThread>
+#include <atomic>
+
+class HWIFWrapper;
+class PollClient;
+
+class PollThread : public QThread {
+    Q_OBJECT
+public:
+    PollThread();
+    ~PollThread() override;
+
+    void Initialize(HWIFWrapper *wrapper, LoggerData *receive, ConfigSettings *config, int arg);
+    void StopThread();
+
+    // The receiver of NotifyMain/StopLogger (the logger window).
+    void SetClient(PollClient *c) { client = c; }
+    // Held for the whole of each fetch and its NotifyMain; the window takes it before it
+    // touches the receive record or the driver while the first fetch may still run.
+    QRecursiveMutex &FetchLock() { return fetchMutex; }
+    bool DataSeen() const { return dataSeen.load() != 0; }
+
+public slots:
+    void GetData();
+
+protected:
+    void run() override;
+
+private:
+    HWIFWrapper *wrapper = nullptr;
+    int fetchArg = 0;
+    std::atomic<bool> stopFlag{false};
+    LoggerData *receive = nullptr;
+    ConfigSettings *config = nullptr;
+    std::atomic<int> dataSeen{0};
+    PollClient *client = nullptr;
+    QRecursiveMutex fetchMutex;
+};
