@@ -1,0 +1,311 @@
+// The logger chart: construction, axes, visibility, clearing, colours.
+#include "PlotMgr.h"
+
+#include "PlotMgr_Segment.h"
+
+#include <QDebug>
+#include <QFont>
+#include <QPalette>
+#include <QPen>
+#include <qwt_picker_machine.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_grid.h>
+// Qwt's header uses a QFlags constructor that Qt 5.15 deprecates.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <qwt_plot_layout.h>
+#pragma GCC diagnostic pop
+#include <qwt_plot_marker.h>
+#include <qwt_plot_picker.h>
+#include <qwt_scale_div.h>
+#include <qwt_text.h>
+
+PlotMgr::PlotMgr(QWidget *parent) : QwtPlot(parent) {}
+
+PlotMgr::~PlotMgr()
+{
+    delete grid;
+    grid = nullptr;
+    ClearArea();
+    config = nullptr;
+    delete statusLabel;
+    statusLabel = nullptr;
+    delete dataCursorPicker;
+    dataCursorPicker = nullptr;
+    delete missedCursorPicker;
+    missedCursorPicker = nullptr;
+    delete memoCursorPicker;
+    memoCursorPicker = nullptr;
+    delete dataCursor;
+    dataCursor = nullptr;
+    delete missedCursor;
+    missedCursor = nullptr;
+    delete memoCursor;
+    memoCursor = nullptr;
+    delete newMemoPicker;
+    newMemoPicker = nullptr;
+    qDeleteAll(memoMarkers);
+    memoMarkers.clear();
+    // The zoom pickers go with the canvas, the channel labels and the memo companions
+    // with the plot.
+}
+
+void PlotMgr::Initialize(ConfigSettings *cfg)
+{
+    displayOngoing = false;
+    rescaling = false;
+    config = cfg;
+    const ColorSettings colors = config->colorSettings;
+
+    setAutoReplot(false);
+    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas()))
+        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
+    plotLayout()->setAlignCanvasToScales(true);
+    setCanvasBackground(colors.background);
+
+    grid = new QwtPlotGrid();
+    grid->setPen(colors.gridPen);
+    grid->enableX(true);
+    grid->enableY(true);
+    grid->enableXMin(false);
+    grid->enableYMin(false);
+    grid->attach(this);
+
+    const YSettings &ys = config->ySettings;
+    setAxisScale(yLeft, ys.yMin, ys.yMax, config->GetYStepSize());
+    SetYAxisLabel();
+
+    SetBottomScale();
+    SetXAxisLabel();
+    setAxisMaxMinor(xBottom, 5);
+
+    statusLabel = new QwtPlotMarker();
+    statusLabel->setLinePen(colors.gridPen);
+    statusLabel->setLineStyle(QwtPlotMarker::VLine);
+    statusLabel->setLabelAlignment(Qt::AlignBottom);
+    statusLabel->attach(this);
+    DisplayStatus(false, false);
+    DisplayChannelInfo();
+
+    // Cursors: a drag picker and a cross-hair marker each, all hidden until the window
+    // switches one on. Their first place is taken from the canvas size, as plot values.
+    const int canvasW = canvas()->width();
+    const int canvasH = canvas()->height();
+    struct CursorSpec {
+        QwtPlotPicker **picker;
+        QwtPlotMarker **marker;
+        void (PlotMgr::*slot)(QPointF);
+        Qt::GlobalColor color;
+        int x;
+    };
+    const CursorSpec cursors[] = {
+        {&dataCursorPicker, &dataCursor, &PlotMgr::MoveDataCursor, Qt::darkCyan, canvasH / 4},
+        {&missedCursorPicker, &missedCursor, &PlotMgr::MoveMissedCursor, Qt::magenta,
+         canvasH * 3 / 4},
+        {&memoCursorPicker, &memoCursor, &PlotMgr::MoveMemoCursor, Qt::green, canvasH / 2},
+    };
+    for (const CursorSpec &c : cursors) {
+        auto *picker = new QwtPlotPicker(xBottom, yLeft, QwtPicker::NoRubberBand,
+                                         QwtPicker::AlwaysOn, canvas());
+        picker->setStateMachine(new QwtPickerDragPointMachine());
+        picker->setEnabled(false);
+        connect(picker, &QwtPlotPicker::moved, this, c.slot);
+        if (c.picker == &dataCursorPicker)
+            picker->setMousePattern(QwtEventPattern::MouseSelect1, Qt::LeftButton, Qt::NoModifier);
+        *c.picker = picker;
+
+        auto *marker = new QwtPlotMarker();
+        marker->setLineStyle(QwtPlotMarker::Cross);
+        marker->setLinePen(QPen(QColor(c.color), 0, Qt::SolidLine));
+        marker->setAxes(xBottom, yLeft);
+        marker->setValue(double(c.x), double(canvasW / 2));
+        marker->attach(this);
+        marker->hide();
+        *c.marker = marker;
+    }
+
+    auto clickPicker = [this](void (PlotMgr::*slot)(QPointF)) {
+        auto *picker = new QwtPlotPicker(xBottom, yLeft, QwtPicker::CrossRubberBand,
+                                         QwtPicker::AlwaysOff, canvas());
+        picker->setStateMachine(new QwtPickerClickPointMachine());
+        picker->setMousePattern(QwtEventPattern::MouseSelect1, Qt::LeftButton, Qt::NoModifier);
+        connect(picker, QOverload<const QPointF &>::of(&QwtPlotPicker::selected), this, slot);
+        picker->setEnabled(false);
+        return picker;
+    };
+    newMemoPicker = clickPicker(&PlotMgr::CreateNewMarker);
+    zoomInPicker = clickPicker(&PlotMgr::ZoomIn);
+    zoomOutPicker = clickPicker(&PlotMgr::ZoomOut);
+
+    runList = nullptr;
+    newMarkerAdded = false;
+    savedCursor = canvas()->cursor();
+}
+
+void PlotMgr::SetBottomScale()
+{
+    const XSettings &xs = config->xSettings;
+    if (xs.xMode != 0) {
+        xShown[0] = xs.timeMin;
+        xShown[1] = xs.timeMax;
+        setAxisScale(xBottom, xs.timeMin, xs.timeMax, config->GetXTimeStepSize());
+    } else {
+        xShown[0] = double(uint32_t(xs.sampleMin));
+        xShown[1] = double(uint32_t(xs.sampleMax));
+        setAxisScale(xBottom, xShown[0], xShown[1], double(config->GetXSampleStepSize()));
+    }
+}
+
+void PlotMgr::SetAxisTitleText(int axis, const QString &text)
+{
+    QwtText title(text, QwtText::PlainText);
+    title.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Bold));
+    title.setColor(Qt::black);
+    setAxisTitle(axis, title);
+}
+
+void PlotMgr::SetYAxisLabel()
+{
+    SetAxisTitleText(yLeft, config->ySettings.unitText);
+}
+
+void PlotMgr::SetXAxisLabel()
+{
+    SetAxisTitleText(xBottom, config->xSettings.xMode != 0 ? QStringLiteral("Sec")
+                                                           : QStringLiteral("Sample"));
+}
+
+void PlotMgr::UpdateXAxis()
+{
+    qDebug() << "x.sampleNo.maxValue" << config->GetXSampleStepSize();
+    const XSettings &xs = config->xSettings;
+    SetBottomScale();
+    updateAxes();
+    canvas()->update();
+    if (xs.xUnitChanged)
+        UpdateMemoMarkersX(XUnit(xs.xMode));
+    SetXAxisLabel();
+    UpdateCursorValueDisplay(xs.xUnitChanged);
+}
+
+void PlotMgr::UpdateYAxis()
+{
+    const YSettings &ys = config->ySettings;
+    setAxisScale(yLeft, ys.yMin, ys.yMax, config->GetYStepSize());
+    updateAxes();
+    canvas()->update();
+    SetYAxisLabel();
+    for (int i = 0; i < memoMarkersMV.size() && i < memoMarkers.size(); ++i)
+        memoMarkers[i]->setYValue(memoMarkersMV[i]->yValue());
+    UpdateMemoMarkersY();
+    UpdateCursorValueDisplay(false);
+}
+
+void PlotMgr::MakeChannelAVisible(bool visible)
+{
+    for (QwtPlotCurve *segment : qAsConst(chASegments))
+        segment->setVisible(visible);
+    for (QwtPlotMarker *marker : qAsConst(chAMissedMarkers))
+        marker->setVisible(visible);
+    canvas()->update();
+}
+
+void PlotMgr::MakeChannelBVisible(bool visible)
+{
+    for (QwtPlotCurve *segment : qAsConst(chBSegments))
+        segment->setVisible(visible);
+    for (QwtPlotMarker *marker : qAsConst(chBMissedMarkers))
+        marker->setVisible(visible);
+    canvas()->update();
+}
+
+void PlotMgr::MakeGridVisible(bool visible)
+{
+    if (grid)
+        grid->setVisible(visible);
+    canvas()->update();
+}
+
+namespace {
+template <typename Item>
+void HideAndDelete(QVector<Item *> &items)
+{
+    for (Item *item : qAsConst(items)) {
+        item->hide();
+        delete item;
+    }
+    items.clear();
+}
+}   // namespace
+
+void PlotMgr::ClearChA()
+{
+    HideAndDelete(chASegments);
+    ResetExtremes(ChannelA);
+}
+
+void PlotMgr::ClearChB()
+{
+    HideAndDelete(chBSegments);
+    ResetExtremes(ChannelB);
+}
+
+void PlotMgr::ClearMissedData()
+{
+    HideAndDelete(chAMissedMarkers);
+    HideAndDelete(chBMissedMarkers);
+}
+
+void PlotMgr::ClearArea()
+{
+    ClearChA();
+    ClearChB();
+    qDeleteAll(textLabels);
+    textLabels.clear();
+    ClearMissedData();
+    canvas()->update();
+}
+
+void PlotMgr::UpdateBackgroundColor()
+{
+    canvas()->setPalette(QPalette(config->colorSettings.background));
+}
+
+void PlotMgr::UpdateGridColor()
+{
+    if (grid)
+        grid->setPen(config->colorSettings.gridPen);
+}
+
+namespace {
+void RecolorLabel(QwtPlotMarker *label, const QColor &color)
+{
+    if (!label)
+        return;
+    QwtText text = label->label();
+    text.setColor(color);
+    label->setLabel(text);
+}
+}   // namespace
+
+void PlotMgr::UpdateChAColor()
+{
+    const QPen pen(config->colorSettings.chAColor, 0, Qt::SolidLine);
+    for (QwtPlotCurve *segment : qAsConst(chASegments))
+        segment->setPen(pen);
+    RecolorLabel(chALabel, config->colorSettings.chAColor);
+}
+
+void PlotMgr::UpdateChBColor()
+{
+    const QPen pen(config->colorSettings.chBColor, 0, Qt::SolidLine);
+    for (QwtPlotCurve *segment : qAsConst(chBSegments))
+        segment->setPen(pen);
+    RecolorLabel(chBLabel, config->colorSettings.chBColor);
+}
+
+void PlotMgr::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+}
