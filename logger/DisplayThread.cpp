@@ -50,6 +50,7 @@ void DisplayThread::Initialize(PlotMgr *chart, ConfigSettings *cfg, QVector<Logg
     heldSamples = 0;
     firstSegment = true;
     recordAppended = false;
+    notified = false;
     extremesSeeded[0] = extremesSeeded[1] = false;
     saturated[0].clear();
     saturated[1].clear();
@@ -67,6 +68,7 @@ int DisplayThread::TimerInterval(double interval, SampIntervalUnit unit)
 
 void DisplayThread::Notify()
 {
+    notified = true;
     // The first block may be handed over in the poll thread; the display record, the
     // flags and the chart's labels belong to the GUI thread.
     if (QThread::currentThread() == thread())
@@ -79,34 +81,39 @@ void DisplayThread::BeginDrawing()
 {
     if (stopRequested || !displayBuffer || !config)
         return;
-    if (!recordAppended) {
-        // Keep the run in progress at the same position in both lists, also after a
-        // run that stopped before its first block and so got no display record.
-        const int runs = runList ? runList->size() : 0;
-        while (displayBuffer->size() < runs - 1) {
-            auto *placeholder = new LoggerData();
-            placeholder->drawTicks = -1;
-            placeholder->drawState = -1;
-            placeholder->chA.values = NewDataValues();
-            placeholder->chB.values = NewDataValues();
-            displayBuffer->append(placeholder);
-        }
-        auto *record = new LoggerData();
-        record->drawTicks = -1;
-        record->drawState = -1;
-        record->sampleInterval = config->sampleInterval;
-        record->intervalUnit = config->intervalUnit;
-        record->chA.values = NewDataValues();
-        record->chB.values = NewDataValues();
-        displayBuffer->append(record);
-        recordAppended = true;
-    }
+    AppendDisplayRecord();
     drawingStarted = true;
     if (!startInfoShown && (config->chAEnabled || config->chBEnabled) && config->dataFormat != 0) {
         if (plotMgr)
             plotMgr->DisplayStartInfo(runList, false);
         startInfoShown = true;
     }
+}
+
+void DisplayThread::AppendDisplayRecord()
+{
+    if (recordAppended || !displayBuffer || !config)
+        return;
+    // Keep the run in progress at the same position in both lists, also after a
+    // run that stopped before its first block and so got no display record.
+    const int runs = runList ? runList->size() : 0;
+    while (displayBuffer->size() < runs - 1) {
+        auto *placeholder = new LoggerData();
+        placeholder->drawTicks = -1;
+        placeholder->drawState = -1;
+        placeholder->chA.values = NewDataValues();
+        placeholder->chB.values = NewDataValues();
+        displayBuffer->append(placeholder);
+    }
+    auto *record = new LoggerData();
+    record->drawTicks = -1;
+    record->drawState = -1;
+    record->sampleInterval = config->sampleInterval;
+    record->intervalUnit = config->intervalUnit;
+    record->chA.values = NewDataValues();
+    record->chB.values = NewDataValues();
+    displayBuffer->append(record);
+    recordAppended = true;
 }
 
 void DisplayThread::run()
@@ -197,6 +204,11 @@ void DisplayThread::DrawPoint()
         return;
     }
 
+    PassOverDisplay(display);
+}
+
+bool DisplayThread::PassOverDisplay(LoggerData *display)
+{
     Range range[2];
     for (int ch = 0; ch < 2; ++ch) {
         const ChannelRecord &rec = ch == 0 ? display->chA : display->chB;
@@ -212,7 +224,7 @@ void DisplayThread::DrawPoint()
         range[ch].use = ChannelEnabled(ch);
     }
     if (!RunPass(display, range, firstSegment))
-        return;
+        return false;
 
     // Keep only the last sample of each list, for the next segment to join on to.
     for (ChannelRecord *rec : {&display->chA, &display->chB}) {
@@ -227,6 +239,32 @@ void DisplayThread::DrawPoint()
         display->memo.erase(display->memo.begin(), display->memo.end() - 1);
     heldSamples = 1;
     firstSegment = false;
+    return true;
+}
+
+void DisplayThread::FinishRun()
+{
+    // A stop right after the first block can come before the queued start of drawing.
+    if (notified)
+        AppendDisplayRecord();
+    if (!recordAppended || !displayBuffer || displayBuffer->isEmpty() || !config)
+        return;
+    DisplayClient *c = Client();
+    if (!c)
+        return;
+    LoggerData *display = displayBuffer->last();
+    // Page in and pass on what the ticks had not reached yet, until "temp.csv" is used up.
+    for (;;) {
+        c->ReadMoreSampleData(displayBuffer, RowsPerPass);
+        bool fresh = false;
+        for (int ch = 0; ch < 2; ++ch) {
+            const ChannelRecord &rec = ch == 0 ? display->chA : display->chB;
+            if (ChannelEnabled(ch) && rec.values && int(rec.values->xValues.size()) > heldSamples)
+                fresh = true;
+        }
+        if (!fresh || !PassOverDisplay(display))
+            break;
+    }
 }
 
 void DisplayThread::DrawPointFastLogging()

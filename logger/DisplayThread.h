@@ -45,6 +45,9 @@ public:
     void Notify();
     // Ends the event loop and waits for the thread; the caller deletes it afterwards.
     bool StopThread();
+    // After StopThread, in the GUI thread: passes on every row of "temp.csv" that the
+    // ticks had not reached, so that the backup file gets the whole run.
+    void FinishRun();
 
     // After a pass: lowers/raises the last run's extremes by the segment values (mV).
     void SetMinMaxValue(const QVector<double> &valuesA, const QVector<double> &valuesB);
@@ -79,6 +82,8 @@ private:
     LoggerData *CurrentRun() const;
     bool PassGates() const;
     bool ChannelEnabled(int channel) const;
+    void AppendDisplayRecord();
+    bool PassOverDisplay(LoggerData *display);
     bool RunPass(LoggerData *display, const Range range[2], bool handFirst);
     void HandOff(LoggerData *display, const QVector<double> seg[2][2], bool handFirst);
 
@@ -94,6 +99,7 @@ private:
 
     DisplayClient *client = nullptr;
     bool recordAppended = false;      // this run's display record is in displayBuffer
+    std::atomic<bool> notified{false};      // the run's first block has arrived
     bool extremesSeeded[2] = {false, false};
     QVector<int> saturated[2];        // saturated positions of the last pass, per channel
     std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue

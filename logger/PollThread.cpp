@@ -4,7 +4,9 @@
 #include "PollClient.h"
 #include "Utility.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QPointer>
 #include <QMutexLocker>
 #include <QTimer>
 #include <cmath>
@@ -21,6 +23,8 @@ void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg
     fetchArg = arg;
     stopFlag = false;
     dataSeen = 0;
+    haltRequested = false;
+    stopQueued = false;
 }
 
 void PollThread::run()
@@ -44,7 +48,8 @@ void PollThread::GetData()
 {
     QMutexLocker lock(&fetchMutex);
     qDebug() << "GetData() time: " << Utility::GetTimeWithMs();
-    if (!receive || !wrapper)
+    // Ticks still queued when the run was stopped must not fetch into the next run.
+    if (!receive || !wrapper || haltRequested)
         return;
 
     for (ChannelRecord *ch : {&receive->chA, &receive->chB}) {
@@ -64,26 +69,31 @@ void PollThread::GetData()
         lock.unlock();
         if (!client) {
             isIOError = false;
-        } else if (QThread::currentThread() == thread()) {
-            client->StopLogger();
-            isIOError = false;
-        } else {
-            // Stopping waits for this thread to finish: let the GUI thread do it.
-            PollClient *c = client;
-            QMetaObject::invokeMethod(this, [c] {
-                c->StopLogger();
-                isIOError = false;
-            }, Qt::QueuedConnection);
+            return;
         }
+        // Stopping the run deletes this thread object and waits for the thread, so it
+        // is done from the GUI thread's event loop, after this tick has returned.
+        if (stopQueued.exchange(true))
+            return;
+        PollClient *c = client;
+        QPointer<PollThread> self(this);
+        QMetaObject::invokeMethod(qApp, [c, self] {
+            if (!self)
+                return;
+            c->StopLogger();
+            isIOError = false;
+        }, Qt::QueuedConnection);
     }
 }
 
 void PollThread::StopThread()
 {
+    haltRequested = true;
     dataSeen = 0;
     stopFlag = true;
+    // Also returns for a thread that was never started.
     do {
         exit(0);
-        QThread::msleep(100);
-    } while (!isFinished());
+        wait(100);
+    } while (isRunning());
 }

@@ -18,6 +18,8 @@ public:
 
     void Initialize(HWIFWrapper *wrapper, LoggerData *receive, ConfigSettings *config, int arg);
     void StopThread();
+    // From now on a tick fetches nothing (StopThread does this too).
+    void RequestStop() { haltRequested = true; }
 
     // The receiver of NotifyMain/StopLogger (the logger window).
     void SetClient(PollClient *c) { client = c; }
@@ -39,6 +41,8 @@ private:
     LoggerData *receive = nullptr;
     ConfigSettings *config = nullptr;
     std::atomic<int> dataSeen{0};
+    std::atomic<bool> haltRequested{false};
+    std::atomic<bool> stopQueued{false};
     PollClient *client = nullptr;
     QRecursiveMutex fetchMutex;
 };

@@ -1,6 +1,18 @@
+#include "MainWindow.h"
+#include "Resources.h"
+
 #include <QApplication>
+#include <QDir>
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QCoreApplication::addLibraryPath(QDir::currentPath() + QStringLiteral("/plugins"));
+    InitResources();
+    w = new MainWindow();
+    w->show();
+    const int result = app.exec();
+    delete w;
+    w = nullptr;
+    return result;
 }

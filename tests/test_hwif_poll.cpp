@@ -29,10 +29,15 @@ public:
     }
     void StopLogger() override
     {
-        QMutexLocker l(&mutex);
-        ++stops;
-        stopThread = QThread::currentThread();
+        {
+            QMutexLocker l(&mutex);
+            ++stops;
+            stopThread = QThread::currentThread();
+        }
+        if (poll)   // as the window does: the run ends with its threads
+            poll->StopThread();
     }
+    PollThread *poll = nullptr;
     LoggerData *receive;
     QMutex mutex;
     int notifies = 0, stops = 0, memoRows = 0;
@@ -192,11 +197,14 @@ private slots:
         PollThread poll;
         poll.Initialize(&hw, &r.rec, &config, 0);
         poll.SetClient(&client);
+        client.poll = &poll;
         poll.start();
         QTRY_VERIFY_WITH_TIMEOUT([&] { QMutexLocker l(&client.mutex); return client.stops > 0; }(), 5000);
-        poll.StopThread();
-        QVERIFY(!isIOError);
+        QTRY_VERIFY(!isIOError);
+        QVERIFY(poll.isFinished());
+        QTest::qWait(50);   // ticks still queued must not stop the logger again
         QMutexLocker l(&client.mutex);
+        QCOMPARE(client.stops, 1);
         QCOMPARE(client.stopThread, QThread::currentThread());
         QCOMPARE(client.notifies, 0);
         hw.StopLoggerHW();

@@ -1,0 +1,19 @@
+// The chart-information window: start, interval and per-channel statistics of a chart.
+#pragma once
+
+#include <QMainWindow>
+
+struct LoggerData;
+class QCloseEvent;
+
+class InfoWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit InfoWindow(QWidget *parent = nullptr);
+
+    // Shows the summary; the window keeps no pointer to it.
+    void Initialize(const LoggerData *summary);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+};

@@ -1,0 +1,324 @@
+// The data-logger window: the second main window, beside the oscilloscope window.
+// One instance, created by the scope window on the first switch into logger mode and
+// kept in LoggerWin; it lives until the scope window's destructor deletes it.
+#pragma once
+
+#include "DisplayThread.h"
+#include "LoggerData.h"
+#include "PlotMgr.h"
+#include "Messages.h"
+#include "PollClient.h"
+#include "RowIndex.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+#include <QVector>
+#include <atomic>
+
+class QAction;
+class QCloseEvent;
+class QDoubleValidator;
+class QFile;
+class QLabel;
+class QMenu;
+class QResizeEvent;
+class QTimer;
+
+class AlertPopUp;
+class HWIFWrapper;
+class InfoWindow;
+class MemoWindow;
+class Messages;
+class PollThread;
+class RawDataWindow;
+class SettingsWindow;
+class XControlsWindow;
+class ycontrolsWindow;
+struct Scope_SetFeatures;
+
+class Ui_LoggerMainWindow;
+
+// One entry of the Window menu: [0] the live chart, [1] the opened chart file.
+struct SubMenu {
+    QString path;              // the chart file's full path, empty for the live chart
+    QString name;              // the text shown in the Window menu
+    QAction *action = nullptr; // none while the slot is empty
+};
+
+// The poll thread, the drawing thread and the chart report to the window through their
+// client interfaces.
+class LoggerMainWindow : public QMainWindow,
+                         public PollClient,
+                         public PlotClient,
+                         public DisplayClient {
+    Q_OBJECT
+    friend class TestLoggerWindow;
+
+public:
+    explicit LoggerMainWindow(QWidget *parent = nullptr);
+    ~LoggerMainWindow() override;
+
+    // Construction steps, run once by the constructor in this order.
+    void Initialize();
+    void MapComponentsToEvents();
+    void InitMenuIcons();
+    // Axes panel read-outs from the configuration.
+    void SetAxesLabels();
+    // Called by the scope window on every switch into logger mode, after showing us.
+    void AdjustConfig();
+
+    // Side windows: each reports its own close through the Close operation.
+    void ShowMemo();
+    void ShowChartInfo();
+    void ShowXControls();
+    void ShowYControls();
+    void CloseMemo();
+    void CloseChartInfo();
+    void CloseXControls();
+    void CloseYControls();
+    int SetChartInfo(LoggerData *summary);
+    void CloseSettingsWindow();
+
+    // Menu ticks: an entry counts as selected while its tick icon shows in the menu.
+    static bool IsTicked(const QAction *action);
+    static void SetTicked(QAction *action, bool ticked);
+
+    // Poll thread hand-over (PollClient). Run control.
+    void NotifyMain() override;
+    void ConfigureHWSettings();
+    SampIntervalUnit GetStartInfo(LoggerData *run);
+    void GetStopInfo(LoggerData *run);
+    int SaveTemporaryData(QFile *file, LoggerData *data);   // 0 ok, or the writer's failure
+    void SaveOutputDataToFile(LoggerData *data) override;
+    void ReadMoreSampleData(QVector<LoggerData *> *list, int count) override;
+    QVector<LoggerData *> *GetDisplayBuffer() override;
+    void ReadDataForScrolling(QVector<LoggerData *> *list, int first, int last);
+    void ClearDisplayBuffer();
+    void SaveRemainingData();
+    void SetRestoreBackupState(bool enabled);
+    void StartElapseTimer();
+    void StopElapseTimer();
+    void DisableButtonsWhileLogging();
+    void EnableButtonsWhileLogging();
+    void UpdateRawCountDisplay(double count) override;
+    int ReceivedSampleCount() const override { return receivedSampleCount.load(); }
+    void StoreToDisplayBuffer();
+    // The sample-clock divider for an interval (the clock is 60 MHz / (divider + 1)).
+    static unsigned int ClockDivider(double interval, SampIntervalUnit unit);
+    // The highest sample number of the chart's runs (0 when they hold none).
+    int HighestSampleNo() const;
+
+    // Chart files.
+    int OpenFile(QString path);
+    void ClearLoggerData();
+    void AppendToWindowSubMenu(QString path);
+
+    // Chart view control, axis units and custom Y scales.
+    void ApplyXSettings(XSettings xs, bool apply) override;
+    void DisplayMarkerCoordinate(MarkerCoordinate coordinate, double value) override;
+    void ClearMarkerCoordinate(MarkerCoordinate coordinate) override;
+    void HideShowMemoMarkersInPlot();
+    void HideShowLabelsinPlot();
+    void DisplayAlertPopUp(int slot, const QString &systemName, const QString &userName,
+                           const QString &date, const QString &time, const QString &channel,
+                           const QString &sampleNo, const QString &value) override;
+    void UpdateChartInfo() override;
+    void ApplyYSettings(YSettings ys);
+    void AddYScale(QString name);
+    void RemoveYScale(QString name);
+    void ChangeCurrentActiveYScale(QString name);
+
+    // Configuration file "Tamberlo.xml".
+    void SaveXMLConfig();
+    // The scope window's application folder (ends with a separator).
+    static QString AppFolder();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // File and Run
+    void on_OpenButton_clicked();
+    void on_SaveButton_clicked();
+    void CloseChart();
+    void on_PrintButton_clicked();
+    void PrintDataLogger();
+    void RestoreBackup();
+    void Exitfunc();
+    void StartLogger();
+    void StopLogger() override;   // also the poll thread's stop on an I/O error
+    void SetChannelA();
+    void SetChannelB();
+    void SetTestMode();
+    void ClearScreen();
+    // Edit
+    void CopyToClipboard();
+    void SetSampleNoScale();
+    void SetTimeScale();
+    void SetmVScale();
+    void SetVScale();
+    void SetCustomYScale();
+    void RetrieveCustomYScale(QAction *action);
+    void ModifySettings();
+    // View
+    void SetBackgrounColor();
+    void SetGridColor();
+    void SetChATraceColor();
+    void SetChBTraceColor();
+    void RestoreDefaults();
+    void ShowChATrace();
+    void ShowChBTrace();
+    void ShowTextLabels();
+    void TrackDataLogger();
+    void ShowGrid();
+    void ZoomIn();
+    void ZoomInFromMenu();
+    void ZoomOut();
+    void ZoomOutFromMenu();
+    void ZoomFull();
+    void ShowAllWindows();
+    void CloseAllWindows();
+    // Help
+    void GoToAbout();
+    void GoToHelpManual();
+    void GoToCorvennaWebsite();
+    // Panel
+    void AdjustDataCursor();
+    void AdjustMarkCursor();
+    void AdjustMissedCursor();
+    void on_MemoButton_clicked();
+    void on_InfoButton_clicked();
+    void on_xcontrolbutton_clicked();
+    void on_ycontrolbutton_clicked();
+    void Data1SubMenu();
+    void ScopeModefunc();
+    void on_CopyButton_clicked();
+    void on_ZoomInButton_clicked();
+    void on_ZoomOutButton_clicked();
+    void on_DataCursor_clicked();
+    void SetDataCursorChannel(QAction *action);
+    void on_MissedDataCursor_clicked();
+    void SetMissedCursorChannel(QAction *action);
+    void on_MemoCursor_clicked();
+    void SetMemoCursorChannel(QAction *action);
+    void SetCursorDelta(QAction *action);
+    void on_chAButton_clicked();
+    void on_chBButton_clicked();
+    void on_RunButton_clicked();
+    void on_StopButton_clicked();
+    void on_xAxisLabel_clicked();
+    void on_yAxisLabel_clicked();
+    void on_timeUnit_activated(int index);
+    void LoadWindow();
+    void on_horizontalSlider_valueChanged(int value);
+    void on_sampleInterval_editingFinished();
+    void on_dataRadioButton_clicked();
+    void on_missedRadioButton_clicked();
+    void on_markRadioButton_clicked();
+    void on_TestModeButton_clicked();
+
+public slots:
+    void EnableTracking() override;
+    void IncrementElapseCounter();
+
+public:
+    // Written by the poll thread's fetches (the first one runs in the poll thread).
+    std::atomic<int> receivedSampleCount{0};
+    Ui_LoggerMainWindow *ui = nullptr;
+    QPixmap chartPixmap;
+    QLabel *printLabel = nullptr;
+    bool memoWindowOpen = false;
+    bool infoWindowOpen = false;
+    bool xControlsOpen = false;
+    bool yControlsOpen = false;
+    bool settingsWindowOpen = false;
+    int resizeStage = 0;
+    QRect chartAreaGeometry;
+    HWIFWrapper *hwWrapper = nullptr;
+    MemoWindow *memoWindow = nullptr;
+    InfoWindow *infoWindow = nullptr;
+    XControlsWindow *xControlsWindow = nullptr;
+    ycontrolsWindow *yControlsWindow = nullptr;
+    PlotMgr *plotMgr = nullptr;
+    Scope_SetFeatures *hwSettings = nullptr;
+    DisplayThread *displayThread = nullptr;
+    PollThread *pollThread = nullptr;
+    ConfigSettings *config = nullptr;
+    SubMenu windowMenuEntries[2];
+    QVector<QAction *> yScaleActions;
+    AlertPopUp *alertPopUps[4] = {nullptr, nullptr, nullptr, nullptr};
+    LoggerData *receiveBuffer = nullptr;
+    QVector<LoggerData *> *runList = nullptr;
+    QVector<LoggerData *> *displayBuffer = nullptr;
+    Messages *messages = nullptr;
+    QString currentChartPath;
+    QString tempFilePath;
+    qint64 tempReadPos = 0;
+    // Set by the first block's hand-over, which runs in the poll thread.
+    std::atomic<bool> displayStarted{false};
+    SettingsWindow *settingsWindow = nullptr;
+    bool dataCursorActive = false;
+    bool missedCursorActive = false;
+    bool memoCursorActive = false;
+    bool zoomInActive = false;
+    bool zoomOutActive = false;
+    // Read by the first block's hand-over in the poll thread.
+    std::atomic<bool> loggingActive{false};
+    QFile *backupFile = nullptr;
+    QString backupFilePath;
+    QFile *tempFile = nullptr;
+    RawDataWindow *rawDataWindow = nullptr;
+    QMenu *dataCursorMenu = nullptr;
+    QAction *dataCursorChA = nullptr;
+    QAction *dataCursorChB = nullptr;
+    QMenu *missedCursorMenu = nullptr;
+    QAction *missedCursorChA = nullptr;
+    QAction *missedCursorChB = nullptr;
+    QMenu *memoCursorMenu = nullptr;
+    QAction *memoCursorChA = nullptr;
+    QAction *memoCursorChB = nullptr;
+    bool sliderActive = true;
+    QAction *memoMarkerAction = nullptr;
+    int pendingSliderValue = 0;
+    QAction *activeYScaleAction = nullptr;
+    QMenu *deltaMenu = nullptr;
+    QAction *deltaDataMissed = nullptr;
+    QAction *deltaDataMemo = nullptr;
+    QAction *deltaMissedMemo = nullptr;
+    QAction *deltaOffAction = nullptr;
+    bool dataCursorShown = false;
+    bool missedCursorShown = false;
+    bool memoCursorShown = false;
+    QTimer *elapseTimer = nullptr;
+    int elapseCount = 0;
+    bool backupResetPending = true;
+    bool chartFileLoaded = false;
+    QDoubleValidator *intervalValidator = nullptr;
+    int maxScroll = 0;
+    bool reloadPending = true;
+    // Measures the intervals that pass while stopped.
+    QElapsedTimer elapseClock;
+    // Where runs and rows lie in the backup file.
+    RowIndex backupIndex;
+    // The run's start block is in the backup file.
+    bool startBlockWritten = false;
+    // A write of this run failed; set in whichever thread wrote.
+    std::atomic<bool> writeFailed{false};
+
+private:
+    void LayOutPanel(int width, int height);
+    // Closing steps shared by the Close operations and the hand-back.
+    void CloseSideWindow(bool &openFlag, QAction *menuEntry, QWidget *button, QWidget *window);
+    // Ends a run left going when the window closes or is destroyed.
+    void StopRunForExit();
+    // The controls of a window with no run, after a start was refused.
+    void RestoreIdleControls();
+    // A file write of the run failed: stop the run and show the message, once.
+    void ReportWriteFailure(messageCode_e code);
+};
+
+extern LoggerMainWindow *LoggerWin;

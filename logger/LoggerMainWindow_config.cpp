@@ -1,0 +1,7 @@
+// Writer of the logger's configuration file "Tamberlo.xml".
+#include "LoggerMainWindow.h"
+
+void LoggerMainWindow::SaveXMLConfig()
+{
+    // the configuration writer fills this: the settings into AppFolder() + "Tamberlo.xml"
+}

@@ -1,0 +1,718 @@
+// Running the logger: start and stop of a run, the block hand-over, the temporary and
+// backup files, paging rows back for the chart, the sample interval, channels and test
+// mode.
+#include "LoggerMainWindow.h"
+
+#include "DisplayThread.h"
+#include "HWIFWrapper.h"
+#include "KrDriver.h"
+#include "Messages.h"
+#include "PlotMgr.h"
+#include "PollThread.h"
+#include "RawDataWindow.h"
+#include "SettingsWindow.h"
+#include "Utility.h"
+#include "XControlsWindow.h"
+#include "ui_LoggerMainWindow.h"
+#include "ycontrolsWindow.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QMutexLocker>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+void EmptyRecord(LoggerData *run)
+{
+    for (DataValues *v : {run->chA.values, run->chB.values}) {
+        if (v) {
+            v->xValues.clear();
+            v->yValues.clear();
+        }
+    }
+    run->memo.clear();
+}
+
+void ResetChannel(ChannelRecord &ch)
+{
+    ch.blockSamples = 0;
+    ch.receivedBase = 0;
+    ch.missedSamples = 0;
+    ch.totalSamples = 0;
+    ch.maxValue = 0.0;
+    ch.minValue = 0.0;
+}
+
+}   // namespace
+
+// ---- Start ------------------------------------------------------------------------------
+
+void LoggerMainWindow::on_RunButton_clicked()
+{
+    StartLogger();
+}
+
+void LoggerMainWindow::on_StopButton_clicked()
+{
+    StopLogger();
+}
+
+void LoggerMainWindow::RestoreIdleControls()
+{
+    SetTicked(ui->action_Start, false);
+    SetTicked(ui->action_Stop, false);
+    ui->action_Start->setEnabled(true);
+    ui->action_Stop->setEnabled(false);
+    ui->RunButton->setEnabled(true);
+    ui->StopButton->setEnabled(false);
+    EnableButtonsWhileLogging();
+    ui->action_Scope_Mode->setEnabled(true);
+    xControlsWindow->EnableTextFields();
+    yControlsWindow->EnableControls();
+    ui->action_Close->setEnabled(true);
+    ui->action_Track_Data_Logger->setEnabled(true);
+    settingsWindow->DisableSettings(false);
+}
+
+void LoggerMainWindow::StartLogger()
+{
+    SetTicked(ui->action_Start, true);
+    ui->action_Start->setEnabled(false);
+    ui->action_Stop->setEnabled(true);
+    SetTicked(ui->action_Stop, false);
+    ui->action_Scope_Mode->setEnabled(false);
+    ui->action_Close->setEnabled(false);
+    ui->action_Track_Data_Logger->setEnabled(false);
+    settingsWindow->DisableSettings(true);
+    DisableButtonsWhileLogging();
+
+    if (elapseTimer) {
+        // The intervals that passed while stopped, measured rather than counted, so that
+        // a busy event loop cannot make the chart's X axis fall behind the clock.
+        const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+        if (ms >= 1.0 && elapseClock.isValid())
+            elapseCount = int(std::min<qint64>(INT_MAX, qint64(double(elapseClock.elapsed()) / ms)));
+        elapseTimer->stop();
+        delete elapseTimer;
+        elapseTimer = nullptr;
+    }
+    if (chartFileLoaded)
+        ClearScreen();
+
+    // A refused start leaves the window idle, every control usable again.
+    if (!config->chAEnabled && !config->chBEnabled) {
+        messages->DisplayMsg(NO_CHANNEL_ENABLED);
+        RestoreIdleControls();
+        return;
+    }
+
+    receiveBuffer->memo.clear();
+    receiveBuffer->drawState = -1;
+    auto *run = new LoggerData;
+    for (ChannelRecord *ch : {&receiveBuffer->chA, &receiveBuffer->chB}) {
+        ResetChannel(*ch);
+        if (ch->values) {
+            ch->values->xValues.clear();
+            ch->values->yValues.clear();
+        }
+    }
+    ResetChannel(run->chA);
+    ResetChannel(run->chB);
+    run->chA.values = new DataValues;
+    run->chB.values = new DataValues;
+    run->sampleInterval = config->sampleInterval;
+    run->intervalUnit = config->intervalUnit;
+
+    int first = 1;
+    if (!runList->isEmpty()) {
+        const LoggerData *previous = runList->last();
+        first = previous->firstSampleNo + std::max(previous->chA.totalSamples, previous->chB.totalSamples);
+    }
+    first += elapseCount;
+    receiveBuffer->firstSampleNo = first;
+    run->firstSampleNo = first;
+
+    ui->RunButton->setEnabled(false);
+    ui->StopButton->setEnabled(true);
+
+    auto refuse = [&](messageCode_e code, bool closeInstrument) {
+        delete run->chA.values;
+        delete run->chB.values;
+        delete run;
+        if (closeInstrument)
+            hwWrapper->StopLoggerHW();
+        messages->DisplayMsg(code);
+        RestoreIdleControls();
+    };
+
+    ConfigureHWSettings();
+    if (hwWrapper->StartLoggerHW(hwSettings) != 0) {
+        refuse(HW_NOT_FOUND, false);
+        return;
+    }
+    if (backupResetPending) {
+        QFile *fresh = Utility::OpenFile(backupFilePath, false);
+        if (!fresh) {
+            refuse(BACKUP_FILE_OPENED, true);
+            return;
+        }
+        backupResetPending = false;
+        fresh->close();
+        delete fresh;
+        backupIndex.Reset();
+    }
+    if (tempFile) {
+        Utility::CloseFile(tempFile);
+        delete tempFile;
+    }
+    tempFile = Utility::OpenFile(tempFilePath, false);
+    tempReadPos = 0;
+    if (!tempFile) {
+        refuse(TEMP_FILE_OPENED, true);
+        return;
+    }
+
+    hwWrapper->DiscardData();
+    plotMgr->DisplayStatus(true, config->testMode);
+    startBlockWritten = false;
+    writeFailed = false;
+    displayStarted = false;
+    loggingActive = true;
+    runList->append(run);
+    plotMgr->runList = runList;
+
+    if (!pollThread) {
+        pollThread = new PollThread();
+        pollThread->SetClient(this);
+    }
+    pollThread->Initialize(hwWrapper, receiveBuffer, config,
+                           std::max(run->chA.receivedBase, run->chB.receivedBase));
+    if (!displayThread) {
+        displayThread = new DisplayThread();
+        displayThread->SetClient(this);
+    }
+    displayThread->Initialize(plotMgr, config, runList, displayBuffer);
+    pollThread->start();
+
+    if (config->dataFormat == 0) {
+        rawDataWindow->UpdateCount(0.0);
+        rawDataWindow->show();
+    }
+    yControlsWindow->DisableControls();
+}
+
+void LoggerMainWindow::ConfigureHWSettings()
+{
+    *hwSettings = Scope_SetFeatures();
+    const YSettings &ys = config->ySettings;
+    hwSettings->channelsOn = (config->chAEnabled ? 1 : 0) + (config->chBEnabled ? 2 : 0);
+    hwSettings->dcCoupling = (ys.chASaturation.signalType == 0 ? 1 : 0) + (ys.chBSaturation.signalType == 0 ? 2 : 0);
+    hwSettings->blockMode = 0;
+    hwSettings->testMode = config->testMode ? 1 : 0;
+    hwSettings->fastMode = 0;
+    hwSettings->rangeA = (unsigned char)ys.chASaturation.voltage;
+    hwSettings->x10A = ys.chASaturation.multiplier == 1 ? 1 : 0;
+    hwSettings->rangeB = (unsigned char)ys.chBSaturation.voltage;
+    hwSettings->x10B = ys.chBSaturation.multiplier == 1 ? 1 : 0;
+    hwSettings->timeBaseCode = 1;
+    hwSettings->clockDivider = ClockDivider(config->sampleInterval, config->intervalUnit);
+    qDebug() << "\nADC Frequency: " << 60000000.0 / (double(hwSettings->clockDivider) + 1.0) << "Hz";
+}
+
+unsigned int LoggerMainWindow::ClockDivider(double interval, SampIntervalUnit unit)
+{
+    const double us = Utility::ConvertToMicroSec(interval, unit);
+    if (us <= 100000.0) {
+        const double f = 1.0 / us;
+        return (unsigned int)std::trunc((60.0 - f) / f);
+    }
+    // Slower intervals: the instrument samples once per interval, so that every row is
+    // one interval after the one before (a 1 Hz clock polled every 200 ms gave rows
+    // a second apart numbered as if 200 ms apart). The divider field holds up to about
+    // 71 s; beyond that the instrument runs at 1 Hz and each block gives one row.
+    const double divider = std::round(60.0 * us) - 1.0;
+    return divider <= double(UINT_MAX) ? (unsigned int)divider : 59999999u;
+}
+
+// ---- Block hand-over (first block in the poll thread, later ones in the GUI thread) -----
+
+void LoggerMainWindow::NotifyMain()
+{
+    if (SaveTemporaryData(tempFile, receiveBuffer) != 0)
+        ReportWriteFailure(FILE_SAVE_FAILED);
+
+    if (displayThread && loggingActive && !displayStarted) {
+        LoggerData *run = runList->last();
+        GetStartInfo(run);
+        if (backupFile) {
+            Utility::CloseFile(backupFile);
+            delete backupFile;
+        }
+        backupFile = Utility::OpenFile(backupFilePath, true);
+        if (!backupFile || Utility::SaveStartInfo(backupFile, run, run->intervalUnit) != 0)
+            ReportWriteFailure(BACKUP_FILE_OPENED);
+        else
+            startBlockWritten = true;
+        displayThread->start();
+        displayThread->Notify();
+        displayStarted = true;
+    }
+    LoggerData *run = runList->last();
+    if (config->chAEnabled)
+        run->chA.missedSamples = receiveBuffer->chA.missedSamples;
+    if (config->chBEnabled)
+        run->chB.missedSamples = receiveBuffer->chB.missedSamples;
+}
+
+void LoggerMainWindow::ReportWriteFailure(messageCode_e code)
+{
+    // Logging on into a file that takes nothing would lose every later row: stop the run
+    // (in the GUI thread, after the tick that failed) and say so, once.
+    if (writeFailed.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, code] {
+            if (loggingActive)
+                StopLogger();
+            messages->DisplayMsg(code);
+        },
+        Qt::QueuedConnection);
+}
+
+SampIntervalUnit LoggerMainWindow::GetStartInfo(LoggerData *run)
+{
+    run->startDate = Utility::GetDate();
+    run->startTime = Utility::GetTime();
+    run->sampleInterval = config->sampleInterval;
+    run->intervalUnit = config->intervalUnit;
+    return run->intervalUnit;
+}
+
+void LoggerMainWindow::GetStopInfo(LoggerData *run)
+{
+    qDebug() << "GetStopInfo BEGIN";
+    run->stopDate = Utility::GetDate();
+    run->stopTime = Utility::GetTime();
+    run->dataUnit = config->ySettings.yUnit == 1 ? QStringLiteral("V") : QStringLiteral("mV");
+    qDebug() << "GetStopInfo END";
+}
+
+int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data)
+{
+    if (!data)
+        return 0;
+    int count = 0;
+    if (config->chAEnabled && data->chA.values)
+        count = int(data->chA.values->yValues.size());
+    else if (config->chBEnabled && data->chB.values)
+        count = int(data->chB.values->yValues.size());
+    if (count == 0)
+        return 0;
+    return Utility::SaveLoggerData(file, data->chA.values, data->chB.values, data->memo, count);
+}
+
+void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
+{
+    if (SaveTemporaryData(backupFile, data) != 0)
+        ReportWriteFailure(FILE_SAVE_FAILED);
+}
+
+void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *list, int count)
+{
+    Utility::ReadSamplesFromFile(tempFile, tempReadPos, 0, count, list, false, 0);
+}
+
+// ---- Stop -------------------------------------------------------------------------------
+
+void LoggerMainWindow::StopLogger()
+{
+    // A stop queued behind another (an I/O error after a Stop click) finds nothing to do.
+    if (!loggingActive)
+        return;
+
+    ui->StopButton->setEnabled(false);
+    ui->RunButton->setEnabled(true);
+    ui->action_Start->setEnabled(true);
+    ui->action_Stop->setEnabled(false);
+    ui->action_Scope_Mode->setEnabled(true);
+    EnableButtonsWhileLogging();
+    xControlsWindow->EnableTextFields();
+    yControlsWindow->EnableControls();
+    ui->action_Close->setEnabled(true);
+    ui->action_Track_Data_Logger->setEnabled(true);
+    settingsWindow->DisableSettings(false);
+    SetTicked(ui->action_Start, false);
+    SetTicked(ui->action_Stop, true);
+
+    if (pollThread) {
+        // No new fetch from here on; a first block being handed over in the poll thread
+        // is finished before the run is taken apart.
+        pollThread->RequestStop();
+        QMutexLocker lock(&pollThread->FetchLock());
+        loggingActive = false;
+    }
+    loggingActive = false;
+    if (displayThread)
+        displayThread->StopThread();
+    if (pollThread)
+        pollThread->StopThread();
+    // Whatever the ticks had not passed on yet still goes to the chart and the backup.
+    if (displayThread)
+        displayThread->FinishRun();
+    displayStarted = false;
+
+    if (runList->isEmpty()) {
+        Utility::CloseFile(backupFile);
+        Utility::CloseFile(tempFile);
+        return;
+    }
+
+    LoggerData *last = runList->last();
+    GetStopInfo(last);
+    maxScroll = HighestSampleNo();
+
+    for (ChannelRecord *ch : {&last->chA, &last->chB}) {
+        const int n = ch->totalSamples;
+        if (n > 0 && ch->values && int(ch->values->xValues.size()) > n) {
+            qDebug() << (ch == &last->chA ? "ChA" : "ChB");
+            ch->values->xValues.resize(size_t(n));
+            if (int(ch->values->yValues.size()) > n)
+                ch->values->yValues.resize(size_t(n));
+        }
+    }
+    plotMgr->DisplayStopInfo(runList, false);
+
+    if (config->dataFormat == 0) {
+        qDebug() << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
+        rawDataWindow->close();
+        SaveRemainingData();
+        ClearDisplayBuffer();
+        ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
+        plotMgr->DisplaySignal(runList, false);
+        plotMgr->DisplayStartInfo(runList, true);
+        plotMgr->DisplayStopInfo(runList, true);
+    }
+
+    if (hwWrapper->StopLoggerHW() != 0)
+        messages->DisplayMsg(HW_STOP_FAILED);
+
+    if (!startBlockWritten) {
+        // Stopped before its first block: the run still gets its start and stop blocks, so
+        // that the backup file holds every run of the chart in order.
+        if (backupFile) {
+            Utility::CloseFile(backupFile);
+            delete backupFile;
+        }
+        backupFile = Utility::OpenFile(backupFilePath, true);
+        if (last->startDate.isEmpty()) {
+            last->startDate = last->stopDate;
+            last->startTime = last->stopTime;
+        }
+        if (backupFile && Utility::SaveStartInfo(backupFile, last, last->intervalUnit) == 0)
+            startBlockWritten = true;
+    }
+    if (Utility::SaveStopInfo(backupFile, last) != 0 && backupFile)
+        ReportWriteFailure(FILE_SAVE_FAILED);
+    Utility::CloseFile(backupFile);
+    Utility::CloseFile(tempFile);
+
+    plotMgr->DisplayStatus(false, false);
+    delete pollThread;
+    pollThread = nullptr;
+    delete displayThread;
+    displayThread = nullptr;
+
+    StartElapseTimer();
+    tempReadPos = 0;
+    reloadPending = true;
+}
+
+int LoggerMainWindow::HighestSampleNo() const
+{
+    int highest = 0;
+    for (const LoggerData *run : *runList) {
+        const int total = std::max(run->chA.totalSamples, run->chB.totalSamples);
+        if (total > 0)
+            highest = std::max(highest, run->firstSampleNo + total - 1);
+    }
+    return highest;
+}
+
+void LoggerMainWindow::SaveRemainingData()
+{
+    // The drawing thread's last pass after the stop has handed every row of "temp.csv"
+    // to the backup file already; another pass finds nothing more and adds nothing.
+    if (displayThread)
+        displayThread->FinishRun();
+}
+
+// ---- Paging rows back -------------------------------------------------------------------
+
+QVector<LoggerData *> *LoggerMainWindow::GetDisplayBuffer()
+{
+    if (reloadPending && !chartFileLoaded) {
+        for (LoggerData *run : *runList)
+            EmptyRecord(run);
+        ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
+        reloadPending = false;
+    }
+    return runList;
+}
+
+void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int first, int last)
+{
+    if (runList->isEmpty())
+        return;
+    runList->last()->drawTicks = -1;
+    if (!backupFile)
+        backupFile = new QFile(backupFilePath);
+    if (!backupFile->isOpen() && !backupFile->open(QIODevice::ReadWrite | QIODevice::Append))
+        return;
+    backupFile->flush();
+
+    // The index tells where the rows from `first` on begin, so that a move of the X window
+    // costs the rows it shows, not the length of the file.
+    if (!backupIndex.Update(backupFilePath))
+        return;
+    int runIndex = 0;
+    qint64 position = 0;
+    if (!backupIndex.Locate(backupFilePath, first, runIndex, position))
+        return;   // nothing numbered `first` or later
+    Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex);
+}
+
+void LoggerMainWindow::ClearDisplayBuffer()
+{
+    for (LoggerData *run : *runList)
+        EmptyRecord(run);
+    plotMgr->ClearChA();
+    plotMgr->ClearChB();
+}
+
+void LoggerMainWindow::StoreToDisplayBuffer()
+{
+    if (runList->isEmpty())
+        return;
+    LoggerData *run = runList->last();
+    const DataValues *inA = receiveBuffer->chA.values;
+    const DataValues *inB = receiveBuffer->chB.values;
+    if ((inA && !inA->xValues.empty()) || (inB && !inB->xValues.empty())) {
+        for (int ch = 0; ch < 2; ++ch) {
+            const DataValues *in = ch == 0 ? inA : inB;
+            DataValues *out = ch == 0 ? run->chA.values : run->chB.values;
+            if (!in || !out)
+                continue;
+            out->xValues.insert(out->xValues.end(), in->xValues.begin(), in->xValues.end());
+            out->yValues.insert(out->yValues.end(), in->yValues.begin(), in->yValues.end());
+        }
+        run->chA.blockSamples += receiveBuffer->chA.blockSamples;
+        run->chB.blockSamples += receiveBuffer->chB.blockSamples;
+        run->chA.missedSamples += receiveBuffer->chA.missedSamples;
+        run->chB.missedSamples += receiveBuffer->chB.missedSamples;
+    }
+    run->memo.insert(run->memo.end(), receiveBuffer->memo.begin(), receiveBuffer->memo.end());
+}
+
+// ---- New chart, restore -----------------------------------------------------------------
+
+void LoggerMainWindow::ClearScreen()
+{
+    chartFileLoaded = false;
+    StopElapseTimer();
+    elapseCount = 0;
+    backupResetPending = true;
+
+    plotMgr->ClearArea();
+    ClearLoggerData();
+    for (AlertEntry &alert : config->alertSettings.alerts)
+        alert.fired = false;
+    plotMgr->ClearMemoList();
+    ui->horizontalSlider->setValue(0);
+
+    XSettings &xs = config->xSettings;
+    if (xs.xMode == 1) {
+        xs.timeMin = 0.0;
+        xs.timeMax = 100.0 * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+    } else {
+        xs.sampleMin = 0;
+        xs.sampleMax = 100;
+    }
+    plotMgr->UpdateXAxis();
+
+    if (tempFile) {
+        Utility::CloseFile(tempFile);
+        delete tempFile;
+    }
+    tempFile = Utility::OpenFile(tempFilePath, false);
+    Utility::CloseFile(tempFile);
+    tempReadPos = 0;
+
+    plotMgr->UpdateChLabelsPosition();
+    plotMgr->UpdateStatusLabelPosition();
+}
+
+void LoggerMainWindow::RestoreBackup()
+{
+    currentChartPath = backupFilePath;
+    if (OpenFile(backupFilePath) == 0) {
+        AppendToWindowSubMenu(backupFilePath);
+        ui->action_Clear_Screen->setEnabled(false);
+        ui->sampleInterval->setEnabled(false);
+        ui->timeUnit->setEnabled(false);
+    } else {
+        messages->DisplayMsg(NO_PREVIOUS_DATA);
+    }
+}
+
+void LoggerMainWindow::SetRestoreBackupState(bool enabled)
+{
+    ui->action_Restore_Backup->setEnabled(enabled);
+}
+
+// ---- Intervals counted while stopped ----------------------------------------------------
+
+void LoggerMainWindow::StartElapseTimer()
+{
+    elapseCount = 0;
+    StopElapseTimer();
+    elapseTimer = new QTimer();
+    elapseTimer->setInterval(int(std::trunc(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit))));
+    connect(elapseTimer, &QTimer::timeout, this, &LoggerMainWindow::IncrementElapseCounter);
+    elapseTimer->start();
+    elapseClock.start();
+}
+
+void LoggerMainWindow::IncrementElapseCounter()
+{
+    ++elapseCount;
+}
+
+void LoggerMainWindow::StopElapseTimer()
+{
+    if (!elapseTimer)
+        return;
+    elapseTimer->stop();
+    delete elapseTimer;
+    elapseTimer = nullptr;
+    elapseClock.invalidate();
+}
+
+// ---- Controls -----------------------------------------------------------------------------
+
+void LoggerMainWindow::DisableButtonsWhileLogging()
+{
+    for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
+                            static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
+                            static_cast<QWidget *>(ui->TestModeButton)})
+        widget->setEnabled(false);
+    for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
+        action->setEnabled(false);
+}
+
+void LoggerMainWindow::EnableButtonsWhileLogging()
+{
+    for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
+                            static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
+                            static_cast<QWidget *>(ui->TestModeButton)})
+        widget->setEnabled(true);
+    for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
+        action->setEnabled(true);
+}
+
+void LoggerMainWindow::SetChannelA()
+{
+    const bool on = !config->chAEnabled;
+    SetTicked(ui->action_Channel_A, on);
+    ui->chAButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chAColorName + QStringLiteral(";")
+                                    : QStringLiteral("background-color: light gray;"));
+    config->chAEnabled = on;
+}
+
+void LoggerMainWindow::SetChannelB()
+{
+    const bool on = !config->chBEnabled;
+    SetTicked(ui->action_Channel_B, on);
+    ui->chBButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chBColorName + QStringLiteral(";")
+                                    : QStringLiteral("background-color: light gray;"));
+    config->chBEnabled = on;
+}
+
+void LoggerMainWindow::SetTestMode()
+{
+    const bool on = !config->testMode;
+    SetTicked(ui->action_TestMode, on);
+    config->testMode = on;
+    ui->TestModeButton->setChecked(on);
+    plotMgr->DisplayStatus(loggingActive, on);
+}
+
+void LoggerMainWindow::on_TestModeButton_clicked()
+{
+    SetTestMode();
+}
+
+void LoggerMainWindow::UpdateRawCountDisplay(double count)
+{
+    rawDataWindow->UpdateCount(count);
+}
+
+// ---- Sample interval ----------------------------------------------------------------------
+
+namespace {
+double MinimumInterval(SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return 0.001;
+    case MicroSeconds:
+        return 1000.0;
+    default:
+        return 1.0;
+    }
+}
+}   // namespace
+
+void LoggerMainWindow::on_sampleInterval_editingFinished()
+{
+    const SampIntervalUnit unit = config->intervalUnit;
+    const double value = ui->sampleInterval->text().toDouble();
+    const double ms = Utility::ConvertToMilliSec(value, unit);
+    if (!(ms >= 1.0)) {   // also catches text that is not a number
+        static const char *const shown[] = {"0.001", "1.00000", "1000.00000"};
+        ui->sampleInterval->setText(QString::fromLatin1(shown[unit == Seconds ? 0 : unit == MicroSeconds ? 2 : 1]));
+        config->sampleInterval = MinimumInterval(unit);
+    } else {
+        const double wholeMs = std::trunc(std::min(ms, 1e12));
+        double stored = wholeMs;
+        if (unit == Seconds)
+            stored = Utility::ConvertToSec(wholeMs, MilliSeconds);
+        else if (unit == MicroSeconds)
+            stored = Utility::ConvertToMicroSec(wholeMs, MilliSeconds);
+        ui->sampleInterval->setText(QString::asprintf("%.5f", stored));
+        config->sampleInterval = stored;
+    }
+    config->xSettings.timeMax = double(config->xSettings.sampleMax)
+                                * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+}
+
+void LoggerMainWindow::on_timeUnit_activated(int)
+{
+    const QString text = ui->timeUnit->currentText();
+    SampIntervalUnit unit = MilliSeconds;
+    if (text == QLatin1String("s"))
+        unit = Seconds;
+    else if (text == QLatin1String("us"))
+        unit = MicroSeconds;
+    const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+    double value = unit == Seconds ? Utility::ConvertToSec(ms, MilliSeconds)
+                 : unit == MicroSeconds ? Utility::ConvertToMicroSec(ms, MilliSeconds) : ms;
+    value = std::max(value, MinimumInterval(unit));
+    config->sampleInterval = value;
+    config->intervalUnit = unit;
+    ui->sampleInterval->setText(QString::asprintf("%.5f", value));
+}

@@ -1,0 +1,49 @@
+#include "Messages.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+Messages::Messages(QWidget *parent) : parent(parent)
+{
+    InitMsgList();
+}
+
+Messages::~Messages() = default;
+
+void Messages::InitMsgList()
+{
+    auto tr = [](const char *text) { return QCoreApplication::translate("Messages", text); };
+    msgList.insert(HW_NOT_FOUND, tr("ZR70K33 h/w not found."));
+    msgList.insert(FILE_SAVE_FAILED, tr("Failed to save file."));
+    msgList.insert(URL_LOAD_FAILED, tr("Error in loading the url."));
+    msgList.insert(FILE_OPEN_FAILED, tr("Failed to open file."));
+    msgList.insert(OUT_OF_MEMORY, tr("Out of memory"));
+    msgList.insert(NO_PREVIOUS_DATA, tr("No previous data."));
+    msgList.insert(HELP_FILE_OPEN_FAILED, tr("Failed to open help file."));
+    msgList.insert(HW_STOP_FAILED, tr("Failed to stop H/W."));
+    msgList.insert(NO_CHANNEL_ENABLED, tr("No channel is enabled."));
+    msgList.insert(BACKUP_FILE_OPENED, tr("tamberlo_backup.csv is opened."));
+    msgList.insert(TEMP_FILE_OPENED, tr("temp.csv is opened."));
+    msgList.insert(FILL_ALL_FIELDS, tr("Please fill in all the fields."));
+    msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
+}
+
+void Messages::DisplayMsg(messageCode_e code)
+{
+    QMessageBox::Icon icon;
+    QString title;
+    if (code >= 0 && code <= 99) {
+        icon = QMessageBox::Critical;
+        title = QCoreApplication::translate("Messages", "Error");
+    } else if (code >= 100 && code <= 199) {
+        icon = QMessageBox::Information;
+        title = QCoreApplication::translate("Messages", "Information");
+    } else if (code >= 200 && code <= 299) {
+        icon = QMessageBox::Warning;
+        title = QCoreApplication::translate("Messages", "Warning");
+    } else {
+        return;
+    }
+    QMessageBox box(icon, title, msgList[code], QMessageBox::Ok, parent);
+    box.exec();
+}

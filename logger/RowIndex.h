@@ -1,0 +1,42 @@
+// Where the runs and their rows lie in a run CSV that only grows at its end (the backup
+// file), so that a range of sample numbers can be read without reading the file from
+// its first byte. The index is extended lazily by what was appended since the last use.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+class RowIndex {
+public:
+    static constexpr int CheckpointRows = 1024;
+
+    struct Checkpoint {
+        qint64 sampleNo;   // sample number of the row
+        qint64 pos;        // byte position of the row's first character
+    };
+    struct Run {
+        qint64 firstRowPos = -1;            // -1 until the run's first row was seen
+        std::vector<Checkpoint> checkpoints;   // every CheckpointRows rows, from the first
+        qint64 rows = 0;
+        qint64 lastSampleNo = 0;
+    };
+
+    // Forgets everything (the file was emptied or replaced).
+    void Reset();
+    // Reads what the file gained since the last call; false when it cannot be read.
+    bool Update(const QString &path);
+    const std::vector<Run> &Runs() const { return runs; }
+
+    // Where reading must start to get the rows numbered from `first` on: the run index and
+    // the byte position of the first such row (or of the next run's first row when
+    // `first` lies between runs). False when no row numbered `first` or later exists.
+    bool Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos) const;
+
+private:
+    void AddRow(qint64 sampleNo, qint64 pos);
+
+    std::vector<Run> runs;
+    qint64 scanned = 0;       // bytes of the file already indexed (whole lines only)
+    bool inRows = false;      // between a run's column-title line and its stop block
+};

@@ -1,0 +1,975 @@
+#include "Utility.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFont>
+#include <QLocale>
+#include <QTime>
+#include <qwt_plot_marker.h>
+#include <qwt_text.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Writing
+
+void appendInt(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    char *const end = buf + sizeof buf;
+    char *p = end;
+    quint64 u = v < 0 ? 0 - quint64(v) : quint64(v);
+    do {
+        *--p = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *--p = '-';
+    out.append(p, int(end - p));
+}
+
+// A double as a text stream writes it by default: the shorter of fixed and
+// scientific notation with six significant digits. Whole values below a
+// million come out the same as plain integers, which is the common case.
+void appendDouble(QByteArray &out, double v)
+{
+    if (v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v)) {
+        appendInt(out, qint64(v));
+        return;
+    }
+    out += QByteArray::number(v, 'g', 6);
+}
+
+// Sample numbers always as whole numbers: six significant digits would turn
+// 1000000 into "1e+06", which reads back as an integer 0.
+void appendWhole(QByteArray &out, double v)
+{
+    if (!std::isfinite(v) || std::fabs(v) >= 9.0e18) {
+        out += '0';
+        return;
+    }
+    appendInt(out, std::llround(v));
+}
+
+// A text field on one line: a line break inside would split the record.
+QByteArray lineText(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains('\n') || bytes.contains('\r')) {
+        bytes.replace('\n', ' ');
+        bytes.replace('\r', ' ');
+    }
+    return bytes;
+}
+
+const char *unitSuffix(SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return "s";
+    case MilliSeconds:
+        return "ms";
+    default:
+        return "us";
+    }
+}
+
+// One write and a flush, so that the bytes reach the file now and a full disk
+// shows up here rather than at some later close.
+int writeAll(QFile *file, const QByteArray &data)
+{
+    if (!file || !file->isOpen() || !file->isWritable())
+        return 1;
+    if (!data.isEmpty() && file->write(data) != data.size())
+        return 1;
+    return file->flush() ? 0 : 1;
+}
+
+int closeChecked(QFile *file)
+{
+    const bool flushed = file->flush();
+    file->close();
+    return (flushed && file->error() == QFileDevice::NoError) ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+struct Field {
+    const char *b = nullptr;
+    const char *e = nullptr;
+    bool empty() const { return b == e; }
+    int size() const { return int(e - b); }
+    bool is(const char *text) const
+    {
+        const size_t n = std::strlen(text);
+        return size_t(e - b) == n && std::memcmp(b, text, n) == 0;
+    }
+    bool contains(const char *text) const
+    {
+        const size_t n = std::strlen(text);
+        for (const char *p = b; size_t(e - p) >= n; ++p)
+            if (std::memcmp(p, text, n) == 0)
+                return true;
+        return false;
+    }
+    QString toText() const { return QString::fromUtf8(b, size()); }
+};
+
+// Splits at "," keeping empty fields. Fills at most maxFields and returns the
+// full count of fields of the line.
+int splitFields(const char *b, const char *e, Field *fields, int maxFields)
+{
+    int n = 0;
+    const char *start = b;
+    for (;;) {
+        const char *comma = static_cast<const char *>(std::memchr(start, ',', size_t(e - start)));
+        const char *fieldEnd = comma ? comma : e;
+        if (n < maxFields) {
+            fields[n].b = start;
+            fields[n].e = fieldEnd;
+        }
+        ++n;
+        if (!comma)
+            return n;
+        start = comma + 1;
+    }
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+// An integer as QString::toLongLong reads it (blanks around, a sign); 0 for
+// anything that does not parse. Plain digits take the fast road, the rest goes
+// through Qt's own conversion so that both agree.
+qint64 parseInteger(Field f)
+{
+    const char *p = f.b;
+    const char *q = f.e;
+    while (p < q && isBlank(*p))
+        ++p;
+    while (q > p && isBlank(q[-1]))
+        --q;
+    const char *digits = p;
+    if (digits < q && (*digits == '-' || *digits == '+'))
+        ++digits;
+    if (digits < q && q - digits <= 18) {
+        qint64 v = 0;
+        const char *s = digits;
+        for (; s < q && *s >= '0' && *s <= '9'; ++s)
+            v = v * 10 + (*s - '0');
+        if (s == q)
+            return *p == '-' ? -v : v;
+    }
+    bool ok = false;
+    const qint64 v = f.toText().toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+int parseInt32(Field f)
+{
+    const qint64 v = parseInteger(f);
+    return (v < INT_MIN || v > INT_MAX) ? 0 : int(v);
+}
+
+double parseDouble(const QString &text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return (ok && std::isfinite(v)) ? v : 0.0;
+}
+
+// A double as QString::toDouble reads it; 0 for anything that does not parse
+// and for infinities and NaN, which no instrument value can be.
+double parseDouble(Field f)
+{
+    const char *p = f.b;
+    const char *q = f.e;
+    while (p < q && isBlank(*p))
+        ++p;
+    while (q > p && isBlank(q[-1]))
+        --q;
+    const char *digits = p;
+    if (digits < q && (*digits == '-' || *digits == '+'))
+        ++digits;
+    if (digits < q && q - digits <= 15) {
+        qint64 v = 0;
+        const char *s = digits;
+        for (; s < q && *s >= '0' && *s <= '9'; ++s)
+            v = v * 10 + (*s - '0');
+        if (s == q)
+            return *p == '-' ? -double(v) : double(v);
+    }
+    return parseDouble(f.toText());
+}
+
+int32_t saturatedInt32(double v)
+{
+    if (!(v > double(INT_MIN)))
+        return v < 0 ? INT_MIN : 0;
+    if (v >= double(INT_MAX))
+        return INT_MAX;
+    return int32_t(v);
+}
+
+int32_t sizeAsInt32(size_t n)
+{
+    return n > size_t(INT_MAX) ? INT_MAX : int32_t(n);
+}
+
+// Reads lines in chunks without ever holding more than one chunk plus one
+// line of the longest allowed length: a line longer than that is handed out
+// empty and marked overlong instead of being collected.
+class LineReader {
+public:
+    struct Line {
+        const char *b = nullptr;
+        const char *e = nullptr;
+        bool terminated = false;   // ended by a line feed, not by the end of the data
+        bool overlong = false;
+        bool empty() const { return b == e; }
+    };
+
+    static constexpr size_t MaxLine = 64 * 1024;
+
+    explicit LineReader(QIODevice *device) : dev(device) {}
+
+    bool next(Line &line);
+    qint64 consumed() const { return used; }
+    bool failed() const { return readError; }
+
+private:
+    bool fill();
+
+    static constexpr qint64 MaxChunk = 1024 * 1024;
+    QIODevice *dev;
+    std::vector<char> buf;
+    size_t head = 0;
+    size_t tail = 0;
+    qint64 used = 0;
+    qint64 chunk = 16 * 1024;
+    bool atEnd = false;
+    bool readError = false;
+};
+
+bool LineReader::fill()
+{
+    if (atEnd)
+        return false;
+    if (head > 0) {
+        std::memmove(buf.data(), buf.data() + head, tail - head);
+        tail -= head;
+        head = 0;
+    }
+    if (buf.size() < tail + size_t(chunk))
+        buf.resize(tail + size_t(chunk));
+    const qint64 n = dev->read(buf.data() + tail, chunk);
+    if (n < 0)
+        readError = true;
+    if (n <= 0) {
+        atEnd = true;
+        return false;
+    }
+    tail += size_t(n);
+    if (chunk < MaxChunk)
+        chunk *= 2;
+    return true;
+}
+
+bool LineReader::next(Line &line)
+{
+    bool overlong = false;
+    size_t scanFrom = head;
+    for (;;) {
+        const char *base = buf.data();
+        const void *nl = tail > scanFrom ? std::memchr(base + scanFrom, '\n', tail - scanFrom) : nullptr;
+        if (nl) {
+            const size_t end = size_t(static_cast<const char *>(nl) - base);
+            line.b = base + head;
+            line.e = base + end;
+            line.terminated = true;
+            used += qint64(end + 1 - head);
+            head = end + 1;
+            break;
+        }
+        if (tail - head > MaxLine) {
+            overlong = true;
+            used += qint64(tail - head);
+            head = tail;
+        }
+        const size_t pending = tail - head;
+        if (!fill()) {
+            if (tail == head && !overlong)
+                return false;
+            line.b = buf.data() + head;
+            line.e = buf.data() + tail;
+            line.terminated = false;
+            used += qint64(tail - head);
+            head = tail;
+            break;
+        }
+        scanFrom = head + pending;
+    }
+    line.overlong = overlong;
+    if (overlong)
+        line.e = line.b;
+    else if (line.e > line.b && line.e[-1] == '\r')
+        --line.e;
+    return true;
+}
+
+void skipByteOrderMark(LineReader::Line &line)
+{
+    if (line.e - line.b >= 3 && std::memcmp(line.b, "\xEF\xBB\xBF", 3) == 0)
+        line.b += 3;
+}
+
+const QString &blankMemo()
+{
+    static const QString blank(QStringLiteral(" "));
+    return blank;
+}
+
+void ensureValues(LoggerData *run)
+{
+    if (!run->chA.values)
+        run->chA.values = new DataValues;
+    if (!run->chB.values)
+        run->chB.values = new DataValues;
+}
+
+void setFirstSampleNo(LoggerData *run)
+{
+    if (!run->chA.values->xValues.empty())
+        run->firstSampleNo = saturatedInt32(run->chA.values->xValues.front());
+    else if (!run->chB.values->xValues.empty())
+        run->firstSampleNo = saturatedInt32(run->chB.values->xValues.front());
+}
+
+// A run that has no complete stop block (the program died during the run):
+// its summary is rebuilt from the rows that did reach the file.
+void completeCutOffRun(LoggerData *run)
+{
+    setFirstSampleNo(run);
+    run->stopDate.clear();
+    run->stopTime.clear();
+    for (ChannelRecord *ch : {&run->chA, &run->chB}) {
+        const std::vector<double> &y = ch->values->yValues;
+        ch->totalSamples = sizeAsInt32(y.size());
+        int32_t missed = 0;
+        bool any = false;
+        double lo = 0.0;
+        double hi = 0.0;
+        for (double v : y) {
+            if (v == MissedSampleValue) {
+                ++missed;
+                continue;
+            }
+            if (!any) {
+                lo = hi = v;
+                any = true;
+            } else {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        ch->missedSamples = missed;
+        ch->minValue = lo;
+        ch->maxValue = hi;
+    }
+}
+
+void deleteRun(LoggerData *run)
+{
+    if (!run)
+        return;
+    delete run->chA.values;
+    delete run->chB.values;
+    delete run;
+}
+
+// Appends one paged row (sample number, A, B) to a run; the memo column is
+// not read back.
+void appendPagedRow(LoggerData *run, const Field *f)
+{
+    ensureValues(run);
+    const double x = parseDouble(f[0]);
+    run->chA.values->xValues.push_back(x);
+    run->chB.values->xValues.push_back(x);
+    run->chA.values->yValues.push_back(parseDouble(f[1]));
+    run->chB.values->yValues.push_back(parseDouble(f[2]));
+    run->memo.push_back(QString());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Files
+
+QFile *Utility::OpenFile(const QString &path, bool append)
+{
+    auto *file = new QFile(path);
+    const QIODevice::OpenMode mode = QIODevice::ReadWrite | (append ? QIODevice::Append : QIODevice::Truncate);
+    if (!file->open(mode)) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+void Utility::CloseFile(QFile *file)
+{
+    if (file)
+        file->close();
+}
+
+int Utility::SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit unit)
+{
+    if (!file)
+        return 1;
+    if (!run)
+        return 0;
+    QByteArray out;
+    out += "Start Date:,";
+    out += lineText(run->startDate);
+    out += "\nStart Time:,";
+    out += lineText(run->startTime);
+    out += "\nSample Interval:,";
+    appendDouble(out, run->sampleInterval);
+    out += unitSuffix(unit);
+    out += "\n\nSample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+    return writeAll(file, out);
+}
+
+int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues *chB,
+                            const std::vector<QString> &memo, int count)
+{
+    if (!file || count < 1)
+        return 1;
+    static const std::vector<double> none;
+    const std::vector<double> &ax = chA ? chA->xValues : none;
+    const std::vector<double> &ay = chA ? chA->yValues : none;
+    const std::vector<double> &bx = chB ? chB->xValues : none;
+    const std::vector<double> &by = chB ? chB->yValues : none;
+
+    // Never more rows than there are sample numbers for, whatever the caller asked.
+    const size_t rows = std::min(size_t(count), std::max(ax.size(), bx.size()));
+    const bool aHasValues = !ay.empty();
+    const bool bHasValues = !by.empty();
+
+    constexpr int ChunkBytes = 1 << 20;
+    QByteArray out;
+    out.reserve(int(std::min<size_t>(rows * 32, ChunkBytes + 256)));
+    int result = 0;
+    for (size_t i = 0; i < rows; ++i) {
+        appendWhole(out, i < ax.size() ? ax[i] : bx[i]);
+        out += ',';
+        if (aHasValues && i < ay.size())
+            appendDouble(out, ay[i]);
+        out += ',';
+        if (bHasValues && i < by.size())
+            appendDouble(out, by[i]);
+        out += ',';
+        if (i < memo.size() && !memo[i].isEmpty()) {
+            const QString &text = memo[i];
+            if (text.size() == 1 && text.at(0) == QLatin1Char(' '))
+                out += ' ';
+            else
+                out += lineText(text);
+        } else {
+            out += ' ';
+        }
+        out += '\n';
+        if (out.size() >= ChunkBytes) {
+            if (file->write(out) != out.size()) {
+                result = 1;
+                break;
+            }
+            out.clear();
+        }
+    }
+    if (writeAll(file, out) != 0)
+        result = 1;
+    return result;
+}
+
+int Utility::SaveStopInfo(QFile *file, const LoggerData *run)
+{
+    if (!file)
+        return 1;
+    if (!run)
+        return 0;
+    QByteArray out;
+    out += "\nStop Date:,";
+    out += lineText(run->stopDate);
+    out += "\nStop Time:,";
+    out += lineText(run->stopTime);
+    out += "\nTotal Samples:,";
+    appendInt(out, run->chA.totalSamples);
+    out += ',';
+    appendInt(out, run->chB.totalSamples);
+    out += "\nMaximum (mV):,";
+    appendDouble(out, run->chA.maxValue);
+    out += ',';
+    appendDouble(out, run->chB.maxValue);
+    out += "\nMinimum (mV):,";
+    appendDouble(out, run->chA.minValue);
+    out += ',';
+    appendDouble(out, run->chB.minValue);
+    out += "\nMissed Samples:,";
+    appendInt(out, run->chA.missedSamples);
+    out += ',';
+    appendInt(out, run->chB.missedSamples);
+    out += "\n\n";
+    return writeAll(file, out);
+}
+
+int Utility::SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *runs, bool append)
+{
+    QFile *file = OpenFile(path, append);
+    if (!file)
+        return 1;
+    int result = 0;
+    if (runs) {
+        // A chart read back from a file holds all its rows; a live chart may
+        // hold fewer rows than its totals, and SaveLoggerData cuts to those.
+        const bool loaded = !runs->isEmpty() && runs->first() && runs->first()->drawState == -1;
+        for (const LoggerData *run : *runs) {
+            if (!run)
+                continue;
+            int count;
+            if (loaded) {
+                const size_t a = run->chA.values ? run->chA.values->yValues.size() : 0;
+                const size_t b = run->chB.values ? run->chB.values->yValues.size() : 0;
+                count = sizeAsInt32(a != 0 ? a : b);
+            } else {
+                count = run->chA.totalSamples > 0 ? run->chA.totalSamples : run->chB.totalSamples;
+            }
+            if (SaveStartInfo(file, run, run->intervalUnit) != 0
+                || (count >= 1 && SaveLoggerData(file, run->chA.values, run->chB.values, run->memo, count) != 0)
+                || SaveStopInfo(file, run) != 0) {
+                result = 1;
+                break;
+            }
+        }
+    }
+    if (closeChecked(file) != 0)
+        result = 1;
+    delete file;
+    return result;
+}
+
+int Utility::SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarker *> *markers)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return 1;
+    QByteArray out("Memo Label,Memo X,Memo Y,\n");
+    if (markers) {
+        for (const QwtPlotMarker *marker : *markers) {
+            if (!marker)
+                continue;
+            out += lineText(marker->label().text());
+            out += ',';
+            // x is a sample number: exact, like the sample numbers of the rows.
+            const double x = marker->xValue();
+            if (std::isfinite(x) && x == std::trunc(x) && std::fabs(x) < 9.0e15)
+                appendInt(out, qint64(x));
+            else
+                appendDouble(out, x);
+            out += ',';
+            appendDouble(out, marker->yValue());
+            out += ",\n";
+        }
+    }
+    int result = writeAll(&file, out);
+    if (closeChecked(&file) != 0)
+        result = 1;
+    return result;
+}
+
+int Utility::SaveToTextFormat(const QString &, const QVector<LoggerData *> *)
+{
+    return 0;
+}
+
+int Utility::SendEmail(const QString &)
+{
+    return 1;   // no mail is ever sent
+}
+
+// ---------------------------------------------------------------------------
+// Readers
+
+int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+
+    QVector<LoggerData *> loaded;
+    LoggerData *run = nullptr;   // the run being read, until its "Missed Samples:" line
+    bool rowsOn = false;
+    QString lastMemo;            // repeated memo texts share one string
+    QByteArray lastMemoBytes;
+    std::string unquoted;
+    LineReader reader(&file);
+    LineReader::Line line;
+    bool first = true;
+
+    auto finishCutOffRun = [&]() {
+        if (run) {
+            completeCutOffRun(run);
+            loaded.append(run);
+            run = nullptr;
+        }
+        rowsOn = false;
+    };
+
+    while (reader.next(line)) {
+        if (first) {
+            skipByteOrderMark(line);
+            first = false;
+        }
+        if (line.overlong || line.empty())
+            continue;
+        const char *b = line.b;
+        const char *e = line.e;
+        if (std::memchr(b, '"', size_t(e - b))) {
+            unquoted.assign(b, e);
+            unquoted.erase(std::remove(unquoted.begin(), unquoted.end(), '"'), unquoted.end());
+            b = unquoted.data();
+            e = b + unquoted.size();
+        }
+        Field f[4];
+        const int n = splitFields(b, e, f, 4);
+        if (n < 2)
+            continue;
+        const Field &key = f[0];
+        const Field second = n >= 3 ? f[2] : Field();
+
+        if (key.size() >= 7) {   // the shortest key is "Minimum"
+            if (key.is("Start Date:")) {
+                finishCutOffRun();
+                run = new LoggerData;
+                run->drawTicks = -1;   // loaded charts carry -1 in both
+                run->drawState = -1;
+                ensureValues(run);
+                run->startDate = f[1].toText();
+                continue;
+            }
+            if (key.is("Start Time:")) {
+                if (run)
+                    run->startTime = f[1].toText();
+                continue;
+            }
+            if (key.is("Sample Interval:")) {
+                if (run) {
+                    QString value = f[1].toText();
+                    if (value.contains(QLatin1String("ms"))) {
+                        run->intervalUnit = MilliSeconds;
+                        value.chop(2);
+                    } else if (value.contains(QLatin1String("us"))) {
+                        run->intervalUnit = MicroSeconds;
+                        value.chop(2);
+                    } else {
+                        run->intervalUnit = Seconds;
+                        value.chop(1);
+                    }
+                    run->sampleInterval = parseDouble(value);
+                }
+                continue;
+            }
+            if (key.is("Sample Number")) {
+                if (run) {
+                    run->dataUnit = f[1].contains("mV") ? QStringLiteral("mV") : QStringLiteral("V");
+                    rowsOn = true;
+                }
+                continue;
+            }
+            if (key.is("Stop Date:")) {
+                rowsOn = false;
+                if (run) {
+                    setFirstSampleNo(run);
+                    run->stopDate = f[1].toText();
+                }
+                continue;
+            }
+            if (key.is("Stop Time:")) {
+                if (run)
+                    run->stopTime = f[1].toText();
+                continue;
+            }
+            if (key.is("Total Samples:")) {
+                if (run) {
+                    run->chA.totalSamples = parseInt32(f[1]);
+                    run->chB.totalSamples = parseInt32(second);
+                }
+                continue;
+            }
+            if (key.contains("Minimum")) {
+                if (run) {
+                    run->chA.minValue = parseDouble(f[1]);
+                    run->chB.minValue = parseDouble(second);
+                }
+                continue;
+            }
+            if (key.contains("Maximum")) {
+                if (run) {
+                    run->chA.maxValue = parseDouble(f[1]);
+                    run->chB.maxValue = parseDouble(second);
+                }
+                continue;
+            }
+            if (key.is("Missed Samples:")) {
+                if (run) {
+                    run->chA.missedSamples = parseInt32(f[1]);
+                    run->chB.missedSamples = parseInt32(second);
+                    loaded.append(run);
+                    run = nullptr;
+                }
+                rowsOn = false;
+                continue;
+            }
+        }
+
+        if (!rowsOn || !run || n < 4)
+            continue;
+        DataValues *a = run->chA.values;
+        DataValues *bv = run->chB.values;
+        if (!f[0].empty()) {
+            const double x = double(parseInteger(f[0]));
+            a->xValues.push_back(x);
+            bv->xValues.push_back(x);
+        }
+        if (!f[1].empty())
+            a->yValues.push_back(parseDouble(f[1]));
+        if (!f[2].empty())
+            bv->yValues.push_back(parseDouble(f[2]));
+        const Field &memo = f[3];
+        if (memo.empty() || (memo.size() == 1 && memo.b[0] == ' ')) {
+            run->memo.push_back(blankMemo());
+        } else {
+            if (lastMemoBytes.size() != memo.size() || std::memcmp(lastMemoBytes.constData(), memo.b, size_t(memo.size())) != 0) {
+                lastMemoBytes = QByteArray(memo.b, memo.size());
+                lastMemo = QString::fromUtf8(lastMemoBytes);
+            }
+            run->memo.push_back(lastMemo);
+        }
+    }
+    finishCutOffRun();
+
+    if (reader.failed()) {
+        // A file that could not be read to its end is not shown half.
+        for (LoggerData *r : loaded)
+            deleteRun(r);
+        return 1;
+    }
+    if (list)
+        *list += loaded;
+    else
+        for (LoggerData *r : loaded)
+            deleteRun(r);
+    return 0;
+}
+
+int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+
+    QVector<QwtPlotMarker *> loaded;
+    LineReader reader(&file);
+    LineReader::Line line;
+    bool first = true;
+    std::vector<Field> fields;
+    while (reader.next(line)) {
+        if (first) {
+            skipByteOrderMark(line);
+            first = false;
+        }
+        if (line.overlong || line.empty())
+            continue;
+        const int n = splitFields(line.b, line.e, nullptr, 0);
+        if (n < 3)
+            continue;
+        fields.resize(size_t(n));
+        splitFields(line.b, line.e, fields.data(), n);
+        if (fields[0].is("Memo Label"))
+            continue;
+        // Every line ends with a comma; more fields than label, x, y and that
+        // empty end mean a label with commas of its own.
+        QString label;
+        Field xField = fields[1];
+        Field yField = fields[2];
+        if (n > 4 && fields[size_t(n - 1)].empty()) {
+            label = QString::fromUtf8(line.b, int(fields[size_t(n - 3)].b - 1 - line.b));
+            xField = fields[size_t(n - 3)];
+            yField = fields[size_t(n - 2)];
+        } else {
+            label = fields[0].toText();
+        }
+        QwtText text(label);
+        text.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Normal));
+        text.setColor(Qt::cyan);
+        auto *marker = new QwtPlotMarker();
+        marker->setLabel(text);
+        marker->setValue(parseDouble(xField), parseDouble(yField));
+        loaded.append(marker);
+    }
+    if (reader.failed()) {
+        qDeleteAll(loaded);
+        return 2;
+    }
+    if (list)
+        *list += loaded;
+    else
+        qDeleteAll(loaded);
+    return 0;
+}
+
+int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
+                                 QVector<LoggerData *> *list, bool byRun, int runIndex)
+{
+    if (!file || !list || count < 1 || list->isEmpty())
+        return 0;
+    int target = byRun ? runIndex : list->size() - 1;
+    if (target < 0 || target >= list->size() || !(*list)[target])
+        return 0;
+    if (!file->isOpen() || !file->isReadable() || readPos < 0)
+        return 0;
+
+    const qint64 savedPos = file->pos();
+    if (!file->seek(readPos)) {
+        file->seek(savedPos);
+        return 0;
+    }
+    const qint64 base = readPos;
+    LineReader reader(file);
+    LineReader::Line line;
+    for (int i = 1; i < skipLines; ++i)
+        if (!reader.next(line))
+            break;
+
+    LoggerData *run = (*list)[target];
+    int appended = 0;
+    Field f[4];
+    if (!byRun) {
+        for (int i = 0; i < count; ++i) {
+            // A last line without its line feed is still being written.
+            if (!reader.next(line) || !line.terminated)
+                break;
+            if (line.empty() && !line.overlong)
+                break;
+            if (!line.overlong && splitFields(line.b, line.e, f, 4) >= 4) {
+                appendPagedRow(run, f);
+                ++appended;
+            }
+            readPos = base + reader.consumed();
+        }
+    } else {
+        // Blank lines and the stop block between runs are passed over, so that
+        // a range of sample numbers can run on into the next run's rows.
+        while (reader.next(line) && line.terminated) {
+            if (!line.empty()) {
+                const int n = splitFields(line.b, line.e, f, 4);
+                if (n >= 4 && parseDouble(f[0]) == 0.0) {
+                    // the header line of the next run
+                    if (++target >= list->size() || !(*list)[target])
+                        break;
+                    run = (*list)[target];
+                } else if (parseInteger(f[0]) > count) {
+                    break;
+                } else if (n >= 4) {
+                    appendPagedRow(run, f);
+                    ++appended;
+                }
+            }
+            readPos = base + reader.consumed();
+        }
+    }
+    file->seek(savedPos);
+    return appended;
+}
+
+// ---------------------------------------------------------------------------
+// Names, dates, units
+
+QString Utility::GetFilename(const QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return path;
+    QString name = path.mid(slash + 1);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    return name;
+}
+
+// The C locale keeps the digits and "AM"/"PM" fixed whatever the user's
+// language: these texts go into files that are read back.
+QString Utility::GetDate()
+{
+    return QLocale::c().toString(QDate::currentDate(), QStringLiteral("MM/dd/yyyy"));
+}
+
+QString Utility::GetTime()
+{
+    return QLocale::c().toString(QTime::currentTime(), QStringLiteral("hh:mm:ss AP"));
+}
+
+QString Utility::GetTimeWithMs()
+{
+    return QLocale::c().toString(QTime::currentTime(), QStringLiteral("hh:mm:ss:zzz AP"));
+}
+
+double Utility::ConvertToSec(double value, SampIntervalUnit unit)
+{
+    switch (unit) {
+    case MilliSeconds:
+        return value / 1000.0;
+    case MicroSeconds:
+        return value / 1000000.0;
+    default:
+        return value;
+    }
+}
+
+double Utility::ConvertToMilliSec(double value, SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return value * 1000.0;
+    case MicroSeconds:
+        return value / 1000.0;
+    default:
+        return value;
+    }
+}
+
+double Utility::ConvertToMicroSec(double value, SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return value * 1000000.0;
+    case MilliSeconds:
+        return value * 1000.0;
+    default:
+        return value;
+    }
+}
+
+double Utility::ConvertIndexToVolt(int index)
+{
+    static const double millivolts[8] = {100, 200, 500, 1000, 2000, 5000, 10000, 20000};
+    return (index >= 0 && index < 8) ? millivolts[index] : 0.0;
+}

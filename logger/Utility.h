@@ -1,0 +1,62 @@
+// Static helpers of the data logger: run and memo CSV files, paging rows back
+// from an open run file, dates and times as text, sample-interval units.
+#pragma once
+
+#include "LoggerData.h"
+
+#include <QString>
+#include <QVector>
+#include <QtGlobal>
+#include <vector>
+
+class QFile;
+class QwtPlotMarker;
+
+// Results of type int: 0 success, non-zero failure.
+//
+// Writers that take a QFile* append to a file the caller keeps open (for
+// instance "temp.csv" and the backup file during a run): each call costs one
+// write and one flush, so a killed process loses nothing already handed over,
+// and a write that does not reach the file (full disk) is reported as 1.
+class Utility {
+public:
+    // Opens read-write, appending or truncating. The caller owns the file.
+    static QFile *OpenFile(const QString &path, bool append);
+    static void CloseFile(QFile *file);
+
+    // The five lines before a run's rows; the unit comes from the argument.
+    static int SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit unit);
+    // Up to count sample rows from index 0; never reads past what the vectors hold.
+    static int SaveLoggerData(QFile *file, const DataValues *chA, const DataValues *chB,
+                              const std::vector<QString> &memo, int count);
+    // The eight lines after a run's rows.
+    static int SaveStopInfo(QFile *file, const LoggerData *run);
+    static int SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *runs, bool append);
+    static int SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarker *> *markers);
+    static int SaveToTextFormat(const QString &path, const QVector<LoggerData *> *runs);
+    static int SendEmail(const QString &address);
+
+    // Reads a run CSV into new runs (with new DataValues) appended to list.
+    static int LoadValues(const QString &path, QVector<LoggerData *> *list);
+    // Reads a memo CSV into new markers appended to list; 2 when it cannot be opened.
+    static int LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list);
+
+    // Pages rows of an open run CSV from readPos into the list: the newest run
+    // (byRun false, count = most lines to read) or from run runIndex on
+    // (byRun true, count = last sample number wanted). readPos comes back
+    // after the last line used; the file's own position is left as it was.
+    // Returns the number of rows appended.
+    static int ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
+                                   QVector<LoggerData *> *list, bool byRun, int runIndex);
+
+    static QString GetFilename(const QString &path);
+    static QString GetDate();
+    static QString GetTime();
+    static QString GetTimeWithMs();
+
+    static double ConvertToSec(double value, SampIntervalUnit unit);
+    static double ConvertToMilliSec(double value, SampIntervalUnit unit);
+    static double ConvertToMicroSec(double value, SampIntervalUnit unit);
+    // Range index 0-7 to millivolts per division; 0.0 for any other index.
+    static double ConvertIndexToVolt(int index);
+};

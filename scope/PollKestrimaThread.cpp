@@ -1,0 +1,101 @@
+#include "PollKestrimaThread.h"
+
+#include "MainWindow.h"
+#include "Meter.h"
+#include "ScopeEvents.h"
+#include "ScopeGlobals.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+
+PollKestrimaThread::PollKestrimaThread(KR_HANDLE *h, bool *open, int ms)
+    : QThread(nullptr), handle(h), portOpen(open), intervalMs(std::max(1, ms))
+{
+}
+
+PollKestrimaThread::~PollKestrimaThread()
+{
+    if (isRunning())
+        StopThread();
+}
+
+void PollKestrimaThread::run()
+{
+    QTimer timer;
+    timer.setInterval(intervalMs);
+    // Default connection: the receiver lives in the GUI thread, so the tick is queued there.
+    // (By name: the connection then lives wholly inside Qt, which hands it over between the
+    // threads under its own lock.)
+    connect(&timer, SIGNAL(timeout()), this, SLOT(PollKestrimaIII()));
+    timer.start();
+    exec();
+}
+
+void PollKestrimaThread::StopThread()
+{
+    // exit() before the loop has started is kept by QThread, so repeating it is enough.
+    do {
+        exit(0);
+    } while (!wait(100));
+}
+
+void PollKestrimaThread::PollKestrimaIII()
+{
+    if (StopPollingKestrima || DisplayInProgress)
+        return;
+
+    int bytesRead = 0;
+    bool blockRead = false;
+    if (KR_ChkForData(&bytesRead, *handle, ScopeBlockBytes) && bytesRead > 0) {
+        int sizeA = 0;
+        int sizeB = 0;
+        KR_ReadChannelData(bytesRead, RawChanAData, RawChanBData, &sizeA, &sizeB);
+        sizeA = std::clamp(sizeA, 0, ScopeFrameMax);
+        sizeB = std::clamp(sizeB, 0, ScopeFrameMax);
+        std::copy(RawChanAData, RawChanAData + sizeA, RealDataChanA);
+        std::copy(RawChanBData, RawChanBData + sizeB, RealDataChanB);
+        RealDataChanA_Size = sizeA;
+        RealDataChanB_Size = sizeB;
+        blockRead = true;
+    } else {
+        RealDataChanA_Size = 0;
+        RealDataChanB_Size = 0;
+        if (isIOError) {
+            // Reported once: the window closes the instrument and sets the stop flag.
+            isIOError = false;
+            QCoreApplication::postEvent(w, new IOErrorEvent());
+        }
+    }
+
+    FeedMeters();
+
+    DisplayInProgress = true;
+    QCoreApplication::postEvent(w, new DataAvailableEvent());
+
+    // Auto trigger: re-arm only after a block; the next block follows the new set-up.
+    if (blockRead)
+        KR_SetUpScope(*handle, portOpen, &globalSetFeatures);
+}
+
+void PollKestrimaThread::FeedMeters()
+{
+    if (LCDUpdate != 0)
+        return;
+    int maxCode = 0, minCode = 0, mean = 0, cycles = 0;
+    double pkToPk = 0.0, rms = 0.0, frequency = 0.0;
+    bool found = false;
+    if (ChannelAOnFlag && MeterAWindowOpened) {
+        Meter::do_measure_A(RealDataChanA_Size, trigger_lvl_mvolts, nanosecs_per_sample, RealDataChanA,
+                            &maxCode, &minCode, &pkToPk, &mean, &rms, &frequency, &cycles, &found);
+        if (Metera)
+            QCoreApplication::postEvent(Metera, new LCDDataupdateEvent());
+    }
+    if (ChannelBOnFlag && MeterBWindowOpened) {
+        Meter::do_measure_B(RealDataChanB_Size, trigger_lvl_mvolts, nanosecs_per_sample, RealDataChanB,
+                            &maxCode, &minCode, &pkToPk, &mean, &rms, &frequency, &cycles, &found);
+        if (Meterb)
+            QCoreApplication::postEvent(Meterb, new LCDDataupdateEvent());
+    }
+    LCDUpdate = 1;
+}

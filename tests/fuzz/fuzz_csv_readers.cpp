@@ -1,0 +1,102 @@
+// Feeds arbitrary bytes, as a file, to the run-CSV reader, the memo-CSV reader
+// and the paging reader in both modes.
+#include <QFile>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <qwt_plot_marker.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "Utility.h"
+
+namespace {
+
+QString *inputPath = nullptr;
+
+void freeRuns(QVector<LoggerData *> &runs)
+{
+    for (LoggerData *run : runs) {
+        delete run->chA.values;
+        delete run->chB.values;
+        delete run;
+    }
+    runs.clear();
+}
+
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_csv_readers";
+    static char *argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+    static QTemporaryDir dir;
+    static QString path = dir.filePath("input.csv");
+    inputPath = &path;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    {
+        QFile out(*inputPath);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        out.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+
+    QVector<LoggerData *> runs;
+    check(Utility::LoadValues(*inputPath, &runs) == 0);
+    for (const LoggerData *run : runs)
+        check(run && run->chA.values && run->chB.values && run->drawState == -1);
+    // What was read can be written and read again, run for run.
+    const QString again = *inputPath + ".again";
+    check(Utility::SaveToCSVFormat(again, &runs, false) == 0);
+    QVector<LoggerData *> reread;
+    check(Utility::LoadValues(again, &reread) == 0);
+    check(reread.size() == runs.size());
+    freeRuns(reread);
+    freeRuns(runs);
+
+    QVector<QwtPlotMarker *> markers;
+    check(Utility::LoadMemoValues(*inputPath, &markers) == 0);
+    qDeleteAll(markers);
+
+    QFile file(*inputPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const int skip = size > 0 ? data[0] % 16 : 0;
+    const int count = size > 1 ? 1 + data[1] * 8 : 100;
+    const bool byRun = size > 2 && (data[2] & 1);
+    const int runIndex = size > 3 ? data[3] % 3 : 0;
+    QVector<LoggerData *> pages;
+    for (int i = 0; i < 3; ++i) {
+        auto *run = new LoggerData;
+        run->chA.values = new DataValues;
+        run->chB.values = new DataValues;
+        pages.append(run);
+    }
+    qint64 pos = 0;
+    for (int pass = 0; pass < 64; ++pass) {
+        const qint64 before = pos;
+        const int rows = Utility::ReadSamplesFromFile(&file, pos, pass == 0 ? skip : 0, count, &pages, byRun, runIndex);
+        check(rows >= 0 && pos >= before && pos <= qint64(size));
+        check(file.pos() == 0);
+        if (pos == before)
+            break;
+    }
+    for (const LoggerData *run : pages) {
+        check(run->chA.values->xValues.size() == run->chA.values->yValues.size());
+        check(run->memo.size() == run->chB.values->yValues.size());
+    }
+    freeRuns(pages);
+    return 0;
+}

@@ -1,0 +1,373 @@
+// Run and memo CSV files written and read back, runs cut off by a crash, and
+// files that are not what they should be.
+#include <QtTest>
+#include <QTemporaryDir>
+#include <qwt_plot_marker.h>
+
+#include "Utility.h"
+#include "test_utility_support.h"
+
+namespace {
+
+void compareRuns(const LoggerData *a, const LoggerData *b)
+{
+    QCOMPARE(a->startDate, b->startDate);
+    QCOMPARE(a->startTime, b->startTime);
+    QCOMPARE(a->stopDate, b->stopDate);
+    QCOMPARE(a->stopTime, b->stopTime);
+    QCOMPARE(a->sampleInterval, b->sampleInterval);
+    QCOMPARE(int(a->intervalUnit), int(b->intervalUnit));
+    QCOMPARE(a->firstSampleNo, b->firstSampleNo);
+    for (auto ch : {&LoggerData::chA, &LoggerData::chB}) {
+        QCOMPARE((a->*ch).totalSamples, (b->*ch).totalSamples);
+        QCOMPARE((a->*ch).minValue, (b->*ch).minValue);
+        QCOMPARE((a->*ch).maxValue, (b->*ch).maxValue);
+        QCOMPARE((a->*ch).missedSamples, (b->*ch).missedSamples);
+        QCOMPARE((a->*ch).values->xValues, (b->*ch).values->xValues);
+        QCOMPARE((a->*ch).values->yValues, (b->*ch).values->yValues);
+    }
+}
+
+} // namespace
+
+class TestUtilityCsv : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+private slots:
+    void oneRunBothChannels()
+    {
+        LoggerData *run = newRun(1, 2);
+        run->chA.values->yValues = {12, 65535};
+        run->chB.values->yValues = {-3.25, 100000};
+        run->memo = {"ChA ADC saturated.ChB ADC saturated.", " "};
+        run->chA.missedSamples = 1;
+        QVector<LoggerData *> runs{run};
+        QCOMPARE(Utility::SaveToCSVFormat(path("one.csv"), &runs, false), 0);
+
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("one.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        compareRuns(back[0], run);
+        QCOMPARE(back[0]->dataUnit, QString("mV"));
+        QCOMPARE(back[0]->memo, run->memo);
+        // A loaded chart is marked for the chart code and the writer.
+        QCOMPARE(back[0]->drawState, -1);
+        QCOMPARE(back[0]->drawTicks, -1);
+        freeRuns(back);
+        freeRuns(runs);
+    }
+
+    void severalRunsAndOneChannel()
+    {
+        QVector<LoggerData *> runs{newRun(1, 40), newRun(71, 25, true, false), newRun(120, 7, false, true)};
+        runs[1]->memo[3] = "ChA ADC saturated.";
+        runs[2]->intervalUnit = Seconds;
+        runs[2]->sampleInterval = 2;
+        QCOMPARE(Utility::SaveToCSVFormat(path("three.csv"), &runs, false), 0);
+        const QByteArray bytes = fileBytes(path("three.csv"));
+        QCOMPARE(bytes.count("Start Date:"), 3);
+        QCOMPARE(bytes.count("Missed Samples:"), 3);
+        QCOMPARE(bytes.count('\n'), 3 * 13 + 40 + 25 + 7);
+
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("three.csv"), &back), 0);
+        QCOMPARE(back.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            compareRuns(back[i], runs[i]);
+        // Channel off: numbers for every row, no values.
+        QVERIFY(back[1]->chB.values->yValues.empty());
+        QCOMPARE(back[1]->chB.values->xValues.size(), size_t(25));
+        QVERIFY(back[2]->chA.values->yValues.empty());
+        QCOMPARE(back[1]->memo[3], QString("ChA ADC saturated."));
+        QCOMPARE(back[1]->memo[4], QString(" "));
+
+        // Saving what was read gives the same file again.
+        QCOMPARE(Utility::SaveToCSVFormat(path("again.csv"), &back, false), 0);
+        QCOMPARE(fileBytes(path("again.csv")), bytes);
+        freeRuns(back);
+        freeRuns(runs);
+    }
+
+    // Files of the earlier writer, with sample numbers in scientific notation,
+    // read as they always did.
+    void earlierScientificSampleNumbers()
+    {
+        const QByteArray old = "Start Date:,01/01/2024\nStart Time:,01:00:00 AM\nSample Interval:,1ms\n\n"
+                               "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n"
+                               "999999,1,2, \n1e+06,3,4, \n\n"
+                               "Stop Date:,01/01/2024\nStop Time:,01:20:00 AM\nTotal Samples:,2,2\n"
+                               "Maximum (mV):,3,4\nMinimum (mV):,1,2\nMissed Samples:,0,0\n\n";
+        QVERIFY(writeBytes(path("old.csv"), old));
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("old.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0]->chA.values->xValues, (std::vector<double>{999999, 0}));
+        freeRuns(back);
+    }
+
+    // The backup of a run the program did not live to stop.
+    void runCutOffByCrash()
+    {
+        QVector<LoggerData *> runs{newRun(1, 10), newRun(20, 6)};
+        runs[1]->chA.values->yValues = {5, 65535, -7, 65535, 30, 2};
+        runs[1]->chB.values->yValues = {65535, 65535, 65535, 65535, 65535, 65535};
+        QCOMPARE(Utility::SaveToCSVFormat(path("full.csv"), &runs, false), 0);
+        const QByteArray full = fileBytes(path("full.csv"));
+        const int secondStop = full.lastIndexOf("\n\nStop Date:");
+
+        // Cut after the rows, in the stop block, and within the start block.
+        const QList<int> cuts{secondStop + 1, full.indexOf("Total Samples:", secondStop),
+                              full.lastIndexOf("Sample Interval:")};
+        for (int cut : cuts) {
+            QVERIFY(cut > 0);
+            QVERIFY(writeBytes(path("cut.csv"), full.left(cut)));
+            QVector<LoggerData *> back;
+            QCOMPARE(Utility::LoadValues(path("cut.csv"), &back), 0);
+            QCOMPARE(back.size(), 2);
+            compareRuns(back[0], runs[0]);   // complete runs exactly as written
+            const LoggerData *r = back[1];
+            QCOMPARE(r->startDate, runs[1]->startDate);
+            QVERIFY(r->stopDate.isEmpty());
+            QVERIFY(r->stopTime.isEmpty());
+            if (cut == cuts.last()) {   // nothing of the run but its date
+                QCOMPARE(r->chA.totalSamples, 0);
+                QVERIFY(r->chA.values->xValues.empty());
+                freeRuns(back);
+                continue;
+            }
+            QCOMPARE(r->firstSampleNo, 20);
+            QCOMPARE(r->chA.values->yValues, runs[1]->chA.values->yValues);
+            QCOMPARE(r->chA.totalSamples, 6);
+            QCOMPARE(r->chB.totalSamples, 6);
+            QCOMPARE(r->chA.missedSamples, 2);
+            QCOMPARE(r->chB.missedSamples, 6);
+            QCOMPARE(r->chA.minValue, -7.0);
+            QCOMPARE(r->chA.maxValue, 30.0);
+            QCOMPARE(r->chB.minValue, 0.0);   // no value but missed ones
+            QCOMPARE(r->chB.maxValue, 0.0);
+            freeRuns(back);
+        }
+
+        // A cut-off run followed by later runs is kept as well.
+        const QByteArray firstRunOnly = full.left(full.indexOf("\n\nStop Date:") + 1);
+        QVERIFY(writeBytes(path("mid.csv"), firstRunOnly + full));
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("mid.csv"), &back), 0);
+        QCOMPARE(back.size(), 3);
+        QCOMPARE(back[0]->chA.totalSamples, 10);
+        QVERIFY(back[0]->stopDate.isEmpty());
+        compareRuns(back[1], runs[0]);
+        compareRuns(back[2], runs[1]);
+        freeRuns(back);
+        freeRuns(runs);
+    }
+
+    void quotesAndLineEnds()
+    {
+        const QByteArray text = "\xEF\xBB\xBF\"Start Date:\",\"05/06/2024\"\r\nStart Time:,11:00:00 PM\r\n"
+                                "Sample Interval:,\"250ms\"\r\n\r\n"
+                                "\"Sample Number\",\"ChA Voltage (mV)\",\"ChB Voltage (mV)\",\"Memo\"\r\n"
+                                "\"7\",\"1.5\",\"\",\"a b\"\r\n 8 ,+2, -3 ,\r\n\r\n"
+                                "Stop Date:,05/06/2024\r\nStop Time:,11:01:00 PM\r\nTotal Samples:,2,1\r\n"
+                                "Maximum (mV):,2,-3\r\nMinimum (mV):,1.5,-3\r\nMissed Samples:,0,0\r\n";
+        QVERIFY(writeBytes(path("quoted.csv"), text));
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("quoted.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        const LoggerData *r = back[0];
+        QCOMPARE(r->startDate, QString("05/06/2024"));
+        QCOMPARE(r->stopTime, QString("11:01:00 PM"));
+        QCOMPARE(r->sampleInterval, 250.0);
+        QCOMPARE(int(r->intervalUnit), int(MilliSeconds));
+        QCOMPARE(r->chA.values->xValues, (std::vector<double>{7, 8}));
+        QCOMPARE(r->chA.values->yValues, (std::vector<double>{1.5, 2}));
+        QCOMPARE(r->chB.values->yValues, (std::vector<double>{-3}));
+        QCOMPARE(r->memo, (std::vector<QString>{"a b", " "}));
+        QCOMPARE(r->firstSampleNo, 7);
+        freeRuns(back);
+    }
+
+    // Junk of every kind is read without a crash; what cannot be parsed is skipped.
+    void malformedInput()
+    {
+        QByteArray text = "Stop Date:,x\nStop Time:,y\nTotal Samples:,1,2\nMaximum (mV):,1\n"
+                          "Minimum (mV):\nMissed Samples:,3,4\n"   // a stop block without a start
+                          "1,2,3,4\n"                                 // a row outside a run
+                          "Start Date:\n"                             // too few fields
+                          "Start Date:,01/01/2000\nSample Interval:,\n"
+                          "Sample Number,x,y,z\n"
+                          "1,2\n"                                     // too few fields for a row
+                          "abc,def,1e400,nan\n"                       // fields that do not parse
+                          "99999999999999999999,inf,-1e-400,\n";
+        text += QByteArray(3 * 1024 * 1024, 'x') + ",1,2,3\n";      // a line of megabytes
+        text += QByteArray("4,5,6,7\n");
+        text += QByteArray("\0\x01\xff\xfe,\x80,,\n", 9);
+        text += "Stop Date:,d\nTotal Samples:,99999999999,-5\nMaximum (mV):,1e999,5\n"
+                "Missed Samples:,abc\nMissed Samples:,1,1\n";
+        QVERIFY(writeBytes(path("junk.csv"), text));
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("junk.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        const LoggerData *r = back[0];
+        QCOMPARE(r->startDate, QString("01/01/2000"));
+        QCOMPARE(r->sampleInterval, 0.0);
+        QCOMPARE(int(r->intervalUnit), int(Seconds));
+        QCOMPARE(r->dataUnit, QString("V"));
+        QCOMPARE(r->chA.values->xValues, (std::vector<double>{0, 0, 4, 0}));
+        QCOMPARE(r->chA.values->yValues, (std::vector<double>{0, 0, 5, 0}));
+        QCOMPARE(r->chB.values->yValues, (std::vector<double>{0, 0, 6}));
+        QCOMPARE(r->memo.size(), size_t(4));
+        QCOMPARE(r->memo[0], QString("nan"));
+        QCOMPARE(r->memo[1], QString(" "));
+        QCOMPARE(r->chA.totalSamples, 0);   // out of range
+        QCOMPARE(r->chB.totalSamples, -5);
+        QCOMPARE(r->chA.maxValue, 0.0);
+        QCOMPARE(r->chB.maxValue, 5.0);
+        QCOMPARE(r->chA.missedSamples, 0);   // the run ended at its first "Missed Samples:"
+        QCOMPARE(r->stopDate, QString("d"));
+        freeRuns(back);
+
+        QVERIFY(writeBytes(path("empty.csv"), QByteArray()));
+        QCOMPARE(Utility::LoadValues(path("empty.csv"), &back), 0);
+        QVERIFY(back.isEmpty());
+        QCOMPARE(Utility::LoadValues(path("empty.csv"), nullptr), 0);
+    }
+
+    void unreadableFiles()
+    {
+        QVector<LoggerData *> runs;
+        QVector<QwtPlotMarker *> markers;
+        QCOMPARE(Utility::LoadValues(dir.path(), &runs), 1);
+        QCOMPARE(Utility::LoadValues(path("missing.csv"), &runs), 1);
+        QCOMPARE(Utility::LoadMemoValues(dir.path(), &markers), 2);
+        QCOMPARE(Utility::LoadMemoValues(path("missing_Memo.csv"), &markers), 2);
+        QVERIFY(runs.isEmpty());
+        QVERIFY(markers.isEmpty());
+        // Opens, then fails on the first read: nothing half-read is handed back.
+        if (QFile::exists("/proc/self/mem")) {
+            QCOMPARE(Utility::LoadValues("/proc/self/mem", &runs), 1);
+            QCOMPARE(Utility::LoadMemoValues("/proc/self/mem", &markers), 2);
+            QVERIFY(runs.isEmpty());
+            QVERIFY(markers.isEmpty());
+        }
+    }
+
+    void memoRoundTrip()
+    {
+        auto *m1 = new QwtPlotMarker;
+        m1->setLabel(QwtText("pump on, stage 2"));
+        m1->setValue(1234567, -250.5);
+        auto *m2 = new QwtPlotMarker;
+        m2->setLabel(QwtText("  spaced label "));
+        m2->setValue(3, 0.125);
+        auto *m3 = new QwtPlotMarker;
+        m3->setLabel(QwtText(QString::fromUtf8("T > 40 \xC2\xB0" "C")));
+        m3->setValue(77, 1e6);
+        QVector<QwtPlotMarker *> markers{m1, m2, m3};
+        QCOMPARE(Utility::SaveMemoToCSVFormat(path("c_Memo.csv"), &markers), 0);
+
+        QVector<QwtPlotMarker *> back;
+        QCOMPARE(Utility::LoadMemoValues(path("c_Memo.csv"), &back), 0);
+        QCOMPARE(back.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(back[i]->label().text(), markers[i]->label().text());
+            QCOMPARE(back[i]->xValue(), markers[i]->xValue());
+            QCOMPARE(back[i]->yValue(), markers[i]->yValue());
+            QCOMPARE(back[i]->label().font().family(), QString("Arial"));
+            QCOMPARE(back[i]->label().font().pointSize(), 10);
+            QCOMPARE(back[i]->label().font().weight(), int(QFont::Normal));
+            QCOMPARE(back[i]->label().color(), QColor(Qt::cyan));
+            QVERIFY(!back[i]->plot());
+        }
+        qDeleteAll(back);
+        qDeleteAll(markers);
+    }
+
+    void memoFileLines()
+    {
+        const QByteArray text = "Memo Label,Memo X,Memo Y,\n\nshort,1\nplain,5,6\nnoend,7,8,9\n"
+                                "Memo Label,1,2,\nx,abc,,\n";
+        QVERIFY(writeBytes(path("l_Memo.csv"), text));
+        QVector<QwtPlotMarker *> back;
+        QCOMPARE(Utility::LoadMemoValues(path("l_Memo.csv"), &back), 0);
+        QCOMPARE(back.size(), 3);
+        QCOMPARE(back[0]->label().text(), QString("plain"));
+        QCOMPARE(back[0]->value(), QPointF(5, 6));
+        QCOMPARE(back[1]->label().text(), QString("noend"));
+        QCOMPARE(back[1]->value(), QPointF(7, 8));
+        QCOMPARE(back[2]->value(), QPointF(0, 0));
+        qDeleteAll(back);
+    }
+
+    // A backup file as a crash leaves it: the last run has no stop block and
+    // its last row was only half written.
+    void crashCutBackupFile()
+    {
+        const QString dataDir = qEnvironmentVariable("ZR_TEST_DATA");
+        if (dataDir.isEmpty())
+            QSKIP("ZR_TEST_DATA not set");
+        QVector<LoggerData *> runs;
+        QCOMPARE(Utility::LoadValues(QDir(dataDir).filePath("csv_crash_cut_backup.csv"), &runs), 0);
+        QCOMPARE(runs.size(), 2);
+        QCOMPARE(runs[0]->stopTime, QString("08:00:03 AM"));
+        QCOMPARE(runs[0]->chA.missedSamples, 1);
+        const LoggerData *r = runs[1];
+        QCOMPARE(r->startTime, QString("08:05:00 AM"));
+        QCOMPARE(r->firstSampleNo, 304);
+        QCOMPARE(r->chA.values->xValues, (std::vector<double>{304, 305, 306, 307}));
+        QCOMPARE(r->chA.values->yValues, (std::vector<double>{130, 65535, 2510, -90}));
+        QCOMPARE(r->chA.totalSamples, 4);
+        QCOMPARE(r->chB.totalSamples, 4);
+        QCOMPARE(r->chA.missedSamples, 1);
+        QCOMPARE(r->chB.missedSamples, 1);
+        QCOMPARE(r->chA.minValue, -90.0);
+        QCOMPARE(r->chA.maxValue, 2510.0);
+        QCOMPARE(r->chB.minValue, -30.0);
+        QCOMPARE(r->chB.maxValue, -20.0);
+        QCOMPARE(r->memo[2], QString("ChA ADC saturated."));
+        QVERIFY(r->stopDate.isEmpty() && r->stopTime.isEmpty());
+        freeRuns(runs);
+
+        QCOMPARE(Utility::LoadValues(QDir(dataDir).filePath("csv_stop_without_start.csv"), &runs), 0);
+        QVERIFY(runs.isEmpty());
+    }
+
+    // Inputs kept from fuzzing and from real damaged files: read without harm.
+    void regressionInputs()
+    {
+        const QString dataDir = qEnvironmentVariable("ZR_TEST_DATA");
+        if (dataDir.isEmpty())
+            QSKIP("ZR_TEST_DATA not set");
+        const QStringList files = QDir(dataDir).entryList({"csv_*", "crash-*", "timeout-*", "oom-*"}, QDir::Files);
+        if (files.isEmpty())
+            QSKIP("no regression inputs");
+        for (const QString &name : files) {
+            const QString file = QDir(dataDir).filePath(name);
+            QVector<LoggerData *> runs;
+            QVector<QwtPlotMarker *> markers;
+            QCOMPARE(Utility::LoadValues(file, &runs), 0);
+            QCOMPARE(Utility::LoadMemoValues(file, &markers), 0);
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVector<LoggerData *> pages{newRun(1, 0)};
+            qint64 pos = 0;
+            Utility::ReadSamplesFromFile(&f, pos, 2, 1000, &pages, false, 0);
+            QVERIFY(pos >= 0 && pos <= f.size());
+            pos = 0;
+            Utility::ReadSamplesFromFile(&f, pos, 6, 1000000, &pages, true, 0);
+            QVERIFY(pos >= 0 && pos <= f.size());
+            QCOMPARE(f.pos(), qint64(0));
+            const LoggerData *p = pages[0];
+            QCOMPARE(p->chA.values->xValues.size(), p->chA.values->yValues.size());
+            QCOMPARE(p->memo.size(), p->chB.values->yValues.size());
+            freeRuns(pages);
+            freeRuns(runs);
+            qDeleteAll(markers);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUtilityCsv)
+#include "test_utility_csv.moc"

@@ -1,0 +1,23 @@
+// The About box: product picture, version line, notice and an OK button.
+#pragma once
+
+#include <QMainWindow>
+
+class QLabel;
+
+class Help : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Help(QWidget *parent = nullptr);
+    ~Help() override;
+
+    void setImage(const QString &path);
+    void setLabel(const QString &text);
+
+private slots:
+    void on_pushButton_clicked();
+
+private:
+    QLabel *picture;
+    QLabel *version;
+};
