@@ -106,13 +106,22 @@ int HWIFWrapper::FetchData(int readCount, int minimumBytes, LoggerData *run, int
     return AppendBlock(rawA, sizeA, rawB, sizeB, run);
 }
 
+bool HWIFWrapper::SamplesFasterThan(double intervalMs) const
+{
+    if (!settings)
+        return true;
+    const double clockPeriodMs = (double(settings->clockDivider) + 1.0) / 60000.0;
+    return clockPeriodMs < intervalMs * 0.9;
+}
+
 int HWIFWrapper::AppendBlock(int *codesA, int sizeA, int *codesB, int sizeB, LoggerData *run)
 {
     if (!run || (sizeA <= 0 && sizeB <= 0))
         return 1;
     const double intervalMs = config ? Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit) : 1.0;
-    if (intervalMs > 100.0) {
-        // The instrument then samples once per interval: only the first sample goes on.
+    if (intervalMs > 100.0 && SamplesFasterThan(intervalMs)) {
+        // The instrument samples faster than the interval (1 Hz for the longest ones):
+        // only the first sample of each block goes on.
         sizeA = std::min(sizeA, 1);
         sizeB = std::min(sizeB, 1);
     }

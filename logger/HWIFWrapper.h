@@ -33,6 +33,9 @@ public:
     std::atomic<int> *receivedCountSink = nullptr;
 
 private:
+    // The programmed sample clock is faster than one sample per interval.
+    bool SamplesFasterThan(double intervalMs) const;
+
     QString deviceDescription;
     KR_HANDLE handle = nullptr;
     bool portOpen = false;

@@ -3,6 +3,7 @@
 
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
+#include "ZrSim.h"
 
 namespace {
 struct Run {
@@ -92,6 +93,30 @@ private slots:
         QCOMPARE(int(run.data.chB.values->xValues.size()), std::min(expected, 5));
         QCOMPARE(int(run.data.memo.size()), expected);
         QCOMPARE(run.data.chA.values->yValues.front(), 880.0);   // (600 - 512) * 10
+    }
+
+    void clockAtTheIntervalKeepsEverySample()
+    {
+        // Started for 200 ms with a 5 Hz clock: a late tick's two samples are both rows.
+        ZrSim::reset();
+        config.sampleInterval = 200.0;
+        Scope_SetFeatures f;
+        f.channelsOn = 3;
+        f.clockDivider = 11999999;
+        QCOMPARE(hw->StartLoggerHW(&f), 0);
+        Run run;
+        int a[] = {600, 601};
+        int b[] = {700, 701};
+        QCOMPARE(hw->AppendBlock(a, 2, b, 2, &run.data), 0);
+        QCOMPARE(int(run.data.chA.values->xValues.size()), 2);
+        QCOMPARE(int(run.data.memo.size()), 2);
+        // At 1 Hz for a 2 s interval the instrument is faster: one sample per block.
+        f.clockDivider = 59999999;
+        config.sampleInterval = 2000.0;
+        int c[] = {600, 601};
+        QCOMPARE(hw->AppendBlock(c, 2, nullptr, 0, &run.data), 0);
+        QCOMPARE(int(run.data.chA.values->xValues.size()), 3);
+        hw->StopLoggerHW();
     }
 
     void onlyChannelBInBlock()
