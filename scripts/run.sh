@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)" --target KestrimaIII
-cd build && exec ./KestrimaIII "$@"
+exec build/bin/KestrimaIII "$@"
