@@ -25,6 +25,7 @@ void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg
     dataSeen = 0;
     haltRequested = false;
     stopQueued = false;
+    runDone = false;
 }
 
 void PollThread::run()
@@ -42,6 +43,9 @@ void PollThread::run()
     timer->start();
     exec();
     delete timer;
+    // Paired with the acquire in StopThread: whoever deletes the thread afterwards sees
+    // everything it did (Qt's own wait is invisible to the race detector).
+    runDone.store(true, std::memory_order_release);
 }
 
 void PollThread::GetData()
@@ -96,4 +100,5 @@ void PollThread::StopThread()
         exit(0);
         wait(100);
     } while (isRunning());
+    (void)runDone.load(std::memory_order_acquire);
 }

@@ -43,6 +43,7 @@ private:
     std::atomic<int> dataSeen{0};
     std::atomic<bool> haltRequested{false};
     std::atomic<bool> stopQueued{false};
+    std::atomic<bool> runDone{false};
     PollClient *client = nullptr;
     QRecursiveMutex fetchMutex;
 };
