@@ -6,6 +6,7 @@
 #include "ScopeGlobals.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QTimer>
 #include <algorithm>
 
@@ -30,14 +31,23 @@ void PollKestrimaThread::run()
     connect(&timer, SIGNAL(timeout()), this, SLOT(PollKestrimaIII()));
     timer.start();
     exec();
+    // The thread closes its event dispatcher when run() returns; wait until StopThread has
+    // finished waking it, so that the wake-up cannot meet the closing.
+    while (!stopRequested.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
+    runFinished.store(true, std::memory_order_release);
 }
 
 void PollKestrimaThread::StopThread()
 {
-    // exit() before the loop has started is kept by QThread, so repeating it is enough.
-    do {
-        exit(0);
-    } while (!wait(100));
+    // QThread keeps an exit() that comes before the loop has started.
+    exit(0);
+    stopRequested.store(true, std::memory_order_release);
+    wait();
+    // Already true once wait() returned (if the thread ran at all); orders run() before
+    // whatever the owner does next, the delete among it.
+    if (!runFinished.load(std::memory_order_acquire))
+        qDebug() << "PollKestrimaThread stopped before it ran";
 }
 
 void PollKestrimaThread::PollKestrimaIII()

@@ -5,6 +5,7 @@
 #include "KrDriver.h"
 
 #include <QThread>
+#include <atomic>
 
 class PollKestrimaThread : public QThread {
     Q_OBJECT
@@ -28,4 +29,7 @@ private:
     KR_HANDLE *handle;
     bool *portOpen;
     int intervalMs;
+    // Hand-shake of StopThread and the end of run(), in terms the sanitizers see.
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> runFinished{false};
 };
