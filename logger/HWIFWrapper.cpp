@@ -4,9 +4,14 @@
 
 #include <QByteArray>
 #include <QDebug>
+#include <QLoggingCategory>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+// Every fetch writes these lines, up to a thousand times a second: off unless asked for
+// (QT_LOGGING_RULES="zr.fetch.debug=true").
+Q_LOGGING_CATEGORY(lcFetch, "zr.fetch", QtInfoMsg)
 
 namespace {
 const char *const DescriptionDash = "ZE-Ziruv A";
@@ -94,15 +99,15 @@ int HWIFWrapper::FetchData(int readCount, int minimumBytes, LoggerData *run, int
     if (!run)
         return 1;
     if (!KR_ChkForData(&readCount, handle, minimumBytes)) {
-        qDebug() << "KR_ChkForData Failed!";
+        qCDebug(lcFetch) << "KR_ChkForData Failed!";
         return 1;
     }
     // The driver never reads more than the receive queue holds, which is below our buffers.
     readCount = std::min(readCount, RawBufferSize);
     int sizeA = 0, sizeB = 0;
     KR_ReadChannelData(readCount, rawA, rawB, &sizeA, &sizeB);
-    qDebug() << "Channel A data size: " << sizeA;
-    qDebug() << "Channel B data size: " << sizeB;
+    qCDebug(lcFetch) << "Channel A data size: " << sizeA;
+    qCDebug(lcFetch) << "Channel B data size: " << sizeB;
     return AppendBlock(rawA, sizeA, rawB, sizeB, run);
 }
 
@@ -154,8 +159,8 @@ int HWIFWrapper::AppendBlock(int *codesA, int sizeA, int *codesB, int sizeB, Log
     run->chB.blockSamples = run->chB.values ? int32_t(run->chB.values->xValues.size()) : 0;
     if (receivedCountSink)
         receivedCountSink->store(run->chA.blockSamples);
-    qDebug() << "Channel A data count: " << run->chA.blockSamples;
-    qDebug() << "Channel B data count: " << run->chB.blockSamples;
+    qCDebug(lcFetch) << "Channel A data count: " << run->chA.blockSamples;
+    qCDebug(lcFetch) << "Channel B data count: " << run->chB.blockSamples;
 
     run->chA.missedSamples = missedA;
     run->chB.missedSamples = missedB;

@@ -6,10 +6,15 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QMutexLocker>
 #include <QTimer>
 #include <cmath>
+
+// Every fetch writes these lines, up to a thousand times a second: off unless asked for
+// (QT_LOGGING_RULES="zr.poll.debug=true").
+Q_LOGGING_CATEGORY(lcPoll, "zr.poll", QtInfoMsg)
 
 PollThread::PollThread() : QThread(nullptr) {}
 
@@ -51,7 +56,7 @@ void PollThread::run()
 void PollThread::GetData()
 {
     QMutexLocker lock(&fetchMutex);
-    qDebug() << "GetData() time: " << Utility::GetTimeWithMs();
+    qCDebug(lcPoll) << "GetData() time: " << Utility::GetTimeWithMs();
     // Ticks still queued when the run was stopped must not fetch into the next run.
     if (!receive || !wrapper || haltRequested)
         return;
