@@ -146,10 +146,9 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
-// An integer as QString::toLongLong reads it (blanks around, a sign); 0 for
-// anything that does not parse. Plain digits take the fast road, the rest goes
-// through Qt's own conversion so that both agree.
-qint64 parseInteger(Field f)
+// Plain digits with an optional sign and blanks around, the common case, read without
+// going through QString; false for anything else.
+bool plainInteger(Field f, int maxDigits, qint64 &value)
 {
     const char *p = f.b;
     const char *q = f.e;
@@ -160,16 +159,28 @@ qint64 parseInteger(Field f)
     const char *digits = p;
     if (digits < q && (*digits == '-' || *digits == '+'))
         ++digits;
-    if (digits < q && q - digits <= 18) {
-        qint64 v = 0;
-        const char *s = digits;
-        for (; s < q && *s >= '0' && *s <= '9'; ++s)
-            v = v * 10 + (*s - '0');
-        if (s == q)
-            return *p == '-' ? -v : v;
+    if (digits >= q || q - digits > maxDigits)
+        return false;
+    qint64 v = 0;
+    for (const char *s = digits; s < q; ++s) {
+        if (*s < '0' || *s > '9')
+            return false;
+        v = v * 10 + (*s - '0');
     }
+    value = *p == '-' ? -v : v;
+    return true;
+}
+
+// An integer as QString::toLongLong reads it (blanks around, a sign); 0 for
+// anything that does not parse. Plain digits take the fast road, the rest goes
+// through Qt's own conversion so that both agree.
+qint64 parseInteger(Field f)
+{
+    qint64 v = 0;
+    if (plainInteger(f, 18, v))
+        return v;
     bool ok = false;
-    const qint64 v = f.toText().toLongLong(&ok);
+    v = f.toText().toLongLong(&ok);
     return ok ? v : 0;
 }
 
@@ -190,23 +201,9 @@ double parseDouble(const QString &text)
 // and for infinities and NaN, which no instrument value can be.
 double parseDouble(Field f)
 {
-    const char *p = f.b;
-    const char *q = f.e;
-    while (p < q && isBlank(*p))
-        ++p;
-    while (q > p && isBlank(q[-1]))
-        --q;
-    const char *digits = p;
-    if (digits < q && (*digits == '-' || *digits == '+'))
-        ++digits;
-    if (digits < q && q - digits <= 15) {
-        qint64 v = 0;
-        const char *s = digits;
-        for (; s < q && *s >= '0' && *s <= '9'; ++s)
-            v = v * 10 + (*s - '0');
-        if (s == q)
-            return *p == '-' ? -double(v) : double(v);
-    }
+    qint64 v = 0;
+    if (plainInteger(f, 15, v))
+        return double(v);
     return parseDouble(f.toText());
 }
 
