@@ -18,13 +18,57 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QMutexLocker>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <mutex>
 
 namespace {
+
+// Counts the starts, so that a failure reported late stops only the run it belongs to.
+std::atomic<unsigned> runNumber{0};
+
+// Takes a failed write into the GUI thread, from whichever thread wrote. It lives in the
+// GUI thread; other threads touch only its atomics and queue Deliver() by name, a call
+// that carries no data of theirs.
+class WriteFailureRelay : public QObject {
+    Q_OBJECT
+public:
+    static WriteFailureRelay &Instance()
+    {
+        static auto *relay = new WriteFailureRelay;   // first made by StartLogger, in the GUI thread
+        return *relay;
+    }
+
+    void Post(messageCode_e message, unsigned run)
+    {
+        failedRun.store(run);
+        code.store(int(message));
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+    }
+
+    QPointer<LoggerMainWindow> window;   // GUI thread only
+
+public slots:
+    void Deliver()
+    {
+        const int message = code.exchange(-1);
+        if (message < 0 || !window)
+            return;
+        // A run that the failure belongs to and that still goes on into a file that takes
+        // nothing would lose every later row: it is stopped first.
+        if (window->loggingActive && failedRun.load() == runNumber.load())
+            QMetaObject::invokeMethod(window, "StopLogger", Qt::DirectConnection);
+        window->messages->DisplayMsg(messageCode_e(message));
+    }
+
+private:
+    std::atomic<int> code{-1};
+    std::atomic<unsigned> failedRun{0};
+};
 
 void EmptyRecord(LoggerData *run)
 {
@@ -178,6 +222,8 @@ void LoggerMainWindow::StartLogger()
 
     hwWrapper->DiscardData();
     plotMgr->DisplayStatus(true, config->testMode);
+    WriteFailureRelay::Instance().window = this;
+    ++runNumber;
     startBlockWritten = false;
     writeFailed = false;
     displayStarted = false;
@@ -242,11 +288,20 @@ unsigned int LoggerMainWindow::ClockDivider(double interval, SampIntervalUnit un
 
 void LoggerMainWindow::NotifyMain()
 {
+    // The first block of a run may be handed over in the poll thread: everything it sets
+    // up is published by the store of displayStarted at its end, which every later
+    // hand-over (and the stop) reads first.
+    const bool firstBlock = displayThread && loggingActive && !displayStarted.load(std::memory_order_acquire);
+
     if (SaveTemporaryData(tempFile, receiveBuffer) != 0)
         ReportWriteFailure(FILE_SAVE_FAILED);
+    LoggerData *run = runList->last();
+    if (config->chAEnabled)
+        run->chA.missedSamples = receiveBuffer->chA.missedSamples;
+    if (config->chBEnabled)
+        run->chB.missedSamples = receiveBuffer->chB.missedSamples;
 
-    if (displayThread && loggingActive && !displayStarted) {
-        LoggerData *run = runList->last();
+    if (firstBlock) {
         GetStartInfo(run);
         if (backupFile) {
             Utility::CloseFile(backupFile);
@@ -259,29 +314,17 @@ void LoggerMainWindow::NotifyMain()
             startBlockWritten = true;
         displayThread->start();
         displayThread->Notify();
-        displayStarted = true;
+        displayStarted.store(true, std::memory_order_release);
     }
-    LoggerData *run = runList->last();
-    if (config->chAEnabled)
-        run->chA.missedSamples = receiveBuffer->chA.missedSamples;
-    if (config->chBEnabled)
-        run->chB.missedSamples = receiveBuffer->chB.missedSamples;
 }
 
 void LoggerMainWindow::ReportWriteFailure(messageCode_e code)
 {
-    // Logging on into a file that takes nothing would lose every later row: stop the run
-    // (in the GUI thread, after the tick that failed) and say so, once.
+    // Logging on into a file that takes nothing would lose every later row: the run is
+    // stopped (in the GUI thread, after the tick that failed) and the message shown, once.
     if (writeFailed.exchange(true))
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, code] {
-            if (loggingActive)
-                StopLogger();
-            messages->DisplayMsg(code);
-        },
-        Qt::QueuedConnection);
+    WriteFailureRelay::Instance().Post(code, runNumber.load());
 }
 
 SampIntervalUnit LoggerMainWindow::GetStartInfo(LoggerData *run)
@@ -353,10 +396,13 @@ void LoggerMainWindow::StopLogger()
         // No new fetch from here on; a first block being handed over in the poll thread
         // is finished before the run is taken apart.
         pollThread->RequestStop();
-        QMutexLocker lock(&pollThread->FetchLock());
+        std::lock_guard lock(pollThread->FetchLock());
         loggingActive = false;
     }
     loggingActive = false;
+    // Pairs with the store at the end of the first hand-over: what it set up (start
+    // information, backup file) is seen from here on.
+    (void)displayStarted.load(std::memory_order_acquire);
     if (displayThread)
         displayThread->StopThread();
     if (pollThread)
@@ -716,3 +762,5 @@ void LoggerMainWindow::on_timeUnit_activated(int)
     config->intervalUnit = unit;
     ui->sampleInterval->setText(QString::asprintf("%.5f", value));
 }
+
+#include "LoggerMainWindow_run.moc"

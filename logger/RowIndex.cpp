@@ -2,12 +2,125 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 IndexChunk = 1 << 20;    // reads while indexing
+constexpr qint64 LocateChunk = 1 << 16;   // enough for a checkpoint's rows as a rule
+constexpr int MarkBytes = 64;
+
+bool StartsWith(const char *b, const char *e, const char *text)
+{
+    const size_t n = std::strlen(text);
+    return size_t(e - b) >= n && std::memcmp(b, text, n) == 0;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// The sample number of a row line (a whole number before the first comma, as the rows are
+// written); false for every other line.
+bool RowNumber(const char *b, const char *e, qint64 &sampleNo)
+{
+    const char *comma = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
+    if (!comma)
+        return false;
+    const char *p = b, *q = comma;
+    while (p < q && IsBlank(*p))
+        ++p;
+    while (q > p && IsBlank(q[-1]))
+        --q;
+    bool negative = false;
+    if (p < q && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+    if (p == q || q - p > 18)
+        return false;
+    qint64 v = 0;
+    for (; p < q; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        v = v * 10 + (*p - '0');
+    }
+    sampleNo = negative ? -v : v;
+    return true;
+}
+
+// Calls `line(begin, end, pos)` for each whole line of `file` from `from` on, reading
+// `chunk` bytes at a time; a line longer than RowIndex::MaxLine is passed over. Stops
+// when `line` returns false. Returns the position after the last whole line handed out
+// or passed over.
+template <typename LineFn>
+qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
+{
+    if (!file.seek(from))
+        return from;
+    QByteArray buf;
+    qint64 bufPos = from;     // file position of buf[0]
+    qint64 done = from;       // after the last whole line
+    bool overlong = false;    // inside a line too long to keep
+    for (;;) {
+        const QByteArray more = file.read(chunk);
+        if (more.isEmpty())
+            return done;
+        buf += more;
+        const char *b = buf.constData();
+        const char *e = b + buf.size();
+        const char *p = b;
+        while (p < e) {
+            const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+            if (!nl)
+                break;
+            const char *start = p;
+            // As the paging reader does, a line too long to be a row is not one.
+            const bool keep = !overlong && nl - start <= RowIndex::MaxLine;
+            overlong = false;
+            p = nl + 1;
+            done = bufPos + (p - b);
+            if (keep && !line(start, nl, bufPos + (start - b)))
+                return done;
+        }
+        const qint64 used = p - b;
+        buf.remove(0, int(used));
+        bufPos += used;
+        if (buf.size() > RowIndex::MaxLine) {   // no line feed in sight: not a row
+            overlong = true;
+            bufPos += buf.size();
+            buf.clear();
+        }
+    }
+}
+
+}   // namespace
 
 void RowIndex::Reset()
 {
     runs.clear();
     scanned = 0;
     inRows = false;
+    headMark.clear();
+    tailMark.clear();
+}
+
+bool RowIndex::StillTheSameFile(QFile &file)
+{
+    if (scanned == 0)
+        return true;
+    if (file.size() < scanned)
+        return false;
+    if (!file.seek(0) || file.read(headMark.size()) != headMark)
+        return false;
+    return file.seek(scanned - tailMark.size()) && file.read(tailMark.size()) == tailMark;
+}
+
+void RowIndex::RememberMarks(QFile &file)
+{
+    const qint64 head = std::min<qint64>(MarkBytes, scanned);
+    const qint64 tail = std::min<qint64>(MarkBytes, scanned);
+    headMark = file.seek(0) ? file.read(head) : QByteArray();
+    tailMark = file.seek(scanned - tail) ? file.read(tail) : QByteArray();
 }
 
 bool RowIndex::Update(const QString &path)
@@ -15,51 +128,34 @@ bool RowIndex::Update(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    if (file.size() < scanned)   // emptied behind our back: start again
+    if (!StillTheSameFile(file))
         Reset();
-    if (!file.seek(scanned))
-        return false;
-
-    QByteArray line;
-    qint64 pos = scanned;
-    for (;;) {
-        line = file.readLine(1 << 16);
-        if (line.isEmpty())
-            break;
-        if (!line.endsWith('\n')) {
-            if (line.size() == (1 << 16)) {   // an overlong line: skip it whole
-                while (!line.isEmpty() && !line.endsWith('\n'))
-                    line = file.readLine(1 << 16);
-                pos = file.pos();
-                scanned = pos;
-                continue;
-            }
-            break;   // still being written: index it next time
-        }
-        const qint64 lineStart = pos;
-        pos += line.size();
-        scanned = pos;
-
-        if (line.startsWith("Sample Number")) {
-            runs.emplace_back();
-            inRows = true;
-            continue;
-        }
-        if (!inRows)
-            continue;
-        if (line.startsWith("Stop Date:")) {
-            inRows = false;
-            continue;
-        }
-        const int comma = line.indexOf(',');
-        if (comma <= 0)   // the empty line after the rows, or junk
-            continue;
-        bool ok = false;
-        const qint64 sampleNo = line.left(comma).trimmed().toLongLong(&ok);
-        if (ok)
-            AddRow(sampleNo, lineStart);
-    }
+    if (file.size() == scanned)
+        return true;
+    scanned = ScanLines(file, scanned, IndexChunk, [this](const char *b, const char *e, qint64 pos) {
+        IndexLine(b, e, pos);
+        return true;
+    });
+    RememberMarks(file);
     return true;
+}
+
+void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
+{
+    if (StartsWith(b, e, "Sample Number")) {
+        runs.emplace_back();
+        inRows = true;
+        return;
+    }
+    if (!inRows)
+        return;
+    if (StartsWith(b, e, "Stop Date:")) {
+        inRows = false;
+        return;
+    }
+    qint64 sampleNo = 0;
+    if (RowNumber(b, e, sampleNo))
+        AddRow(sampleNo, pos);
 }
 
 void RowIndex::AddRow(qint64 sampleNo, qint64 pos)
@@ -84,23 +180,23 @@ bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &
         // (at most CheckpointRows lines) finds the row itself.
         auto it = std::upper_bound(run.checkpoints.begin(), run.checkpoints.end(), first,
                                    [](qint64 v, const Checkpoint &c) { return v < c.sampleNo; });
-        pos = it == run.checkpoints.begin() ? run.firstRowPos : std::prev(it)->pos;
-        if (it == run.checkpoints.begin())
-            return true;   // `first` lies at or before the run's first row
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(pos))
+        if (it == run.checkpoints.begin()) {
+            pos = run.firstRowPos;   // `first` lies at or before the run's first row
             return true;
-        for (int i = 0; i <= CheckpointRows; ++i) {
-            const qint64 at = file.pos();
-            const QByteArray line = file.readLine(1 << 16);
-            const int comma = line.indexOf(',');
-            bool ok = false;
-            const qint64 sampleNo = comma > 0 ? line.left(comma).trimmed().toLongLong(&ok) : 0;
-            if (line.isEmpty() || !ok || sampleNo >= first) {
-                pos = at;
-                return true;
-            }
         }
+        pos = std::prev(it)->pos;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return true;
+        int lines = 0;
+        ScanLines(file, pos, LocateChunk, [&](const char *b, const char *e, qint64 at) {
+            qint64 sampleNo = 0;
+            if (!RowNumber(b, e, sampleNo) || sampleNo >= first || ++lines > CheckpointRows) {
+                pos = at;
+                return false;
+            }
+            return true;
+        });
         return true;
     }
     return false;

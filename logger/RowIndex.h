@@ -3,13 +3,18 @@
 // its first byte. The index is extended lazily by what was appended since the last use.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <vector>
 
+class QFile;
+
 class RowIndex {
 public:
     static constexpr int CheckpointRows = 1024;
+    // A line longer than this is no row of ours: it is passed over whole.
+    static constexpr qint64 MaxLine = 1 << 16;
 
     struct Checkpoint {
         qint64 sampleNo;   // sample number of the row
@@ -25,6 +30,8 @@ public:
     // Forgets everything (the file was emptied or replaced).
     void Reset();
     // Reads what the file gained since the last call; false when it cannot be read.
+    // A file that no longer holds what was indexed (emptied, or written anew) is
+    // indexed again from its start.
     bool Update(const QString &path);
     const std::vector<Run> &Runs() const { return runs; }
 
@@ -34,9 +41,16 @@ public:
     bool Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos) const;
 
 private:
+    void IndexLine(const char *begin, const char *end, qint64 pos);
     void AddRow(qint64 sampleNo, qint64 pos);
+    bool StillTheSameFile(QFile &file);
+    void RememberMarks(QFile &file);
 
     std::vector<Run> runs;
     qint64 scanned = 0;       // bytes of the file already indexed (whole lines only)
     bool inRows = false;      // between a run's column-title line and its stop block
+    // The first bytes of the file and the last indexed ones, to notice a file written
+    // anew behind our back even when it is longer than before.
+    QByteArray headMark;
+    QByteArray tailMark;
 };

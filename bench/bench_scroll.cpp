@@ -1,0 +1,212 @@
+// Moving the chart's X window near the end of a long chart: ReadDataForScrolling on a
+// backup file of 10,000,000 rows (several runs), against reading the same rows alone from
+// their known byte position, and against a reading that counts lines from the file's start.
+// Prints times and ratios; asserts nothing.
+//
+//   bench_scroll [rows]   (default 10000000)
+#include "LoggerMainWindow.h"
+#include "Resources.h"
+#include "Utility.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int Runs = 5;
+constexpr int WindowRows = 1000;   // rows shown by one X window
+constexpr int Moves = 50;          // moves of the window near the end
+
+struct Layout {
+    std::vector<int> first;          // first sample number per run
+    std::vector<int> rows;           // rows per run
+    std::vector<qint64> tailPos;     // byte position of each of the last run's rows
+    int tailFrom = 0;                // sample number of tailPos[0]
+    std::vector<qint64> linesBefore; // lines before each run's first row
+};
+
+void Append(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
+    out.append(buf, n);
+}
+
+// Writes the file in the backup layout; remembers where the last rows lie.
+bool WriteBackup(const QString &path, qint64 totalRows, Layout &layout)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray out;
+    out.reserve(8 << 20);
+    qint64 pos = 0, lines = 0;
+    int sample = 1;
+    const qint64 perRun = totalRows / Runs;
+    for (int r = 0; r < Runs; ++r) {
+        const int rows = int(r == Runs - 1 ? totalRows - perRun * (Runs - 1) : perRun);
+        sample += r == 0 ? 0 : 25;   // intervals counted between runs
+        layout.first.push_back(sample);
+        layout.rows.push_back(rows);
+        out += "Start Date:,12/07/2026\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+               "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        lines += 5;
+        layout.linesBefore.push_back(lines);
+        if (r == Runs - 1) {
+            layout.tailFrom = sample + rows - (Moves + 2) * WindowRows;
+        }
+        for (int i = 0; i < rows; ++i, ++sample) {
+            if (r == Runs - 1 && sample >= layout.tailFrom)
+                layout.tailPos.push_back(pos + out.size());
+            Append(out, sample);
+            out += ',';
+            Append(out, (sample * 7) % 2001 - 1000);
+            out += ',';
+            Append(out, (sample * 13) % 3001 - 1500);
+            out += ", \n";
+            if (out.size() > (4 << 20)) {
+                if (f.write(out) != out.size())
+                    return false;
+                pos += out.size();
+                out.clear();
+            }
+        }
+        lines += rows;
+        out += "\nStop Date:,12/07/2026\nStop Time:,09:00:00 AM\nTotal Samples:,";
+        Append(out, rows);
+        out += ',';
+        Append(out, rows);
+        out += "\nMaximum (mV):,1000,1500\nMinimum (mV):,-1000,-1500\nMissed Samples:,0,0\n\n";
+        lines += 8;
+    }
+    return f.write(out) == out.size();
+}
+
+void Empty(QVector<LoggerData *> *runs)
+{
+    for (LoggerData *run : *runs)
+        for (DataValues *v : {run->chA.values, run->chB.values}) {
+            v->xValues.clear();
+            v->yValues.clear();
+        }
+}
+
+size_t RowsHeld(QVector<LoggerData *> *runs)
+{
+    size_t n = 0;
+    for (LoggerData *run : *runs)
+        n += run->chA.values->xValues.size();
+    return n;
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    // Everything goes into a folder of its own, never into the user's files.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("HOME", home.path().toLocal8Bit());
+    QDir().mkpath(home.path() + QStringLiteral("/Documents/KestrimaIII"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "default.debug=false");
+    QApplication app(argc, argv);
+    InitResources();
+    const qint64 totalRows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10000000;
+    if (totalRows < Runs * (Moves + 2) * WindowRows) {
+        std::fprintf(stderr, "too few rows\n");
+        return 1;
+    }
+
+    auto *win = new LoggerMainWindow;
+    LoggerWin = win;
+    Layout layout;
+    QElapsedTimer t;
+    t.start();
+    if (!WriteBackup(win->backupFilePath, totalRows, layout)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(win->backupFilePath));
+        return 1;
+    }
+    std::printf("backup file: %lld rows in %d runs, %.1f MB, written in %.2f s\n",
+                static_cast<long long>(totalRows), Runs, double(QFile(win->backupFilePath).size()) / 1e6,
+                double(t.elapsed()) / 1000.0);
+
+    for (int r = 0; r < Runs; ++r) {
+        auto *run = new LoggerData;
+        run->chA.values = new DataValues;
+        run->chB.values = new DataValues;
+        run->firstSampleNo = layout.first[size_t(r)];
+        run->chA.totalSamples = run->chB.totalSamples = layout.rows[size_t(r)];
+        win->runList->append(run);
+    }
+    const int lastSample = layout.first.back() + layout.rows.back() - 1;
+
+    // First use after the run: the index reads the whole file once.
+    t.restart();
+    win->ReadDataForScrolling(win->runList, lastSample - WindowRows + 1, lastSample);
+    const double firstMs = double(t.nsecsElapsed()) / 1e6;
+    std::printf("first window (index built): %.1f ms, %zu rows\n", firstMs, RowsHeld(win->runList));
+
+    // Moves of the window near the end, through the window's reader.
+    size_t rowsIndexed = 0;
+    t.restart();
+    for (int m = 0; m < Moves; ++m) {
+        const int first = layout.tailFrom + m * WindowRows;
+        Empty(win->runList);
+        win->ReadDataForScrolling(win->runList, first, first + WindowRows - 1);
+        rowsIndexed += RowsHeld(win->runList);
+    }
+    const double indexedNs = double(t.nsecsElapsed()) / Moves;
+
+    // The same rows read alone, from the byte position of each window's first row.
+    QFile file(win->backupFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    size_t rowsAlone = 0;
+    t.restart();
+    for (int m = 0; m < Moves; ++m) {
+        const int first = layout.tailFrom + m * WindowRows;
+        qint64 pos = layout.tailPos[size_t(first - layout.tailFrom)];
+        Empty(win->runList);
+        rowsAlone += size_t(Utility::ReadSamplesFromFile(&file, pos, 0, first + WindowRows - 1, win->runList, true,
+                                                         Runs - 1));
+    }
+    const double aloneNs = double(t.nsecsElapsed()) / Moves;
+
+    // Counting lines from the start of the file to the window (a few moves only).
+    const int linearMoves = 3;
+    t.restart();
+    for (int m = 0; m < linearMoves; ++m) {
+        const int first = layout.tailFrom + m * WindowRows;
+        const qint64 skip = layout.linesBefore.back() + (first - layout.first.back()) + 1;
+        qint64 pos = 0;
+        Empty(win->runList);
+        Utility::ReadSamplesFromFile(&file, pos, int(skip), first + WindowRows - 1, win->runList, true, Runs - 1);
+    }
+    const double linearNs = double(t.nsecsElapsed()) / linearMoves;
+
+    std::printf("rows per move: indexed %zu, alone %zu (expected %d)\n", rowsIndexed / Moves, rowsAlone / Moves,
+                WindowRows);
+    std::printf("move near the end, indexed:          %10.1f us\n", indexedNs / 1e3);
+    std::printf("same rows read alone:                %10.1f us\n", aloneNs / 1e3);
+    std::printf("counting lines from the file start:  %10.1f us\n", linearNs / 1e3);
+    std::printf("ratio indexed / alone:   %.2f\n", indexedNs / aloneNs);
+    std::printf("ratio from-start / indexed: %.0f\n", linearNs / indexedNs);
+    std::printf("index: %zu runs, %zu checkpoints\n", win->backupIndex.Runs().size(),
+                [&] {
+                    size_t n = 0;
+                    for (const RowIndex::Run &r : win->backupIndex.Runs())
+                        n += r.checkpoints.size();
+                    return n;
+                }());
+
+    delete win;
+    return 0;
+}

@@ -1,0 +1,334 @@
+// Paging a sample range back from the backup file (ReadDataForScrolling and the index of
+// the file behind it), checked against a plain reading of the whole file: several runs,
+// gaps between them, a run without rows, channels disabled, a file still growing, and a
+// file of 100,000 rows.
+#include <QtTest>
+
+#include "LoggerMainWindow.h"
+#include "Resources.h"
+#include "RowIndex.h"
+#include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
+#include "test_run_control_support.h"
+
+#include <random>
+
+using namespace RunTest;
+
+namespace {
+
+struct RunShape {
+    int first;   // first sample number
+    int rows;
+    bool chA = true;
+    bool chB = true;
+};
+
+double ValueA(int n)
+{
+    return n % 97 == 0 ? 65535.0 : double((n * 7) % 2001 - 1000);
+}
+double ValueB(int n)
+{
+    return double((n * 13) % 3001 - 1500) + (n % 2 ? 0.5 : 0.0);
+}
+
+// One run in the backup layout: five lines before the rows, eight after them.
+QByteArray RunText(const RunShape &shape)
+{
+    QByteArray t;
+    t += "Start Date:,12/07/2026\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+         "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+    for (int i = 0; i < shape.rows; ++i) {
+        const int n = shape.first + i;
+        t += QByteArray::number(n) + ',';
+        if (shape.chA)
+            t += QByteArray::number(ValueA(n));
+        t += ',';
+        if (shape.chB)
+            t += QByteArray::number(ValueB(n));
+        t += n % 50 == 0 ? ",ChA ADC saturated.\n" : ", \n";
+    }
+    const int a = shape.chA ? shape.rows : 0, b = shape.chB ? shape.rows : 0;
+    t += "\nStop Date:,12/07/2026\nStop Time:,08:00:01 AM\nTotal Samples:," + QByteArray::number(a) + ','
+         + QByteArray::number(b) + "\nMaximum (mV):,1000,1500\nMinimum (mV):,-1000,-1500\nMissed Samples:,0,0\n\n";
+    return t;
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes, bool append = false)
+{
+    QFile f(path);
+    QVERIFY(f.open(append ? QIODevice::Append : (QIODevice::WriteOnly | QIODevice::Truncate)));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+}   // namespace
+
+class TestRowIndex : public QObject {
+    Q_OBJECT
+
+    LoggerMainWindow *win = nullptr;
+    RunFile reference;   // the plain reading of the file, redone when the file changed
+    qint64 referenceSize = -1;
+
+    // The chart's runs for the shapes, as the run control keeps them after the stops.
+    void SetRuns(const std::vector<RunShape> &shapes)
+    {
+        win->ClearLoggerData();
+        for (const RunShape &s : shapes) {
+            auto *run = new LoggerData;
+            run->chA.values = new DataValues;
+            run->chB.values = new DataValues;
+            run->firstSampleNo = s.first;
+            run->chA.totalSamples = s.chA ? s.rows : 0;
+            run->chB.totalSamples = s.chB ? s.rows : 0;
+            win->runList->append(run);
+        }
+    }
+
+    void WriteRuns(const std::vector<RunShape> &shapes)
+    {
+        QByteArray all;
+        for (const RunShape &s : shapes)
+            all += RunText(s);
+        WriteFile(BackupPath(), all);
+        SetRuns(shapes);
+    }
+
+    // Pages [first, last] in through the window and compares every run with what a plain
+    // reading of the whole file gives for that range.
+    void Compare(int first, int last)
+    {
+        for (LoggerData *run : *win->runList)
+            for (DataValues *v : {run->chA.values, run->chB.values}) {
+                v->xValues.clear();
+                v->yValues.clear();
+            }
+        win->ReadDataForScrolling(win->runList, first, last);
+
+        if (QFileInfo(BackupPath()).size() != referenceSize) {
+            reference = ReadRunFile(BackupPath());
+            referenceSize = QFileInfo(BackupPath()).size();
+        }
+        const RunFile &file = reference;
+        QCOMPARE(int(file.runs.size()), win->runList->size());
+        const QString window = QStringLiteral("[%1, %2]").arg(first).arg(last);
+        for (int j = 0; j < win->runList->size(); ++j) {
+            std::vector<double> x, a, b;
+            for (const Row &row : file.runs[size_t(j)].rows) {
+                if (row.sampleNo < first || row.sampleNo > last)
+                    continue;
+                x.push_back(double(row.sampleNo));
+                a.push_back(row.a.isEmpty() ? 0.0 : row.a.toDouble());
+                b.push_back(row.b.isEmpty() ? 0.0 : row.b.toDouble());
+            }
+            const LoggerData *run = win->runList->at(j);
+            const QString where = window + QStringLiteral(" run %1").arg(j);
+            QVERIFY2(run->chA.values->xValues == x,
+                     qPrintable(where + QStringLiteral(": %1 rows, expected %2")
+                                            .arg(run->chA.values->xValues.size())
+                                            .arg(x.size())));
+            QVERIFY2(run->chB.values->xValues == x, qPrintable(where));
+            QVERIFY2(run->chA.values->yValues == a, qPrintable(where));
+            QVERIFY2(run->chB.values->yValues == b, qPrintable(where));
+        }
+    }
+
+    std::vector<RunShape> SeveralRuns() const
+    {
+        return {
+            {1, 100},                      // 1..100
+            {131, 100},                    // 30 intervals counted in between
+            {231, 0},                      // stopped before its first block
+            {251, 150, false, true},       // channel A disabled
+            {411, 10, true, false},        // channel B disabled
+        };
+    }
+
+private slots:
+    void initTestCase()
+    {
+        InitResources();
+        FreshFolder();
+    }
+
+    void init()
+    {
+        referenceSize = -1;
+        win = new LoggerMainWindow;
+        LoggerWin = win;
+    }
+
+    void cleanup()
+    {
+        delete win;
+        win = nullptr;
+        QCOMPARE(LoggerWin, static_cast<LoggerMainWindow *>(nullptr));
+    }
+
+    void windowsOverSeveralRuns_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("from 0") << 0 << 50;
+        QTest::newRow("one row") << 1 << 1;
+        QTest::newRow("first run whole") << 1 << 100;
+        QTest::newRow("across a boundary") << 90 << 140;
+        QTest::newRow("inside a gap") << 105 << 125;
+        QTest::newRow("from a gap on") << 101 << 135;
+        QTest::newRow("over the empty run") << 225 << 260;
+        QTest::newRow("channel A disabled") << 300 << 310;
+        QTest::newRow("boundaries exactly") << 230 << 251;
+        QTest::newRow("partly past the end") << 415 << 500;
+        QTest::newRow("past the end") << 421 << 500;
+        QTest::newRow("far past the end") << 100000 << 100010;
+        QTest::newRow("everything") << 0 << 1000000;
+        QTest::newRow("below zero") << -5 << 3;
+        QTest::newRow("last before first") << 50 << 40;
+    }
+
+    void windowsOverSeveralRuns()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        WriteRuns(SeveralRuns());
+        Compare(first, last);
+    }
+
+    void readingStartsAtTheRowOfFirst()
+    {
+        // Two runs of 100 rows numbered from 1 and 101: a window from 150 begins with the
+        // row of sample 150.
+        WriteRuns({{1, 100}, {101, 100}});
+        Compare(150, 160);
+        const std::vector<double> &xs = win->runList->at(1)->chA.values->xValues;
+        QCOMPARE(int(xs.size()), 11);
+        QCOMPARE(xs.front(), 150.0);
+        QVERIFY(win->runList->at(0)->chA.values->xValues.empty());
+    }
+
+    void firstBelowTheFirstRun()
+    {
+        // Intervals were counted before the first run, which starts at 41: a window that
+        // begins earlier starts with the first run's first row.
+        WriteRuns({{41, 60}, {120, 30}});
+        Compare(10, 45);
+        QCOMPARE(win->runList->at(0)->chA.values->xValues.front(), 41.0);
+        Compare(0, 40);
+        QVERIFY(win->runList->at(0)->chA.values->xValues.empty());
+        Compare(1, 200);
+    }
+
+    void channelADisabledInEveryRun()
+    {
+        // No channel A totals at all: the rows are still found by their numbers.
+        WriteRuns({{1, 80, false, true}, {95, 80, false, true}, {200, 40, false, true}});
+        Compare(0, 10);
+        Compare(70, 100);
+        Compare(150, 210);
+        QCOMPARE(win->runList->at(2)->chB.values->xValues.front(), 200.0);
+        QCOMPARE(win->runList->at(2)->chB.values->yValues.front(), ValueB(200));
+    }
+
+    void largeFileAgreesWithPlainReading()
+    {
+        // 100,000 rows in five runs, one without channel A.
+        const std::vector<RunShape> shapes = {
+            {1, 20000}, {20011, 20000}, {40011, 20000, false, true}, {60500, 20000}, {80500, 20000},
+        };
+        WriteRuns(shapes);
+
+        std::vector<std::pair<int, int>> windows;
+        for (const RunShape &s : shapes) {
+            // Around the index's checkpoints and the run boundaries.
+            for (int k : {0, 1, 1023, 1024, 1025, 2047, 2048, 19999})
+                windows.push_back({s.first + k - 1, s.first + k + 3});
+            windows.push_back({s.first + s.rows - 5, s.first + s.rows + 600});
+        }
+        std::mt19937 random(20261207);
+        std::uniform_int_distribution<int> start(-10, 101000), length(0, 3000);
+        for (int i = 0; i < 150; ++i) {
+            const int first = start(random);
+            windows.push_back({first, first + length(random)});
+        }
+        for (const auto &window : windows) {
+            Compare(window.first, window.second);
+            if (QTest::currentTestFailed())
+                return;
+        }
+
+        // The index saw every run and row of the file.
+        const std::vector<RowIndex::Run> &runs = win->backupIndex.Runs();
+        QCOMPARE(int(runs.size()), int(shapes.size()));
+        for (size_t j = 0; j < shapes.size(); ++j) {
+            QCOMPARE(runs[j].rows, qint64(shapes[j].rows));
+            QCOMPARE(runs[j].lastSampleNo, qint64(shapes[j].first + shapes[j].rows - 1));
+        }
+    }
+
+    void growingFileIsFollowed()
+    {
+        // The run in progress: its rows arrive while the chart pages.
+        WriteRuns({{1, 50}});
+        Compare(0, 1000);
+        QByteArray second = RunText({60, 40});
+        const int cut = second.indexOf("\n75,") + 3;   // in the middle of the row of 75
+        WriteFile(BackupPath(), second.left(cut), true);
+        SetRuns({{1, 50}, {60, 40}});
+        for (LoggerData *run : *win->runList)
+            for (DataValues *v : {run->chA.values, run->chB.values})
+                v->xValues.clear();
+        win->ReadDataForScrolling(win->runList, 55, 1000);
+        // Rows up to 74 are whole; the row being written is not read.
+        const std::vector<double> &xs = win->runList->at(1)->chA.values->xValues;
+        QCOMPARE(int(xs.size()), 15);
+        QCOMPARE(xs.back(), 74.0);
+
+        WriteFile(BackupPath(), second.mid(cut), true);
+        Compare(55, 1000);
+        Compare(70, 80);
+        QCOMPARE(win->runList->at(1)->chA.values->xValues.front(), 70.0);
+    }
+
+    void overlongLineDoesNotHideLaterRuns()
+    {
+        // A line of junk longer than any row, between two runs.
+        QByteArray all = RunText({1, 30});
+        all += QByteArray(70000, 'x') + '\n';
+        all += RunText({40, 30});
+        WriteFile(BackupPath(), all);
+        SetRuns({{1, 30}, {40, 30}});
+        QCOMPARE(ReadRunFile(BackupPath()).badLines, 1);
+        Compare(45, 50);
+        QCOMPARE(int(win->runList->at(1)->chA.values->xValues.size()), 6);
+        Compare(0, 100);
+    }
+
+    void replacedFileIsIndexedAfresh()
+    {
+        // The file is written anew behind the index (another chart put in its place),
+        // longer than before: what was indexed must not be trusted.
+        WriteRuns({{1, 3000}, {3100, 3000}});
+        Compare(3200, 3210);
+        WriteRuns({{1, 10}, {20, 10}, {40, 8000}});
+        referenceSize = -1;
+        Compare(3200, 3210);
+        Compare(0, 60);
+        Compare(7990, 8100);
+    }
+
+    void emptyOrMissingFileReadsNothing()
+    {
+        WriteRuns({{1, 10}});
+        QFile::remove(BackupPath());
+        win->backupIndex.Reset();
+        win->ReadDataForScrolling(win->runList, 0, 100);
+        QVERIFY(win->runList->at(0)->chA.values->xValues.empty());
+        // With no runs nothing is opened or read.
+        win->ClearLoggerData();
+        win->ReadDataForScrolling(win->runList, 0, 100);
+        QVERIFY(win->runList->isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRowIndex)
+#include "test_row_index.moc"

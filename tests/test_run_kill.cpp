@@ -1,0 +1,151 @@
+// A logging program killed without warning keeps what it logged: this program runs itself
+// as a child (--child) that opens the windows and logs at 1 ms, kills it with SIGKILL after
+// about two seconds and checks "temp.csv" and the backup file in the child's home folder.
+#include <QtTest>
+
+#include "Resources.h"
+#include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
+#include "test_run_control_support.h"
+
+#include <QProcess>
+#include <cstdio>
+
+using namespace RunTest;
+
+namespace {
+
+// The child: logs until it is killed, telling every 50 ms how many rows it has fetched
+// (each of them was written to "temp.csv" before it was counted).
+int RunChild(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InitResources();
+    LoggerMainWindow *win = OpenLogger();
+    if (!win)
+        return 2;
+    win->ui->RunButton->click();
+    if (!win->loggingActive) {
+        std::printf("refused\n");
+        std::fflush(stdout);
+        return 3;
+    }
+    std::printf("logging %g %d\n", win->config->sampleInterval, int(win->config->intervalUnit));
+    std::fflush(stdout);
+    QTimer report;
+    QObject::connect(&report, &QTimer::timeout, [win] {
+        std::printf("fetched %d\n", FetchedRows(win));
+        std::fflush(stdout);
+    });
+    report.start(50);
+    QTimer::singleShot(120000, &app, &QCoreApplication::quit);   // never left behind
+    return app.exec();
+}
+
+}   // namespace
+
+class TestRunKill : public QObject {
+    Q_OBJECT
+
+private slots:
+    void killedRunKeepsItsRows()
+    {
+        const QString home = QDir::homePath() + QStringLiteral("/child");
+        QDir(home).removeRecursively();
+        QVERIFY(QDir().mkpath(home));
+        const QString folder = home + QStringLiteral("/Documents/KestrimaIII/");
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+
+        QElapsedTimer clock;
+        qint64 loggingAt = -1;
+        std::vector<std::pair<qint64, int>> reports;   // (when received, rows fetched)
+        QStringList odd;
+        connect(&child, &QProcess::readyReadStandardOutput, this, [&] {
+            while (child.canReadLine()) {
+                const QString line = QString::fromUtf8(child.readLine()).trimmed();
+                if (line.startsWith(QLatin1String("logging"))) {
+                    loggingAt = clock.elapsed();
+                    if (line != QLatin1String("logging 1 1"))   // 1 ms
+                        odd << line;
+                } else if (line.startsWith(QLatin1String("fetched "))) {
+                    reports.push_back({clock.elapsed(), line.mid(8).toInt()});
+                } else {
+                    odd << line;
+                }
+            }
+        });
+        clock.start();
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+        QVERIFY(child.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(loggingAt >= 0 || child.state() == QProcess::NotRunning, 60000);
+        QVERIFY2(loggingAt >= 0, qPrintable(odd.join(QLatin1Char('|'))));
+        QVERIFY2(odd.isEmpty(), qPrintable(odd.join(QLatin1Char('|'))));
+        while (clock.elapsed() < loggingAt + 2000 && child.state() == QProcess::Running)
+            QTest::qWait(20);
+        QCOMPARE(child.state(), QProcess::Running);
+        child.kill();   // SIGKILL: no handler, no flush, no stop block
+        const qint64 killedAt = clock.elapsed();
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        // Rows reported a second before the kill were fetched (and handed to the file)
+        // by then.
+        int loggedBefore = 0;
+        for (const auto &report : reports)
+            if (report.first <= killedAt - 1000)
+                loggedBefore = std::max(loggedBefore, report.second);
+        QVERIFY2(loggedBefore > 0, qPrintable(QString::number(reports.size())));
+
+        // "temp.csv": whole rows numbered from 1, at least those logged by then; only a
+        // row cut by the kill may be incomplete, and only at the very end.
+        const QByteArray tempBytes = FileBytes(folder + QStringLiteral("temp.csv"));
+        int bad = 0;
+        const std::vector<Row> temp = ReadRows(folder + QStringLiteral("temp.csv"), &bad);
+        QVERIFY(bad == 0 || (bad == 1 && !tempBytes.endsWith('\n')));
+        QVERIFY2(int(temp.size()) >= loggedBefore,
+                 qPrintable(QStringLiteral("%1 rows, %2 logged").arg(temp.size()).arg(loggedBefore)));
+        for (size_t i = 0; i < temp.size(); ++i) {
+            QCOMPARE(temp[i].sampleNo, qint64(i + 1));
+            bool okA = false, okB = false;
+            temp[i].a.toDouble(&okA);
+            temp[i].b.toDouble(&okB);
+            QVERIFY2(okA && okB, qPrintable(QString::number(temp[i].sampleNo)));
+        }
+
+        // The backup: the run's start block and its rows so far, each whole, numbered
+        // from 1 without a gap, with the values of "temp.csv".
+        const RunFile backup = ReadRunFile(folder + QStringLiteral("tamberlo_backup.csv"));
+        QVERIFY(backup.badLines == 0 || (backup.badLines == 1 && !backup.endsWithLineFeed));
+        QCOMPARE(int(backup.runs.size()), 1);
+        const Run &run = backup.runs[0];
+        QVERIFY(!run.startDate.isEmpty());
+        QCOMPARE(run.interval, QStringLiteral("1ms"));
+        QVERIFY(!run.stopped);
+        QVERIFY(!run.rows.empty());
+        QVERIFY(run.rows.size() <= temp.size());
+        for (size_t i = 0; i < run.rows.size(); ++i) {
+            QCOMPARE(run.rows[i].sampleNo, qint64(i + 1));
+            QCOMPARE(run.rows[i].a, temp[i].a);
+            QCOMPARE(run.rows[i].b, temp[i].b);
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--child") == 0)
+            return RunChild(argc, argv);
+    QApplication app(argc, argv);
+    TestRunKill test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_run_kill.moc"
