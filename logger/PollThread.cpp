@@ -8,7 +8,6 @@
 #include <QDebug>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QMutexLocker>
 #include <QTimer>
 #include <cmath>
 
@@ -31,6 +30,7 @@ void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg
     haltRequested = false;
     stopQueued = false;
     runDone = false;
+    tickPending = false;
 }
 
 void PollThread::run()
@@ -39,7 +39,13 @@ void PollThread::run()
     QTimer *timer = new QTimer();
     timer->setInterval(int(std::trunc(ms)));
     // The thread object lives in the GUI thread, so every tick's GetData is queued there.
-    connect(timer, &QTimer::timeout, this, &PollThread::GetData);
+    // A tick that fires while the previous one still waits is merged into it: a busy GUI
+    // thread delays a fetch, and the next fetch takes all that queued meanwhile.
+    std::atomic<bool> *pending = &tickPending;
+    connect(timer, &QTimer::timeout, timer, [this, pending] {
+        if (!pending->exchange(true))
+            QMetaObject::invokeMethod(this, "Tick", Qt::QueuedConnection);
+    });
 
     // The first block is fetched here, in the poll thread, so that a run starts at once.
     GetData();
@@ -53,9 +59,15 @@ void PollThread::run()
     runDone.store(true, std::memory_order_release);
 }
 
+void PollThread::Tick()
+{
+    tickPending = false;
+    GetData();
+}
+
 void PollThread::GetData()
 {
-    QMutexLocker lock(&fetchMutex);
+    std::unique_lock<std::recursive_mutex> lock(fetchMutex);
     qCDebug(lcPoll) << "GetData() time: " << Utility::GetTimeWithMs();
     // Ticks still queued when the run was stopped must not fetch into the next run.
     if (!receive || !wrapper || haltRequested)

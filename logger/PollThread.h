@@ -3,9 +3,9 @@
 
 #include "LoggerData.h"
 
-#include <QRecursiveMutex>
 #include <QThread>
 #include <atomic>
+#include <mutex>
 
 class HWIFWrapper;
 class PollClient;
@@ -25,11 +25,14 @@ public:
     void SetClient(PollClient *c) { client = c; }
     // Held for the whole of each fetch and its NotifyMain; the window takes it before it
     // touches the receive record or the driver while the first fetch may still run.
-    QRecursiveMutex &FetchLock() { return fetchMutex; }
+    std::recursive_mutex &FetchLock() { return fetchMutex; }
     bool DataSeen() const { return dataSeen.load() != 0; }
 
 public slots:
     void GetData();
+
+private slots:
+    void Tick();
 
 protected:
     void run() override;
@@ -44,6 +47,7 @@ private:
     std::atomic<bool> haltRequested{false};
     std::atomic<bool> stopQueued{false};
     std::atomic<bool> runDone{false};
+    std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue
     PollClient *client = nullptr;
-    QRecursiveMutex fetchMutex;
+    std::recursive_mutex fetchMutex;   // a mutex the race detector can see
 };
