@@ -54,6 +54,9 @@ void DisplayThread::Initialize(PlotMgr *chart, ConfigSettings *cfg, QVector<Logg
     extremesSeeded[0] = extremesSeeded[1] = false;
     saturated[0].clear();
     saturated[1].clear();
+    tickIntervals = 1;
+    tickClock.invalidate();
+    tickCarryMs = 0.0;
 }
 
 DisplayClient *DisplayThread::Client() const
@@ -64,6 +67,28 @@ DisplayClient *DisplayThread::Client() const
 int DisplayThread::TimerInterval(double interval, SampIntervalUnit unit)
 {
     return int(std::trunc(Utility::ConvertToMilliSec(interval, unit)));
+}
+
+int DisplayThread::TickInterval(double interval, SampIntervalUnit unit)
+{
+    return std::max(TimerInterval(interval, unit), MinTickMs);
+}
+
+int DisplayThread::IntervalsSinceLastTick()
+{
+    const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+    if (!(ms > 0.0) || ms >= MinTickMs)
+        return 1;   // ticked once per interval
+    if (!tickClock.isValid()) {
+        tickClock.start();
+        tickCarryMs = 0.0;
+        return 1;
+    }
+    const double elapsed = double(tickClock.nsecsElapsed()) / 1e6 + tickCarryMs;
+    tickClock.restart();
+    const double intervals = std::floor(elapsed / ms);
+    tickCarryMs = elapsed - intervals * ms;
+    return int(std::max(1.0, std::min(intervals, 1e6)));
 }
 
 void DisplayThread::Notify()
@@ -126,7 +151,7 @@ void DisplayThread::run()
 void DisplayThread::Plot()
 {
     QTimer timer;
-    timer.setInterval(TimerInterval(config->sampleInterval, config->intervalUnit));
+    timer.setInterval(TickInterval(config->sampleInterval, config->intervalUnit));
     // Every tick is a queued call into the GUI thread, where this object lives. A tick
     // that fires while the previous one still waits there is merged into it, so a busy
     // GUI thread (or an interval of 0 ms) never piles up ticks without bound.
@@ -142,7 +167,9 @@ void DisplayThread::Plot()
 void DisplayThread::OnTimerTick()
 {
     tickPending = false;
+    tickIntervals = IntervalsSinceLastTick();
     DrawPoint();
+    tickIntervals = 1;
 }
 
 bool DisplayThread::StopThread()
@@ -186,7 +213,7 @@ void DisplayThread::DrawPoint()
         return;
     LoggerData *display = displayBuffer->last();
     display->drawState = heldSamples;
-    display->drawTicks += 1;
+    display->drawTicks += tickIntervals;
     DisplayClient *c = Client();
     const bool formatted = config->dataFormat != 0;
     if (!formatted && c)

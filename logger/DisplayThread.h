@@ -5,6 +5,7 @@
 #include "LoggerData.h"
 #include "PlotMgr.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QVector>
 #include <atomic>
@@ -57,6 +58,11 @@ public:
 
     // Timer interval of a tick: the sample interval in whole milliseconds.
     static int TimerInterval(double interval, SampIntervalUnit unit);
+    // Shorter intervals are not ticked one by one: rows arrive every interval, but a
+    // screen shows a few dozen frames a second. A tick then comes every MinTickMs and
+    // counts as the intervals that passed since the one before.
+    static constexpr int MinTickMs = 20;
+    static int TickInterval(double interval, SampIntervalUnit unit);
 
 protected:
     void run() override;
@@ -104,4 +110,10 @@ private:
     QVector<int> saturated[2];        // saturated positions of the last pass, per channel
     std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue
     std::atomic<bool> runDone{false};       // run() has returned
+    // GUI thread: the sample intervals the tick being handled stands for, and the clock
+    // that measures them (the part of an interval left over is carried to the next tick).
+    int tickIntervals = 1;
+    QElapsedTimer tickClock;
+    double tickCarryMs = 0.0;
+    int IntervalsSinceLastTick();
 };

@@ -319,6 +319,10 @@ private:
     void RestoreIdleControls();
     // A file write of the run failed: stop the run and show the message, once.
     void ReportWriteFailure(messageCode_e code);
+    // Moves the X window: by the slider's steps (byUser) or on by one window (tracking).
+    void AdjustSlider(int value, bool byUser);
+    // Redraws the stored runs in the X window, with their labels.
+    void RedrawRuns();
 };
 
 extern LoggerMainWindow *LoggerWin;

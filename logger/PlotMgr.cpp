@@ -59,8 +59,13 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
     const ColorSettings colors = config->colorSettings;
 
     setAutoReplot(false);
-    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas()))
+    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas())) {
         plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
+        // Qt paints the background of the part being repainted; the opaque mode would fill
+        // a pixmap of the whole canvas first, on every repaint of a few new samples.
+        plotCanvas->setPaintAttribute(QwtPlotCanvas::Opaque, false);
+        plotCanvas->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    }
     plotLayout()->setAlignCanvasToScales(true);
     setCanvasBackground(colors.background);
 

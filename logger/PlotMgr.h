@@ -6,11 +6,13 @@
 
 #include <QCursor>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 #include <QVector>
 #include <qwt_plot.h>
 
 class QResizeEvent;
+class QTimer;
 class QwtPlotCurve;
 class QwtPlotGrid;
 class QwtPlotMarker;
@@ -193,6 +195,12 @@ private:
     void ResetExtremes(Channel channel);
     void SetAxisTitleText(int axis, const QString &text);
     void SetBottomScale();
+    // Live drawing repaints the canvas at most every RepaintIntervalMs (blocks arrive
+    // every millisecond, a screen shows a few dozen frames a second), and only the part
+    // that the new samples changed.
+    void ScheduleRepaint(const Prepared &p);
+    void RepaintDue();
+    static constexpr int RepaintIntervalMs = 40;
 
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> chASegments;
@@ -226,6 +234,8 @@ private:
     QVector<QwtPlotMarker *> chBMissedMarkers;
 
     PlotClient *client = nullptr;
+    QTimer *repaintTimer = nullptr;   // single shot, pending while a repaint is due
+    QRect dirtyRect;                  // canvas pixels the due repaint covers
     double xShown[2] = {0.0, 0.0};   // the X range the bottom axis was last given
     // Extremes (in the plotted unit) of everything drawn per channel since its last
     // clear, kept as segments are added so that no pass walks the old segments.

@@ -10,9 +10,11 @@
 #include <QPen>
 #include <QSysInfo>
 #include <QTime>
+#include <QTimer>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
+#include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 
 #include <algorithm>
@@ -74,7 +76,7 @@ bool PlotMgr::XWindowShows(double first, double last) const
 
 QwtPlotCurve *PlotMgr::NewSegment(Channel channel) const
 {
-    auto *segment = new QwtPlotCurve(QString());
+    auto *segment = new SegmentCurve(QString());
     segment->setStyle(QwtPlotCurve::Lines);
     segment->setPaintAttribute(QwtPlotCurve::ClipPolygons, false);
     segment->setPen(QPen(channel == ChannelA ? config->colorSettings.chAColor
@@ -277,9 +279,48 @@ void PlotMgr::PlotPoints(const QVector<double> &x, const QVector<double> &y, Cha
     TestLimits(channel, p, saturated, testAllLimits);
     TestAlerts(channel, p);
     NoteExtremes(channel, p.py);
-    if (!p.px.isEmpty() && XWindowShows(p.minX, p.maxX))
+    if (!p.px.isEmpty() && XWindowShows(p.minX, p.maxX)) {
         AddSegmentPoints(channel, p.px, p.py);
-    canvas()->update();
+        ScheduleRepaint(p);
+    }
+}
+
+void PlotMgr::ScheduleRepaint(const Prepared &p)
+{
+    // The segment's bounding box in canvas pixels (it holds the line from the held sample
+    // on), widened by the missed markers' symbols and the pen.
+    const QwtScaleMap xMap = canvasMap(xBottom);
+    const QwtScaleMap yMap = canvasMap(yLeft);
+    const auto yRange = std::minmax_element(p.py.cbegin(), p.py.cend());
+    // Far off-canvas values stay within what a pixel position can hold.
+    auto pixel = [](const QwtScaleMap &map, double v) {
+        const double px = map.transform(v);
+        return std::isnan(px) ? 0.0 : std::max(-1e6, std::min(1e6, px));
+    };
+    const double x0 = pixel(xMap, p.minX), x1 = pixel(xMap, p.maxX);
+    const double y0 = pixel(yMap, *yRange.first), y1 = pixel(yMap, *yRange.second);
+    constexpr int Margin = 7;
+    const QRectF box(QPointF(std::min(x0, x1), std::min(y0, y1)),
+                     QPointF(std::max(x0, x1), std::max(y0, y1)));
+    const QRect area = box.toAlignedRect().adjusted(-Margin, -Margin, Margin, Margin)
+                       & canvas()->rect();
+    if (area.isEmpty())
+        return;
+    dirtyRect |= area;
+    if (!repaintTimer) {
+        repaintTimer = new QTimer(this);
+        repaintTimer->setSingleShot(true);
+        repaintTimer->setInterval(RepaintIntervalMs);
+        connect(repaintTimer, &QTimer::timeout, this, &PlotMgr::RepaintDue);
+    }
+    if (!repaintTimer->isActive())
+        repaintTimer->start();
+}
+
+void PlotMgr::RepaintDue()
+{
+    canvas()->update(dirtyRect);
+    dirtyRect = QRect();
 }
 
 void PlotMgr::CheckPoints(const QVector<double> &x, const QVector<double> &y, Channel channel,

@@ -1,0 +1,228 @@
+// Live logging with the simulated instrument at 1 ms on both channels, through the real
+// windows, in three views of the chart: tracking on, tracking off and Zoom Full. For each
+// view it prints the CPU time per logged second (share of one core), the growth of the
+// resident memory per minute, the chart repaints per second and the rows that the backup
+// file lost or holds twice, compared with the sample numbers of "temp.csv".
+//
+//   bench_logging [seconds per view, default 20]
+//
+// Runs with a home folder of its own (the user's files are not touched), on whatever Qt
+// platform is set: offscreen, or a real X server for the drawing cost of a real screen.
+#include "LoggerMainWindow.h"
+#include "MainWindow.h"
+#include "Resources.h"
+#include "ZrSim.h"
+#include "ui_LoggerMainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <qwt_plot_canvas.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Runs the event loop for `ms` milliseconds.
+void Wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double RssMiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Least-squares slope of y over x.
+double Slope(const std::vector<double> &x, const std::vector<double> &y)
+{
+    const size_t n = x.size();
+    if (n < 2)
+        return 0.0;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sx += x[i];
+        sy += y[i];
+        sxx += x[i] * x[i];
+        sxy += x[i] * y[i];
+    }
+    const double d = double(n) * sxx - sx * sx;
+    return d != 0.0 ? (double(n) * sxy - sx * sy) / d : 0.0;
+}
+
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    long paints = 0;
+};
+
+// Sample numbers of the rows of a CSV file; in a run CSV only those between a run's
+// column titles and its stop block.
+std::vector<long> SampleNumbers(const QString &path, bool runFile)
+{
+    std::vector<long> numbers;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return numbers;
+    bool inRows = !runFile;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (runFile) {
+            if (line.startsWith("Sample Number")) {
+                inRows = true;
+                continue;
+            }
+            if (line.isEmpty()) {
+                inRows = false;
+                continue;
+            }
+        }
+        if (inRows && !line.isEmpty())
+            numbers.push_back(line.left(line.indexOf(',')).toLong());
+    }
+    return numbers;
+}
+
+struct Result {
+    const char *view;
+    double seconds = 0, cpu = 0, mibPerMin = 0, rssEnd = 0, paintsPerSec = 0;
+    long rows = 0, lost = 0, duplicated = 0, outOfOrder = 0;
+};
+
+enum View { TrackingOn, TrackingOff, ZoomFull };
+
+Result LogOneView(View view, double seconds)
+{
+    static const char *const names[] = {"tracking on", "tracking off", "Zoom Full"};
+    Result r;
+    r.view = names[view];
+    LoggerMainWindow *win = LoggerWin;
+    ZrSim::reset();
+    win->config->SetDefaultSettings();
+    LoggerMainWindow::SetTicked(win->ui->action_Track_Data_Logger, true);
+    win->ui->horizontalSlider->setEnabled(false);
+    win->ui->action_Clear_Screen->trigger();
+    if (view == TrackingOff)
+        win->ui->action_Track_Data_Logger->trigger();
+    if (view == ZoomFull)
+        win->ui->action_Full->trigger();
+
+    PaintCounter counter;
+    win->plotMgr->canvas()->installEventFilter(&counter);
+
+    win->ui->RunButton->click();
+    Wait(1000);   // settled: threads started, first passes made
+
+    std::vector<double> t, rss;
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu0 = CpuSeconds();
+    const long paints0 = counter.paints;
+    while (clock.elapsed() < qint64(seconds * 1000.0)) {
+        Wait(250);
+        t.push_back(clock.elapsed() / 60000.0);
+        rss.push_back(RssMiB());
+    }
+    const double cpu1 = CpuSeconds();
+    r.seconds = clock.elapsed() / 1000.0;
+    r.cpu = (cpu1 - cpu0) / r.seconds;
+    r.paintsPerSec = double(counter.paints - paints0) / r.seconds;
+    r.mibPerMin = Slope(t, rss);
+    r.rssEnd = rss.empty() ? 0.0 : rss.back();
+
+    win->ui->StopButton->click();
+    win->plotMgr->canvas()->removeEventFilter(&counter);
+
+    // Every row fetched is in "temp.csv"; the backup must hold each once, in order.
+    const std::vector<long> fetched = SampleNumbers(win->tempFilePath, false);
+    const std::vector<long> saved = SampleNumbers(win->backupFilePath, true);
+    r.rows = long(fetched.size());
+    const std::set<long> savedSet(saved.begin(), saved.end());
+    r.duplicated = long(saved.size() - savedSet.size());
+    for (long n : fetched)
+        r.lost += savedSet.count(n) ? 0 : 1;
+    for (size_t i = 1; i < saved.size(); ++i)
+        r.outOfOrder += saved[i] <= saved[i - 1] ? 1 : 0;
+    return r;
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
+    if (!(seconds > 0.0)) {
+        std::fprintf(stderr, "usage: %s [seconds per view]\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir home;
+    if (!home.isValid() || setenv("HOME", qPrintable(home.path()), 1) != 0) {
+        std::fprintf(stderr, "no temporary home folder\n");
+        return 1;
+    }
+    qputenv("QT_LOGGING_RULES", "default.debug=false");
+    QApplication app(argc, argv);
+    InitResources();
+
+    w = new MainWindow();
+    w->show();
+    w->LoggerModeFunc();
+    LoggerWin->resize(1100, 700);
+    Wait(200);
+
+    std::printf("logging at 1 ms, both channels, %.0f s per view, platform %s\n", seconds,
+                qPrintable(QGuiApplication::platformName()));
+    std::printf("%-13s %10s %12s %10s %9s %8s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
+                "RSS MiB", "paints/s", "rows", "lost", "dup", "order");
+    QStringList overBudget;
+    long faults = 0;
+    for (View view : {TrackingOn, TrackingOff, ZoomFull}) {
+        const Result r = LogOneView(view, seconds);
+        std::printf("%-13s %9.2f%% %12.2f %10.1f %9.1f %8ld %6ld %6ld %6ld\n", r.view,
+                    100.0 * r.cpu, r.mibPerMin, r.rssEnd, r.paintsPerSec, r.rows, r.lost,
+                    r.duplicated, r.outOfOrder);
+        std::fflush(stdout);
+        if (r.cpu > 0.05)
+            overBudget << r.view;
+        faults += r.lost + r.duplicated + r.outOfOrder;
+    }
+    std::printf("goal <= 5%% of one core: %s\n",
+                overBudget.isEmpty() ? "met" : qPrintable("missed by " + overBudget.join(", ")));
+    std::printf("rows lost, duplicated or out of order: %ld\n", faults);
+    std::printf("(Zoom Full keeps every sample of its window on the chart: its memory grows "
+                "until the window is full.)\n");
+
+    delete w;
+    w = nullptr;
+    return 0;
+}

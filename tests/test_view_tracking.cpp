@@ -1,0 +1,349 @@
+// The chart's X window: the scroll slider, tracking of the newest data, Zoom Full and the
+// redraw of the stored runs from the backup file that each move brings.
+#include <QtTest>
+
+#include "AlertPopUp.h"
+#include "LoggerMainWindow.h"
+#include "Resources.h"
+#include "Utility.h"
+#include "ui_LoggerMainWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSlider>
+#include <memory>
+#include <qwt_plot_curve.h>
+#include <qwt_scale_div.h>
+
+class TestViewTracking : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<LoggerMainWindow> win;
+
+    // Sample n of the stored run: channel A 10 n mV, channel B -5 n mV.
+    static double ValueA(double n) { return 10.0 * n; }
+    static double ValueB(double n) { return -5.0 * n; }
+
+    // A stopped chart of one run of `rows` samples from sample 1, in the backup file and
+    // in the run list (whose vectors, as after a stop, hold nothing yet).
+    void StoreRun(int rows)
+    {
+        LoggerData stored;
+        DataValues a, b;
+        for (int n = 1; n <= rows; ++n) {
+            a.xValues.push_back(n);
+            b.xValues.push_back(n);
+            a.yValues.push_back(ValueA(n));
+            b.yValues.push_back(ValueB(n));
+            stored.memo.push_back(QString());
+        }
+        stored.firstSampleNo = 1;
+        stored.sampleInterval = 1.0;
+        stored.intervalUnit = MilliSeconds;
+        stored.startDate = stored.stopDate = "01/02/2024";
+        stored.startTime = stored.stopTime = "10:00:00 AM";
+        stored.chA.values = &a;
+        stored.chB.values = &b;
+        stored.chA.totalSamples = stored.chB.totalSamples = rows;
+        const QVector<LoggerData *> list{&stored};
+        QCOMPARE(Utility::SaveToCSVFormat(win->backupFilePath, &list, false), 0);
+
+        auto *run = new LoggerData;
+        run->firstSampleNo = 1;
+        run->sampleInterval = 1.0;
+        run->intervalUnit = MilliSeconds;
+        run->chA.values = new DataValues;
+        run->chB.values = new DataValues;
+        run->chA.totalSamples = run->chB.totalSamples = rows;
+        win->runList->append(run);
+        win->maxScroll = rows;
+    }
+
+    // Sample numbers and values of a channel's curves, in drawing order.
+    static QVector<QPointF> Drawn(PlotMgr *chart, PlotMgr::Channel channel)
+    {
+        QVector<QPointF> points;
+        for (QwtPlotCurve *curve : chart->Segments(channel))
+            for (size_t i = 0; i < curve->dataSize(); ++i)
+                points.append(curve->sample(int(i)));
+        return points;
+    }
+
+    // The slider as ApplyXSettings leaves it: the value recorded, not applied.
+    void PlaceSlider(int value, int maximum)
+    {
+        win->sliderActive = false;
+        win->ui->horizontalSlider->setMaximum(maximum);
+        win->ui->horizontalSlider->setValue(value);
+        win->pendingSliderValue = value;
+        win->sliderActive = true;
+    }
+
+    void SetWindow(int sampleMin, int sampleMax)
+    {
+        XSettings &xs = win->config->xSettings;
+        xs.sampleMin = sampleMin;
+        xs.sampleMax = sampleMax;
+        xs.timeMin = sampleMin * 0.001;
+        xs.timeMax = sampleMax * 0.001;
+        win->plotMgr->UpdateXAxis();
+    }
+
+    void SetTracking(bool on)
+    {
+        if (win->config->trackDataLogger != on)
+            win->ui->action_Track_Data_Logger->trigger();
+    }
+
+    QPair<double, double> AxisRange() const
+    {
+        const QwtScaleDiv div = win->plotMgr->axisScaleDiv(QwtPlot::xBottom);
+        return {div.lowerBound(), div.upperBound()};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        InitResources();
+        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
+    }
+
+    void init()
+    {
+        win.reset(new LoggerMainWindow);
+        LoggerWin = win.get();
+        QFile::remove(win->backupFilePath);
+    }
+
+    void cleanup()
+    {
+        win.reset();
+        QVERIFY(!LoggerWin);
+    }
+
+    // ---- Slider -----------------------------------------------------------------------
+
+    void sliderMovesTheWindowBySteps_data()
+    {
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("sampleMin");
+        QTest::addColumn<int>("sampleMax");
+        QTest::addColumn<double>("timeMin");
+        QTest::addColumn<double>("timeMax");
+        // From 5 on the window 0..100 (0..0.1 s), step 20 samples, 0.02 s.
+        QTest::newRow("on") << 7 << 40 << 140 << 0.04 << 0.14;
+        // At the start of the record the window shrinks, its time minimum is 0.
+        QTest::newRow("back to the start") << 2 << 0 << 40 << 0.0 << 0.04;
+        // Fully back it would close up to nothing (and its slider step become 0): it
+        // keeps the smallest width the system makes instead.
+        QTest::newRow("fully back") << 0 << 0 << 10 << 0.0 << 0.01;
+    }
+
+    void sliderMovesTheWindowBySteps()
+    {
+        QFETCH(int, to);
+        QFETCH(int, sampleMin);
+        QFETCH(int, sampleMax);
+        QFETCH(double, timeMin);
+        QFETCH(double, timeMax);
+        SetTracking(false);
+        SetWindow(0, 100);
+        PlaceSlider(5, 50);
+        win->ui->horizontalSlider->setValue(to);
+
+        const XSettings &xs = win->config->xSettings;
+        QCOMPARE(xs.sampleMin, sampleMin);
+        QCOMPARE(xs.sampleMax, sampleMax);
+        QVERIFY(qFuzzyCompare(1.0 + xs.timeMin, 1.0 + timeMin));
+        QVERIFY(qFuzzyCompare(xs.timeMax, timeMax));
+        QVERIFY(!xs.xUnitChanged);
+        QCOMPARE(win->pendingSliderValue, to);
+        QCOMPARE(win->maxScroll, qMax(100, xs.sampleMax));   // only grows
+        QCOMPARE(AxisRange(), qMakePair(double(xs.sampleMin), double(xs.sampleMax)));
+        QCOMPARE(win->ui->xMinLabel->text(), QString::number(xs.sampleMin));
+        QCOMPARE(win->ui->xMaxLabel->text(), QString::number(xs.sampleMax));
+
+        // And the slider goes on working from there.
+        const int step = (sampleMax - sampleMin) / 5;
+        win->ui->horizontalSlider->setValue(to + 1);
+        QCOMPARE(xs.sampleMin, sampleMin + step);
+        QCOMPARE(xs.sampleMax, sampleMax + step);
+    }
+
+    void sliderIgnoredWhileTrackingOrRecording()
+    {
+        SetWindow(0, 100);
+        SetTracking(true);
+        PlaceSlider(5, 50);
+        win->ui->horizontalSlider->setValue(9);
+        QCOMPARE(win->config->xSettings.sampleMax, 100);
+        QCOMPARE(win->pendingSliderValue, 5);
+
+        // Values the window sets itself are only recorded.
+        SetTracking(false);
+        win->sliderActive = false;
+        win->ui->horizontalSlider->setValue(12);
+        win->sliderActive = true;
+        QCOMPARE(win->pendingSliderValue, 12);
+        QCOMPARE(win->config->xSettings.sampleMax, 100);
+    }
+
+    // ---- Tracking ---------------------------------------------------------------------
+
+    void trackingAdvancesOneWindow()
+    {
+        SetTracking(true);
+        SetWindow(100, 200);
+        win->EnableTracking();
+        const XSettings &xs = win->config->xSettings;
+        QCOMPARE(xs.sampleMin, 200);
+        QCOMPARE(xs.sampleMax, 300);
+        QVERIFY(qFuzzyCompare(xs.timeMin, 0.2));
+        QVERIFY(qFuzzyCompare(xs.timeMax, 0.3));
+        QVERIFY(!xs.xUnitChanged);
+        // Slider: maximum (200 + 100) / 20, value 15 - 100 / 20.
+        QCOMPARE(win->ui->horizontalSlider->maximum(), 15);
+        QCOMPARE(win->ui->horizontalSlider->value(), 10);
+        QCOMPARE(win->pendingSliderValue, 10);
+        QCOMPARE(win->maxScroll, 300);
+        QCOMPARE(AxisRange(), qMakePair(200.0, 300.0));
+        QCOMPARE(win->ui->xMaxLabel->text(), QString("300"));
+
+        win->EnableTracking();
+        QCOMPARE(xs.sampleMin, 300);
+        QCOMPARE(xs.sampleMax, 400);
+
+        SetTracking(false);
+        win->EnableTracking();
+        QCOMPARE(xs.sampleMin, 300);
+        QCOMPARE(win->pendingSliderValue, 15);
+    }
+
+    // The old window's samples leave the chart and the run's vectors when tracking moves on.
+    void trackingDropsTheOldWindow()
+    {
+        StoreRun(300);
+        SetTracking(false);
+        SetWindow(0, 100);
+        PlaceSlider(5, 15);
+        win->ui->horizontalSlider->setValue(6);
+        QVERIFY(!Drawn(win->plotMgr, PlotMgr::ChannelB).isEmpty());
+
+        SetTracking(true);
+        win->EnableTracking();
+        QCOMPARE(win->config->xSettings.sampleMin, 120);
+        QVERIFY(win->plotMgr->Segments(PlotMgr::ChannelA).isEmpty());
+        QVERIFY(win->plotMgr->Segments(PlotMgr::ChannelB).isEmpty());
+        QVERIFY(win->runList->first()->chA.values->xValues.empty());
+        QVERIFY(win->runList->first()->chB.values->yValues.empty());
+    }
+
+    // Windows under 5 samples have a slider step of 0; tracking still moves them.
+    void trackingANarrowWindow()
+    {
+        SetTracking(true);
+        SetWindow(0, 3);
+        win->EnableTracking();
+        QCOMPARE(win->config->xSettings.sampleMin, 3);
+        QCOMPARE(win->config->xSettings.sampleMax, 6);
+        QCOMPARE(win->ui->horizontalSlider->maximum(), 6);
+    }
+
+    void trackDataLoggerToggles()
+    {
+        QVERIFY(win->config->trackDataLogger);   // on by default
+        QVERIFY(!win->ui->horizontalSlider->isEnabled());
+
+        win->ui->action_Track_Data_Logger->trigger();
+        QVERIFY(!win->config->trackDataLogger);
+        QVERIFY(!LoggerMainWindow::IsTicked(win->ui->action_Track_Data_Logger));
+        QVERIFY(win->ui->horizontalSlider->isEnabled());
+
+        win->ui->action_Track_Data_Logger->trigger();
+        QVERIFY(win->config->trackDataLogger);
+        QVERIFY(LoggerMainWindow::IsTicked(win->ui->action_Track_Data_Logger));
+        QVERIFY(!win->ui->horizontalSlider->isEnabled());
+    }
+
+    // ---- Zoom Full --------------------------------------------------------------------
+
+    void zoomFullShowsTheWholeRecord_data()
+    {
+        QTest::addColumn<int>("xMode");
+        QTest::newRow("samples") << 0;
+        QTest::newRow("time") << 1;
+    }
+
+    void zoomFullShowsTheWholeRecord()
+    {
+        QFETCH(int, xMode);
+        StoreRun(300);
+        win->config->maxSamples = 1000;
+        win->config->xSettings.xMode = xMode;
+        SetTracking(false);
+        SetWindow(100, 200);
+        PlaceSlider(10, 15);
+        const int maxScrollBefore = win->maxScroll;
+
+        win->ui->action_Full->trigger();
+        const XSettings &xs = win->config->xSettings;
+        QCOMPARE(xs.xMode, xMode);
+        QVERIFY(!xs.xUnitChanged);
+        QCOMPARE(xs.sampleMin, 0);
+        QCOMPARE(xs.sampleMax, 1000);
+        QCOMPARE(xs.timeMin, 0.0);
+        QCOMPARE(xs.timeMax, 1.0);
+        QCOMPARE(AxisRange(), xMode == 1 ? qMakePair(0.0, 1.0) : qMakePair(0.0, 1000.0));
+        QCOMPARE(win->ui->xMaxLabel->text(), xMode == 1 ? QString("1") : QString("1000"));
+
+        // Every stored sample is drawn (on the time axis at n x 1 ms).
+        const QVector<QPointF> points = Drawn(win->plotMgr, PlotMgr::ChannelA);
+        QCOMPARE(points.size(), 300);
+        const double f = xMode == 1 ? 0.001 : 1.0;
+        QVERIFY(qFuzzyCompare(points.first().x(), 1 * f));
+        QVERIFY(qFuzzyCompare(points.last().x(), 300 * f));
+        QCOMPARE(points.last().y(), ValueA(300));
+
+        QVERIFY(!win->ui->horizontalSlider->isEnabled());
+        QCOMPARE(win->ui->horizontalSlider->value(), 0);
+        QCOMPARE(win->pendingSliderValue, 0);
+        QVERIFY(win->sliderActive);
+        QCOMPARE(win->maxScroll, maxScrollBefore);
+        QCOMPARE(win->ui->horizontalSlider->maximum(), 15);
+    }
+
+    // A chart read from a file holds all its samples already: nothing is re-read.
+    void zoomFullOnAChartFile()
+    {
+        StoreRun(300);
+        LoggerData *run = win->runList->first();
+        run->chA.values->xValues = {5, 6};
+        run->chA.values->yValues = {1, 2};
+        run->chB.values->xValues = {5, 6};
+        run->chB.values->yValues = {3, 4};
+        win->chartFileLoaded = true;
+        win->ui->action_Full->trigger();
+        QCOMPARE(run->chA.values->xValues.size(), size_t(2));
+        QCOMPARE(Drawn(win->plotMgr, PlotMgr::ChannelB),
+                 QVector<QPointF>({QPointF(5, 3), QPointF(6, 4)}));
+    }
+
+    // ---- Alert pop-ups ----------------------------------------------------------------
+
+    void alertPopUpShowsItsSlot()
+    {
+        win->DisplayAlertPopUp(2, "host", "user", "Mon Jan 1 2024", "10:00:00", "A", "12.00000",
+                               "150.00000");
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(win->alertPopUps[i]->isVisible(), i == 2);
+        QVERIFY(!win->alertPopUps[2]->isModal());
+        win->alertPopUps[2]->hide();
+        win->DisplayAlertPopUp(4, "", "", "", "", "", "", "");   // no such slot
+        win->DisplayAlertPopUp(-1, "", "", "", "", "", "", "");
+        for (AlertPopUp *popUp : win->alertPopUps)
+            QVERIFY(!popUp->isVisible());
+    }
+};
+
+QTEST_MAIN(TestViewTracking)
+#include "test_view_tracking.moc"
