@@ -580,14 +580,13 @@ void LoggerMainWindow::ClearScreen()
     plotMgr->ClearMemoList();
     ui->horizontalSlider->setValue(0);
 
+    // Both ranges go back to the start, whichever axis is shown: the one not shown still
+    // drives tracking and would hold the chart at the old position.
     XSettings &xs = config->xSettings;
-    if (xs.xMode == 1) {
-        xs.timeMin = 0.0;
-        xs.timeMax = 100.0 * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
-    } else {
-        xs.sampleMin = 0;
-        xs.sampleMax = 100;
-    }
+    xs.timeMin = 0.0;
+    xs.timeMax = 100.0 * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+    xs.sampleMin = 0;
+    xs.sampleMax = 100;
     plotMgr->UpdateXAxis();
 
     if (tempFile) {

@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 // Every fetch writes these lines, up to a thousand times a second: off unless asked for
@@ -37,7 +38,10 @@ void PollThread::run()
 {
     const double ms = config ? Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit) : 1.0;
     QTimer *timer = new QTimer();
-    timer->setInterval(int(std::trunc(ms)));
+    // Faster intervals are fetched in blocks of at least MinPollMs: the instrument queues
+    // about 15 s of samples, so nothing is lost, and the GUI thread is not woken a
+    // thousand times a second.
+    timer->setInterval(std::max(int(std::trunc(ms)), MinPollMs));
     // The thread object lives in the GUI thread, so every tick's GetData is queued there.
     // A tick that fires while the previous one still waits is merged into it: a busy GUI
     // thread delays a fetch, and the next fetch takes all that queued meanwhile.

@@ -13,6 +13,8 @@ class PollClient;
 class PollThread : public QThread {
     Q_OBJECT
 public:
+    static constexpr int MinPollMs = 20;   // shortest time between two fetches
+
     PollThread();
     ~PollThread() override;
 
