@@ -397,7 +397,6 @@ void LoggerMainWindow::StopLogger()
         // is finished before the run is taken apart.
         pollThread->RequestStop();
         std::lock_guard lock(pollThread->FetchLock());
-        loggingActive = false;
     }
     loggingActive = false;
     // Pairs with the store at the end of the first hand-over: what it set up (start
