@@ -15,15 +15,6 @@ namespace {
 constexpr int Rows = 1000000;
 constexpr int Repeats = 3;
 
-void freeRuns(QVector<LoggerData *> &runs)
-{
-    for (LoggerData *run : runs) {
-        delete run->chA.values;
-        delete run->chB.values;
-        delete run;
-    }
-    runs.clear();
-}
 
 bool writeChart(const QString &path)
 {
@@ -45,7 +36,7 @@ bool writeChart(const QString &path)
     run->chA.totalSamples = run->chB.totalSamples = Rows;
     QVector<LoggerData *> runs{run};
     const bool ok = Utility::SaveToCSVFormat(path, &runs, false) == 0;
-    freeRuns(runs);
+    DeleteRuns(runs);
     return ok;
 }
 
@@ -74,7 +65,7 @@ qint64 loadRuns(const QString &path, size_t *rows)
         return -1;
     const qint64 ns = timer.nsecsElapsed();
     *rows = runs[0]->chA.values->xValues.size();
-    freeRuns(runs);
+    DeleteRuns(runs);
     return ns;
 }
 

@@ -2,6 +2,22 @@
 
 #include <cmath>
 
+void DeleteRun(LoggerData *run)
+{
+    if (!run)
+        return;
+    delete run->chA.values;
+    delete run->chB.values;
+    delete run;
+}
+
+void DeleteRuns(QVector<LoggerData *> &runs)
+{
+    for (LoggerData *run : runs)
+        DeleteRun(run);
+    runs.clear();
+}
+
 ConfigSettings::ConfigSettings(const QString &fileName) : configFileName(fileName)
 {
     yScales.push_back({QStringLiteral("mV"), QStringLiteral("mV"), 1000.0});

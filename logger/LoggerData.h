@@ -46,6 +46,10 @@ struct LoggerData {
     ChannelRecord chB;
 };
 
+// Discards runs together with their two DataValues, which a LoggerData does not own.
+void DeleteRun(LoggerData *run);
+void DeleteRuns(QVector<LoggerData *> &runs);   // and empties the list
+
 struct AlertEntry {
     int32_t channel = 0;     // 0 A, 1 B
     int32_t alertType = 0;   // 0 off, 1 pop-up, 2 e-mail, 3 both

@@ -94,15 +94,6 @@ int FittedWidth(const QWidget *widget, int width)
     return qMax(width, widget->sizeHint().width());
 }
 
-void DeleteRecord(LoggerData *run)
-{
-    if (!run)
-        return;
-    delete run->chA.values;
-    delete run->chB.values;
-    delete run;
-}
-
 } // namespace
 
 LoggerMainWindow::LoggerMainWindow(QWidget *parent)
@@ -791,12 +782,12 @@ LoggerMainWindow::~LoggerMainWindow()
     delete backupFile;
 
     for (LoggerData *run : qAsConst(*runList))
-        DeleteRecord(run);
+        DeleteRun(run);
     delete runList;
     for (LoggerData *record : qAsConst(*displayBuffer))
-        DeleteRecord(record);
+        DeleteRun(record);
     delete displayBuffer;
-    DeleteRecord(receiveBuffer);
+    DeleteRun(receiveBuffer);
 
     delete ui;
     delete config;

@@ -62,16 +62,8 @@ void LoggerMainWindow::ClearLoggerData()
 {
     // The runs of the chart are discarded, their samples with them.
     for (QVector<LoggerData *> *list : {runList, displayBuffer}) {
-        if (!list)
-            continue;
-        for (LoggerData *run : *list) {
-            if (!run)
-                continue;
-            delete run->chA.values;
-            delete run->chB.values;
-            delete run;
-        }
-        list->clear();
+        if (list)
+            DeleteRuns(*list);
     }
 }
 

@@ -184,9 +184,7 @@ void LoggerMainWindow::StartLogger()
     ui->StopButton->setEnabled(true);
 
     auto refuse = [&](messageCode_e code, bool closeInstrument) {
-        delete run->chA.values;
-        delete run->chB.values;
-        delete run;
+        DeleteRun(run);
         if (closeInstrument)
             hwWrapper->StopLoggerHW();
         messages->DisplayMsg(code);

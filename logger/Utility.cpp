@@ -383,15 +383,6 @@ void completeCutOffRun(LoggerData *run)
     }
 }
 
-void deleteRun(LoggerData *run)
-{
-    if (!run)
-        return;
-    delete run->chA.values;
-    delete run->chB.values;
-    delete run;
-}
-
 // Appends one paged row (sample number, A, B) to a run; the memo column is
 // not read back.
 void appendPagedRow(LoggerData *run, const Field *f)
@@ -766,14 +757,14 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
     if (reader.failed()) {
         // A file that could not be read to its end is not shown half.
         for (LoggerData *r : loaded)
-            deleteRun(r);
+            DeleteRun(r);
         return 1;
     }
     if (list)
         *list += loaded;
     else
         for (LoggerData *r : loaded)
-            deleteRun(r);
+            DeleteRun(r);
     return 0;
 }
 

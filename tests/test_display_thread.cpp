@@ -91,15 +91,6 @@ LoggerData *NewRun(int firstSampleNo)
     return run;
 }
 
-void DeleteRuns(QVector<LoggerData *> &runs)
-{
-    for (LoggerData *r : runs) {
-        delete r->chA.values;
-        delete r->chB.values;
-        delete r;
-    }
-    runs.clear();
-}
 
 std::vector<double> Range(double from, double to)
 {

@@ -63,7 +63,7 @@ private slots:
         QVector<LoggerData *> runs{newRun(1, 3)};
         QCOMPARE(Utility::SaveToTextFormat(path("text.txt"), &runs), 0);
         QVERIFY(!QFile::exists(path("text.txt")));
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     // The layout is what other programs and users' saved charts rely on, byte for byte.
@@ -109,7 +109,7 @@ private slots:
         // Appending adds a second complete group after the first.
         QCOMPARE(Utility::SaveToCSVFormat(path("layout.csv"), &runs, true), 0);
         QCOMPARE(fileBytes(path("layout.csv")), expected + expected);
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     void intervalLineUnits_data()
@@ -147,9 +147,9 @@ private slots:
         QCOMPARE(back.size(), 1);
         QCOMPARE(int(back[0]->intervalUnit), unit);
         QCOMPARE(back[0]->sampleInterval, interval);
-        freeRuns(back);
+        DeleteRuns(back);
         QVector<LoggerData *> mine{run};
-        freeRuns(mine);
+        DeleteRuns(mine);
     }
 
     // Doubles are written as the text stream writes them by default.
@@ -173,7 +173,7 @@ private slots:
             const QList<QByteArray> lines = fileBytes(path("num.csv")).split('\n');
             QCOMPARE(QString::fromLatin1(lines.value(4)), expected);
         }
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     // Sample numbers of a long run (1 ms for over 17 minutes) stay exact.
@@ -201,8 +201,8 @@ private slots:
         QCOMPARE(back[0]->chA.values->xValues, expected);
         QCOMPARE(back[0]->chB.values->xValues, expected);
         QCOMPARE(back[0]->firstSampleNo, 999998);
-        freeRuns(back);
-        freeRuns(runs);
+        DeleteRuns(back);
+        DeleteRuns(runs);
     }
 
     // Whatever count a caller passes, only rows the vectors hold are written.
@@ -231,7 +231,7 @@ private slots:
         QVector<LoggerData *> runs{run};
         QCOMPARE(Utility::SaveToCSVFormat(path("live.csv"), &runs, false), 0);
         QCOMPARE(fileBytes(path("live.csv")).count('\n'), 5 + 3 + 8);
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     // Rows written to a file kept open are in the file at once, not at close.
@@ -251,7 +251,7 @@ private slots:
         QVERIFY(!file->isOpen());
         delete file;
         QVector<LoggerData *> runs{run};
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     // A full disk is a failure, never a success.
@@ -271,7 +271,7 @@ private slots:
         QVector<QwtPlotMarker *> markers{new QwtPlotMarker};
         QCOMPARE(Utility::SaveMemoToCSVFormat("/dev/full", &markers), 1);
         qDeleteAll(markers);
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     void unopenableTargets()

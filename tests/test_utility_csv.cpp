@@ -55,8 +55,8 @@ private slots:
         // A loaded chart is marked for the chart code and the writer.
         QCOMPARE(back[0]->drawState, -1);
         QCOMPARE(back[0]->drawTicks, -1);
-        freeRuns(back);
-        freeRuns(runs);
+        DeleteRuns(back);
+        DeleteRuns(runs);
     }
 
     void severalRunsAndOneChannel()
@@ -86,8 +86,8 @@ private slots:
         // Saving what was read gives the same file again.
         QCOMPARE(Utility::SaveToCSVFormat(path("again.csv"), &back, false), 0);
         QCOMPARE(fileBytes(path("again.csv")), bytes);
-        freeRuns(back);
-        freeRuns(runs);
+        DeleteRuns(back);
+        DeleteRuns(runs);
     }
 
     // Files of the earlier writer, with sample numbers in scientific notation,
@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(Utility::LoadValues(path("old.csv"), &back), 0);
         QCOMPARE(back.size(), 1);
         QCOMPARE(back[0]->chA.values->xValues, (std::vector<double>{999999, 0}));
-        freeRuns(back);
+        DeleteRuns(back);
     }
 
     // The backup of a run the program did not live to stop.
@@ -134,7 +134,7 @@ private slots:
             if (cut == cuts.last()) {   // nothing of the run but its date
                 QCOMPARE(r->chA.totalSamples, 0);
                 QVERIFY(r->chA.values->xValues.empty());
-                freeRuns(back);
+                DeleteRuns(back);
                 continue;
             }
             QCOMPARE(r->firstSampleNo, 20);
@@ -147,7 +147,7 @@ private slots:
             QCOMPARE(r->chA.maxValue, 30.0);
             QCOMPARE(r->chB.minValue, 0.0);   // no value but missed ones
             QCOMPARE(r->chB.maxValue, 0.0);
-            freeRuns(back);
+            DeleteRuns(back);
         }
 
         // A cut-off run followed by later runs is kept as well.
@@ -160,8 +160,8 @@ private slots:
         QVERIFY(back[0]->stopDate.isEmpty());
         compareRuns(back[1], runs[0]);
         compareRuns(back[2], runs[1]);
-        freeRuns(back);
-        freeRuns(runs);
+        DeleteRuns(back);
+        DeleteRuns(runs);
     }
 
     void quotesAndLineEnds()
@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(r->chB.values->yValues, (std::vector<double>{-3}));
         QCOMPARE(r->memo, (std::vector<QString>{"a b", " "}));
         QCOMPARE(r->firstSampleNo, 7);
-        freeRuns(back);
+        DeleteRuns(back);
     }
 
     // Junk of every kind is read without a crash; what cannot be parsed is skipped.
@@ -227,7 +227,7 @@ private slots:
         QCOMPARE(r->chB.maxValue, 5.0);
         QCOMPARE(r->chA.missedSamples, 0);   // the run ended at its first "Missed Samples:"
         QCOMPARE(r->stopDate, QString("d"));
-        freeRuns(back);
+        DeleteRuns(back);
 
         QVERIFY(writeBytes(path("empty.csv"), QByteArray()));
         QCOMPARE(Utility::LoadValues(path("empty.csv"), &back), 0);
@@ -328,7 +328,7 @@ private slots:
         QCOMPARE(r->chB.maxValue, -20.0);
         QCOMPARE(r->memo[2], QString("ChA ADC saturated."));
         QVERIFY(r->stopDate.isEmpty() && r->stopTime.isEmpty());
-        freeRuns(runs);
+        DeleteRuns(runs);
 
         QCOMPARE(Utility::LoadValues(QDir(dataDir).filePath("csv_stop_without_start.csv"), &runs), 0);
         QVERIFY(runs.isEmpty());
@@ -362,8 +362,8 @@ private slots:
             const LoggerData *p = pages[0];
             QCOMPARE(p->chA.values->xValues.size(), p->chA.values->yValues.size());
             QCOMPARE(p->memo.size(), p->chB.values->yValues.size());
-            freeRuns(pages);
-            freeRuns(runs);
+            DeleteRuns(pages);
+            DeleteRuns(runs);
             qDeleteAll(markers);
         }
     }

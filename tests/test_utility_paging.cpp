@@ -30,7 +30,7 @@ private slots:
         backupPath = path("backup.csv");
         QCOMPARE(Utility::SaveToCSVFormat(backupPath, &runs, false), 0);
         backup = fileBytes(backupPath);
-        freeRuns(runs);
+        DeleteRuns(runs);
     }
 
     void byRunFromSkipCount()
@@ -57,7 +57,7 @@ private slots:
         QVERIFY(fileBytes(backupPath).size() > backup.size());
         delete file;
         QVERIFY(writeBytes(backupPath, backup));
-        freeRuns(list);
+        DeleteRuns(list);
     }
 
     void byRunAcrossRunHeaders()
@@ -72,14 +72,14 @@ private slots:
         QCOMPARE(list[1]->chA.values->xValues, range(101, 110));
         QCOMPARE(list[1]->chA.values->yValues.front(), valueA(101, 101));
         QCOMPARE(pos, qint64(backup.indexOf("\n111,") + 1));
-        freeRuns(list);
+        DeleteRuns(list);
 
         // From the first row (skip the five start lines) to sample 5.
         list = {newRun(1, 0), newRun(101, 0)};
         pos = 0;
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 6, 5, &list, true, 0), 5);
         QCOMPARE(list[0]->chA.values->xValues, range(1, 5));
-        freeRuns(list);
+        DeleteRuns(list);
 
         // A header with no run left in the list ends the reading before it.
         list = {newRun(1, 0)};
@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(list[0]->chA.values->xValues, range(95, 100));
         QCOMPARE(pos, qint64(backup.indexOf("Sample Number", backup.indexOf("Start Date:", 10))));
         QCOMPARE(file.pos(), qint64(0));
-        freeRuns(list);
+        DeleteRuns(list);
     }
 
     // temp.csv: the run control appends blocks and the drawing tick pages them
@@ -115,8 +115,8 @@ private slots:
         QCOMPARE(pos, temp->size());
         QCOMPARE(temp->pos(), temp->size());
         QVector<LoggerData *> blocks{block, next};
-        freeRuns(blocks);
-        freeRuns(list);
+        DeleteRuns(blocks);
+        DeleteRuns(list);
         delete temp;
     }
 
@@ -156,7 +156,7 @@ private slots:
         pos = 0;
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 3, 1, &list, false, 0), 0);   // "short"
         QCOMPARE(pos, qint64(text.indexOf("3,,")));
-        freeRuns(list);
+        DeleteRuns(list);
     }
 
     void nothingToDo()
@@ -182,7 +182,7 @@ private slots:
         QFile closed(backupPath);
         pos = 0;
         QCOMPARE(Utility::ReadSamplesFromFile(&closed, pos, 6, 10, &list, false, 0), 0);
-        freeRuns(list);
+        DeleteRuns(list);
     }
 };
 

@@ -41,15 +41,6 @@ inline LoggerData *newRun(int firstSample, int rows, bool chAOn = true, bool chB
     return run;
 }
 
-inline void freeRuns(QVector<LoggerData *> &runs)
-{
-    for (LoggerData *run : runs) {
-        delete run->chA.values;
-        delete run->chB.values;
-        delete run;
-    }
-    runs.clear();
-}
 
 inline QByteArray fileBytes(const QString &path)
 {

@@ -14,15 +14,6 @@ namespace {
 
 QString *inputPath = nullptr;
 
-void freeRuns(QVector<LoggerData *> &runs)
-{
-    for (LoggerData *run : runs) {
-        delete run->chA.values;
-        delete run->chB.values;
-        delete run;
-    }
-    runs.clear();
-}
 
 void check(bool ok)
 {
@@ -63,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QVector<LoggerData *> reread;
     check(Utility::LoadValues(again, &reread) == 0);
     check(reread.size() == runs.size());
-    freeRuns(reread);
-    freeRuns(runs);
+    DeleteRuns(reread);
+    DeleteRuns(runs);
 
     QVector<QwtPlotMarker *> markers;
     check(Utility::LoadMemoValues(*inputPath, &markers) == 0);
@@ -97,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(run->chA.values->xValues.size() == run->chA.values->yValues.size());
         check(run->memo.size() == run->chB.values->yValues.size());
     }
-    freeRuns(pages);
+    DeleteRuns(pages);
     return 0;
 }
