@@ -1,6 +1,8 @@
 // The USB bridge layer and the simulated instrument behind it, without the driver.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "KrDriver.h"
 #include "UsbBridge.h"
 #include "ZrSim.h"
@@ -229,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestBridge)
+ZR_TEST_GUILESS_MAIN(TestBridge)
 #include "test_bridge.moc"

@@ -2,6 +2,8 @@
 // saturation memos, the raw format, run extremes and the thread's life cycle.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "DisplayThread.h"
 #include "KrDriver.h"
 #include "PlotMgr.h"
@@ -343,5 +345,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDisplayThread)
+ZR_TEST_MAIN(TestDisplayThread)
 #include "test_display_thread.moc"

@@ -1,6 +1,8 @@
 // The instrument driver against the simulated instrument, under its manual clock.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "KrDriver.h"
 #include "ZrSim.h"
 
@@ -482,5 +484,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDriver)
+ZR_TEST_GUILESS_MAIN(TestDriver)
 #include "test_driver.moc"

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include "test_home.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -691,5 +693,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm)
+ZR_TEST_MAIN(TestForm)
 #include "test_form.moc"

@@ -1,6 +1,8 @@
 // Conversion of decoded blocks into run records.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
 #include "ZrSim.h"
@@ -157,5 +159,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHwifBlock)
+ZR_TEST_GUILESS_MAIN(TestHwifBlock)
 #include "test_hwif_block.moc"

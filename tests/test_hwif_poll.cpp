@@ -1,6 +1,8 @@
 // The logger's hardware wrapper and poll thread against the simulated instrument.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
 #include "PollClient.h"
@@ -211,5 +213,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHwifPoll)
+ZR_TEST_MAIN(TestHwifPoll)
 #include "test_hwif_poll.moc"

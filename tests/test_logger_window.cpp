@@ -2,6 +2,8 @@
 // protocol, resizing, closing and the hand-over with the scope window.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "AlertPopUp.h"
 #include "HWIFWrapper.h"
 #include "Help.h"
@@ -875,5 +877,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLoggerWindow)
+ZR_TEST_MAIN(TestLoggerWindow)
 #include "test_logger_window.moc"

@@ -1,6 +1,7 @@
 // Whole logging runs through the real windows with the simulated instrument at 1 ms: what
 // reaches the backup file (every row once, in order, with its run's blocks), missed
 // samples, saturation memos and the raw format.
+#include "test_home.h"
 #include "ui_LoggerMainWindow.h"
 #include "test_logging_e2e_support.h"
 
@@ -211,5 +212,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLoggingE2E)
+ZR_TEST_MAIN(TestLoggingE2E)
 #include "test_logging_e2e.moc"

@@ -1,6 +1,7 @@
 // The live chart during whole logging runs through the real windows with the simulated
 // instrument at 1 ms: tracking moves the X window with the data, the chart holds nothing
 // the window cannot show, and alerts fire once until the screen is cleared.
+#include "test_home.h"
 #include "ui_LoggerMainWindow.h"
 #include "test_logging_e2e_support.h"
 
@@ -316,5 +317,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLoggingE2EChart)
+ZR_TEST_MAIN(TestLoggingE2EChart)
 #include "test_logging_e2e_chart.moc"

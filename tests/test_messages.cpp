@@ -1,5 +1,7 @@
 // The logger's message boxes, closed from the test: kind, title and text by code.
 #include <QtTest>
+
+#include "test_home.h"
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -109,5 +111,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMessages)
+ZR_TEST_MAIN(TestMessages)
 #include "test_messages.moc"

@@ -1,6 +1,8 @@
 // The logger chart: live segments, missed markers, saturation, alerts, redraws.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "KrDriver.h"
 #include "PlotMgr.h"
 
@@ -378,5 +380,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlotPoints)
+ZR_TEST_MAIN(TestPlotPoints)
 #include "test_plot_points.moc"

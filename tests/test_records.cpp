@@ -1,4 +1,6 @@
 #include <QtTest>
+
+#include "test_home.h"
 #include "LoggerData.h"
 
 class TestRecords : public QObject {
@@ -110,5 +112,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecords)
+ZR_TEST_GUILESS_MAIN(TestRecords)
 #include "test_records.moc"

@@ -4,6 +4,8 @@
 // file of 100,000 rows.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "LoggerMainWindow.h"
 #include "Resources.h"
 #include "RowIndex.h"
@@ -330,5 +332,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRowIndex)
+ZR_TEST_MAIN(TestRowIndex)
 #include "test_row_index.moc"

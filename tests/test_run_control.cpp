@@ -4,6 +4,8 @@
 // handed over in the poll thread.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "PollThread.h"
 
 #include "DisplayThread.h"
@@ -716,5 +718,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRunControl)
+ZR_TEST_MAIN(TestRunControl)
 #include "test_run_control.moc"

@@ -3,6 +3,8 @@
 // time axis counts them).
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "Resources.h"
 #include "Utility.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
@@ -253,5 +255,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRunControlInterval)
+ZR_TEST_MAIN(TestRunControlInterval)
 #include "test_run_control_interval.moc"

@@ -3,6 +3,8 @@
 // about two seconds and checks "temp.csv" and the backup file in the child's home folder.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "Resources.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
 #include "test_run_control_support.h"
@@ -142,6 +144,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         if (qstrcmp(argv[i], "--child") == 0)
             return RunChild(argc, argv);
+    TestHome::Isolate();
     QApplication app(argc, argv);
     TestRunKill test;
     QTEST_SET_MAIN_SOURCE_PATH

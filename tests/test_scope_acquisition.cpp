@@ -2,6 +2,8 @@
 // feed, I/O errors, failed starts and stops, and the switch to the data logger.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "LoggerMainWindow.h"
 #include "MainWindow.h"
 #include "Meter.h"
@@ -309,5 +311,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScopeAcquisition)
+ZR_TEST_MAIN(TestScopeAcquisition)
 #include "test_scope_acquisition.moc"

@@ -1,6 +1,8 @@
 // The meters' frame measurements, which the scope's polling tick runs for open meters.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "Meter.h"
 #include "ScopeGlobals.h"
 
@@ -128,5 +130,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScopeMeter)
+ZR_TEST_MAIN(TestScopeMeter)
 #include "test_scope_meter.moc"

@@ -2,6 +2,8 @@
 // Help menu, meter buttons and the close handling.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "Help.h"
 #include "MainWindow.h"
 #include "Meter.h"
@@ -306,5 +308,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScopeWindow)
+ZR_TEST_MAIN(TestScopeWindow)
 #include "test_scope_window.moc"

@@ -1,5 +1,7 @@
 // Names, times, units and the exact layout of what the run and memo writers produce.
 #include <QtTest>
+
+#include "test_home.h"
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <qwt_plot_marker.h>
@@ -309,5 +311,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUtility)
+ZR_TEST_GUILESS_MAIN(TestUtility)
 #include "test_utility.moc"

@@ -1,6 +1,8 @@
 // Run and memo CSV files written and read back, runs cut off by a crash, and
 // files that are not what they should be.
 #include <QtTest>
+
+#include "test_home.h"
 #include <QTemporaryDir>
 #include <qwt_plot_marker.h>
 
@@ -369,5 +371,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUtilityCsv)
+ZR_TEST_GUILESS_MAIN(TestUtilityCsv)
 #include "test_utility_csv.moc"

@@ -1,6 +1,8 @@
 // Paging rows back from an open run file: the newest run of "temp.csv" while it
 // grows, and sample-number ranges of the backup file across its runs.
 #include <QtTest>
+
+#include "test_home.h"
 #include <QTemporaryDir>
 
 #include "Utility.h"
@@ -186,5 +188,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUtilityPaging)
+ZR_TEST_GUILESS_MAIN(TestUtilityPaging)
 #include "test_utility_paging.moc"

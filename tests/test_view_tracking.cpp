@@ -2,6 +2,8 @@
 // redraw of the stored runs from the backup file that each move brings.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "AlertPopUp.h"
 #include "LoggerMainWindow.h"
 #include "Resources.h"
@@ -345,5 +347,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewTracking)
+ZR_TEST_MAIN(TestViewTracking)
 #include "test_view_tracking.moc"

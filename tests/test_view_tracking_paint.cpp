@@ -2,6 +2,8 @@
 // which a long curve draws only the samples that reach it, the same pixels as a full paint.
 #include <QtTest>
 
+#include "test_home.h"
+
 #include "DisplayThread.h"
 #include "PlotMgr.h"
 #include "PlotMgr_Segment.h"
@@ -147,5 +149,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewTrackingPaint)
+ZR_TEST_MAIN(TestViewTrackingPaint)
 #include "test_view_tracking_paint.moc"
