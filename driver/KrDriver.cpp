@@ -32,6 +32,7 @@ struct DriverState {
     uint8_t buf[KR_ReadBufferSize];
     int filled = 0;          // bytes of the last read not yet decoded
     int pendingHalf = -1;    // streaming: a first half waiting for its partner
+    int pairA = -1;          // streaming, both channels: an A code waiting for its B
     int pendingA = -1;       // block mode: an A byte waiting for its B byte
     // The set-up last sent, which is what the instrument sends now.
     bool blockMode = false;
@@ -66,6 +67,7 @@ struct DriverState {
         filled = 0;
         pendingHalf = -1;
         pendingA = -1;
+        pairA = -1;
     }
 };
 
@@ -115,6 +117,7 @@ void applySetup(DriverState &d, bool block, uint8_t channels, uint8_t dc, uint8_
     if (block != d.blockMode || channels != d.channels) {
         d.pendingHalf = -1;
         d.pendingA = -1;
+        d.pairA = -1;
     }
     const bool ranges = rangeA != d.rangeA || rangeB != d.rangeB;
     d.blockMode = block;
@@ -212,23 +215,89 @@ const Scope_SetFeatures *recordOr(const Scope_SetFeatures *f)
     return f ? f : globalSetFeaturesPtr;
 }
 
-// Streaming: pairs of halves as documented in KrDriver.h. Each output entry takes at least
-// one input byte, so the arrays never need more entries than the bytes decoded.
+// Streaming: pairs of halves as documented in KrDriver.h. With both channels on, the
+// codes leave in whole instants (A with the B that follows it): an A whose B is still in
+// the next read waits for it, so that entry i of both arrays is always one instant, however
+// the reads are cut. A channel that is off gets nothing, gap markers included.
+// Per array, each entry takes at least one input byte, apart from one A carried in from
+// the call before: the arrays need at most the bytes decoded plus one.
+struct StreamSink {
+    DriverState &d;
+    int *outA, *outB;
+    int &na, &nb;
+    int lostA = 0, lostB = 0;   // entries marked missed, per channel
+    bool onA, onB;
+
+    void missedPair()
+    {
+        outA[na++] = KR_MissedCode;
+        outB[nb++] = KR_MissedCode;
+        ++lostA;
+        ++lostB;
+    }
+    // An A left without its B (the B was lost in transit): the instant keeps its row.
+    void flushPair()
+    {
+        if (d.pairA < 0)
+            return;
+        outA[na++] = d.pairA;
+        outB[nb++] = KR_MissedCode;
+        ++lostB;
+        d.pairA = -1;
+    }
+    void code(bool channelB, int value)
+    {
+        if (!(onA && onB)) {
+            if (channelB)
+                outB[nb++] = value;
+            else
+                outA[na++] = value;
+            return;
+        }
+        if (!channelB) {
+            flushPair();
+            d.pairA = value;
+        } else if (d.pairA >= 0) {
+            outA[na++] = d.pairA;
+            outB[nb++] = value;
+            d.pairA = -1;
+        } else {   // a B whose A was lost in transit
+            outA[na++] = KR_MissedCode;
+            ++lostA;
+            outB[nb++] = value;
+        }
+    }
+    void gap()
+    {
+        if (onA && onB) {
+            flushPair();
+            missedPair();
+        } else if (onA) {
+            outA[na++] = KR_MissedCode;
+            ++lostA;
+        } else {
+            outB[nb++] = KR_MissedCode;
+            ++lostB;
+        }
+    }
+};
+
 void decodeStream(DriverState &d, const uint8_t *p, int n, int *outA, int *outB, int &na,
-                  int &nb, int &gaps)
+                  int &nb, int &lostA, int &lostB)
 {
     const int *lutA = d.lut[0];
     const int *lutB = d.lut[1];
+    StreamSink sink{d, outA, outB, na, nb, 0, 0, (d.channels & 1) != 0, (d.channels & 2) != 0};
+    if (!sink.onA && !sink.onB)
+        sink.onA = sink.onB = true;   // no set-up known: decode both as they come
     int i = 0;
     if (d.pendingHalf >= 0 && n > 0) {
         const uint8_t b = uint8_t(d.pendingHalf), c = p[0];
         d.pendingHalf = -1;
         if ((c & 0xE0) == ((b & 0xE0) | KrWire::HalfBit)) {
             const int code = (b & 0x1F) << 5 | (c & 0x1F);
-            if (b & KrWire::ChannelBit)
-                outB[nb++] = lutB[code];
-            else
-                outA[na++] = lutA[code];
+            const bool chB = b & KrWire::ChannelBit;
+            sink.code(chB, chB ? lutB[code] : lutA[code]);
             i = 1;
         }
     }
@@ -242,23 +311,20 @@ void decodeStream(DriverState &d, const uint8_t *p, int n, int *outA, int *outB,
             const uint8_t c = p[i + 1];
             if ((c & 0xE0) == ((b & 0xE0) | KrWire::HalfBit)) {
                 const int code = (b & 0x1F) << 5 | (c & 0x1F);
-                if (b & KrWire::ChannelBit)
-                    outB[nb++] = lutB[code];
-                else
-                    outA[na++] = lutA[code];
+                const bool chB = b & KrWire::ChannelBit;
+                sink.code(chB, chB ? lutB[code] : lutA[code]);
                 i += 2;
             } else {
                 ++i;   // a first half without its second: dropped
             }
         } else {
-            if (b == KrWire::GapMarker) {
-                outA[na++] = KR_MissedCode;
-                outB[nb++] = KR_MissedCode;
-                ++gaps;
-            }
+            if (b == KrWire::GapMarker)
+                sink.gap();
             ++i;   // a stray second half or noise
         }
     }
+    lostA = sink.lostA;
+    lostB = sink.lostB;
 }
 
 void decodeBlock(DriverState &d, const uint8_t *p, int n, int *outA, int *outB, int &na, int &nb)
@@ -462,7 +528,9 @@ bool KR_ChkForData(int *bytesRead, KR_HANDLE handle, int minimumBytes)
     if (rx < static_cast<unsigned>(std::max(minimumBytes, 1)))
         return false;
     unsigned got = 0;
-    st = UsbBridge::read(handle, d.buf, std::min<unsigned>(rx, KR_ReadBufferSize), &got);
+    // One byte short of the decode arrays: an A code carried from the read before adds
+    // one entry that this read's bytes do not account for.
+    st = UsbBridge::read(handle, d.buf, std::min<unsigned>(rx, KR_ReadBufferSize - 1), &got);
     if (!checked(st, "read"))
         return false;
     d.filled = static_cast<int>(got);
@@ -480,10 +548,10 @@ void KR_ReadChannelData(int bytesRead, int *chanA, int *chanB, int *sizeA, int *
         if (d.blockMode) {
             decodeBlock(d, d.buf, n, chanA, chanB, na, nb);
         } else {
-            int gaps = 0;
-            decodeStream(d, d.buf, n, chanA, chanB, na, nb, gaps);
-            missedA += gaps;
-            missedB += gaps;
+            int lostA = 0, lostB = 0;
+            decodeStream(d, d.buf, n, chanA, chanB, na, nb, lostA, lostB);
+            missedA += lostA;
+            missedB += lostB;
         }
         d.filled = 0;   // decoded once only
     }

@@ -31,8 +31,11 @@
 // so every byte says which channel and which half it is: a read that ends after a first
 // half keeps it for the next read. A half without its partner is dropped.
 // Gap marker: the single byte 0x00, queued ONCE in place of a run of sample instants that
-// the instrument lost because its queue was full; it stands for one missed sample of both
-// channels. Other bytes with bit 7 clear are ignored.
+// the instrument lost because its queue was full; it stands for one missed sample of each
+// enabled channel. Other bytes with bit 7 clear are ignored.
+// Decoded, the stream comes out in whole instants: with both channels on, an A code waits
+// for its B (also across reads), so entry i of both arrays is one instant; an instant
+// whose other half was lost in transit gets the missed code for it.
 //
 // Block (scope) mode: each ARM yields one block of 8192 sample instants, sent as 16384
 // bytes of pairs [A, B] of 8-bit codes (always both, a channel that is off reads 0x80).

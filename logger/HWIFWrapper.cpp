@@ -42,6 +42,9 @@ int HWIFWrapper::StartLoggerHW(Scope_SetFeatures *features)
     deviceDescription.clear();
     missedA = 0;
     missedB = 0;
+    // An error of the run before, whose stop was already done by the user, must not stop
+    // this one at its first fetch without data.
+    isIOError = false;
     settings = features;
 
     unsigned int count = 0;

@@ -454,6 +454,7 @@ void LoggerMainWindow::AdjustConfig()
         ui->timeUnit->setCurrentIndex(2);
         break;
     }
+    ShowSampleInterval();
 }
 
 // ---- Side windows -------------------------------------------------------------------

@@ -88,6 +88,7 @@ public:
 
     // Poll thread hand-over (PollClient). Run control.
     void NotifyMain() override;
+    void InstrumentStopped() override;
     void ConfigureHWSettings();
     SampIntervalUnit GetStartInfo(LoggerData *run);
     void GetStopInfo(LoggerData *run);
@@ -317,6 +318,9 @@ private:
     void StopRunForExit();
     // The controls of a window with no run, after a start was refused.
     void RestoreIdleControls();
+    // The sample-interval field: shows the stored interval; takes up what was typed.
+    void ShowSampleInterval();
+    void CommitSampleInterval();
     // A file write of the run failed: stop the run and show the message, once.
     void ReportWriteFailure(messageCode_e code);
     // Moves the X window: by the slider's steps (byUser) or on by one window (tracking).

@@ -18,6 +18,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -124,6 +125,7 @@ void LoggerMainWindow::RestoreIdleControls()
 
 void LoggerMainWindow::StartLogger()
 {
+    CommitSampleInterval();
     SetTicked(ui->action_Start, true);
     ui->action_Start->setEnabled(false);
     ui->action_Stop->setEnabled(true);
@@ -136,8 +138,10 @@ void LoggerMainWindow::StartLogger()
 
     if (elapseTimer) {
         // The intervals that passed while stopped, measured rather than counted, so that
-        // a busy event loop cannot make the chart's X axis fall behind the clock.
-        const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+        // a busy event loop cannot make the chart's X axis fall behind the clock. They are
+        // intervals of the timer's own length, the one in force while stopped, not the one
+        // just chosen for the new run.
+        const double ms = elapseTimer->interval();
         if (ms >= 1.0 && elapseClock.isValid())
             elapseCount = int(std::min<qint64>(INT_MAX, qint64(double(elapseClock.elapsed()) / ms)));
         elapseTimer->stop();
@@ -196,7 +200,15 @@ void LoggerMainWindow::StartLogger()
         refuse(HW_NOT_FOUND, false);
         return;
     }
+    // The backup is written through other handles from here on.
+    Utility::CloseFile(backupFile);
     if (backupResetPending) {
+        // The backup may hold the only copy of runs logged before the program last ended.
+        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        if (Utility::KeepBeforeEmptying(backupFilePath, previous) != 0) {
+            refuse(FILE_SAVE_FAILED, true);
+            return;
+        }
         QFile *fresh = Utility::OpenFile(backupFilePath, false);
         if (!fresh) {
             refuse(BACKUP_FILE_OPENED, true);
@@ -206,6 +218,11 @@ void LoggerMainWindow::StartLogger()
         fresh->close();
         delete fresh;
         backupIndex.Reset();
+    } else {
+        // A run cut short by a failed write (a full disk) may have left half a line: the
+        // new run must not be glued onto it. Should this fail, the first block's write
+        // reports it.
+        Utility::CutBrokenTail(backupFilePath);
     }
     if (tempFile) {
         Utility::CloseFile(tempFile);
@@ -314,6 +331,17 @@ void LoggerMainWindow::NotifyMain()
         displayThread->Notify();
         displayStarted.store(true, std::memory_order_release);
     }
+}
+
+void LoggerMainWindow::InstrumentStopped()
+{
+    // A stop handled before this one (the user's, a failed write's) leaves nothing to say.
+    if (!loggingActive)
+        return;
+    StopLogger();
+    isIOError = false;
+    // Said once the run is closed: its files are complete by now.
+    messages->DisplayMsg(INSTRUMENT_STOPPED);
 }
 
 void LoggerMainWindow::ReportWriteFailure(messageCode_e code)
@@ -706,6 +734,11 @@ void LoggerMainWindow::UpdateRawCountDisplay(double count)
 // ---- Sample interval ----------------------------------------------------------------------
 
 namespace {
+// The slowest sample clock the divider gives (60 MHz / 2^32, about 71.6 s) in whole
+// milliseconds. A slower interval could only be paced by the poll timer, not by the
+// instrument, and would need more digits than the CSV header has.
+constexpr double MaxIntervalMs = 71582.0;
+
 double MinimumInterval(SampIntervalUnit unit)
 {
     switch (unit) {
@@ -729,7 +762,8 @@ void LoggerMainWindow::on_sampleInterval_editingFinished()
         ui->sampleInterval->setText(QString::fromLatin1(shown[unit == Seconds ? 0 : unit == MicroSeconds ? 2 : 1]));
         config->sampleInterval = MinimumInterval(unit);
     } else {
-        const double wholeMs = std::trunc(std::min(ms, 1e12));
+        // Larger ones are refused as smaller ones are: the field shows the bound it keeps.
+        const double wholeMs = std::min(std::trunc(ms + 1e-9), MaxIntervalMs);
         double stored = wholeMs;
         if (unit == Seconds)
             stored = Utility::ConvertToSec(wholeMs, MilliSeconds);
@@ -750,13 +784,34 @@ void LoggerMainWindow::on_timeUnit_activated(int)
         unit = Seconds;
     else if (text == QLatin1String("us"))
         unit = MicroSeconds;
-    const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+    const double ms = std::min(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit), MaxIntervalMs);
     double value = unit == Seconds ? Utility::ConvertToSec(ms, MilliSeconds)
                  : unit == MicroSeconds ? Utility::ConvertToMicroSec(ms, MilliSeconds) : ms;
     value = std::max(value, MinimumInterval(unit));
     config->sampleInterval = value;
     config->intervalUnit = unit;
     ui->sampleInterval->setText(QString::asprintf("%.5f", value));
+}
+
+void LoggerMainWindow::ShowSampleInterval()
+{
+    ui->sampleInterval->setText(QString::asprintf("%.5f", config->sampleInterval));
+}
+
+void LoggerMainWindow::CommitSampleInterval()
+{
+    // Text typed but not committed yet (the toolbar buttons take no focus, so the field
+    // may still have it) is what the run logs at; an interval that came from the
+    // configuration file goes through the same rules.
+    const bool typed = ui->sampleInterval->isModified();
+    const double ms = Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit);
+    const bool valid = ms >= 1.0 && ms <= MaxIntervalMs && std::fabs(ms - std::round(ms)) < 1e-6;
+    if (!typed) {
+        ShowSampleInterval();
+        if (valid)
+            return;
+    }
+    on_sampleInterval_editingFinished();
 }
 
 #include "LoggerMainWindow_run.moc"

@@ -25,6 +25,8 @@ void Messages::InitMsgList()
     msgList.insert(BACKUP_FILE_OPENED, tr("tamberlo_backup.csv is opened."));
     msgList.insert(TEMP_FILE_OPENED, tr("temp.csv is opened."));
     msgList.insert(FILL_ALL_FIELDS, tr("Please fill in all the fields."));
+    msgList.insert(INSTRUMENT_STOPPED, tr("Logging stopped: the ZR70K33 stopped answering (USB error or "
+                                          "unplugged). The samples logged until then are saved."));
     msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
 }
 

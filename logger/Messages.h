@@ -21,6 +21,7 @@ enum messageCode_e : int {
     BACKUP_FILE_OPENED = 9,
     TEMP_FILE_OPENED = 10,
     FILL_ALL_FIELDS = 11,
+    INSTRUMENT_STOPPED = 12,
     RAW_DATA_MODE = 100
 };
 

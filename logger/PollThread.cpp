@@ -102,10 +102,12 @@ void PollThread::GetData()
             return;
         PollClient *c = client;
         QPointer<PollThread> self(this);
+        // A run already stopped by the user has deleted this thread: nothing is left to do
+        // (the next start clears the flag).
         QMetaObject::invokeMethod(qApp, [c, self] {
             if (!self)
                 return;
-            c->StopLogger();
+            c->InstrumentStopped();
             isIOError = false;
         }, Qt::QueuedConnection);
     }

@@ -350,16 +350,23 @@ void setFirstSampleNo(LoggerData *run)
         run->firstSampleNo = saturatedInt32(run->chB.values->xValues.front());
 }
 
-// A run that has no complete stop block (the program died during the run):
-// its summary is rebuilt from the rows that did reach the file.
-void completeCutOffRun(LoggerData *run)
+// Lines of a stop block read so far, for a run that may end before its last one.
+enum StopLine : unsigned { StopDateRead = 1, StopTimeRead = 2, TotalsRead = 4, MaximumRead = 8, MinimumRead = 16 };
+
+// A run that has no complete stop block (the program died during the run, or the disk
+// filled while it was written): what the file does say is kept, the rest is rebuilt from
+// the rows that did reach the file.
+void completeCutOffRun(LoggerData *run, unsigned stopLinesRead)
 {
     setFirstSampleNo(run);
-    run->stopDate.clear();
-    run->stopTime.clear();
+    if (!(stopLinesRead & StopDateRead))
+        run->stopDate.clear();
+    if (!(stopLinesRead & StopTimeRead))
+        run->stopTime.clear();
     for (ChannelRecord *ch : {&run->chA, &run->chB}) {
         const std::vector<double> &y = ch->values->yValues;
-        ch->totalSamples = sizeAsInt32(y.size());
+        if (!(stopLinesRead & TotalsRead))
+            ch->totalSamples = sizeAsInt32(y.size());
         int32_t missed = 0;
         bool any = false;
         double lo = 0.0;
@@ -378,8 +385,10 @@ void completeCutOffRun(LoggerData *run)
             }
         }
         ch->missedSamples = missed;
-        ch->minValue = lo;
-        ch->maxValue = hi;
+        if (!(stopLinesRead & MinimumRead))
+            ch->minValue = lo;
+        if (!(stopLinesRead & MaximumRead))
+            ch->maxValue = hi;
     }
 }
 
@@ -447,17 +456,23 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
     const std::vector<double> &bx = chB ? chB->xValues : none;
     const std::vector<double> &by = chB ? chB->yValues : none;
 
-    // Never more rows than there are sample numbers for, whatever the caller asked.
-    const size_t rows = std::min(size_t(count), std::max(ax.size(), bx.size()));
+    // A row's number comes from channel A, or from channel B when A has no values: a run
+    // of one channel never carries the other channel's numbers (only a channel with values,
+    // or either when none has, counts). Never more rows than there are numbers for,
+    // whatever the caller asked.
     const bool aHasValues = !ay.empty();
     const bool bHasValues = !by.empty();
+    const bool useA = aHasValues || !bHasValues;
+    const bool useB = bHasValues || !aHasValues;
+    const std::vector<double> &xs = useA ? ax : bx;       // numbers first taken from
+    const std::vector<double> &xsMore = useB ? bx : ax;   // and past its end
+    const size_t rows = std::min(size_t(count), std::max(useA ? ax.size() : 0, useB ? bx.size() : 0));
 
     constexpr int ChunkBytes = 1 << 20;
     QByteArray out;
     out.reserve(int(std::min<size_t>(rows * 32, ChunkBytes + 256)));
-    int result = 0;
     for (size_t i = 0; i < rows; ++i) {
-        appendWhole(out, i < ax.size() ? ax[i] : bx[i]);
+        appendWhole(out, i < xs.size() ? xs[i] : xsMore[i]);
         out += ',';
         if (aHasValues && i < ay.size())
             appendDouble(out, ay[i]);
@@ -475,17 +490,15 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
             out += ' ';
         }
         out += '\n';
+        // A chunk that did not reach the file whole ends the call: what did reach it
+        // must not be written a second time.
         if (out.size() >= ChunkBytes) {
-            if (file->write(out) != out.size()) {
-                result = 1;
-                break;
-            }
+            if (file->write(out) != out.size())
+                return 1;
             out.clear();
         }
     }
-    if (writeAll(file, out) != 0)
-        result = 1;
-    return result;
+    return writeAll(file, out);
 }
 
 int Utility::SaveStopInfo(QFile *file, const LoggerData *run)
@@ -604,6 +617,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
 
     QVector<LoggerData *> loaded;
     LoggerData *run = nullptr;   // the run being read, until its "Missed Samples:" line
+    unsigned stopLines = 0;      // what of its stop block was read
     bool rowsOn = false;
     QString lastMemo;            // repeated memo texts share one string
     QByteArray lastMemoBytes;
@@ -614,7 +628,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
 
     auto finishCutOffRun = [&]() {
         if (run) {
-            completeCutOffRun(run);
+            completeCutOffRun(run, stopLines);
             loaded.append(run);
             run = nullptr;
         }
@@ -647,6 +661,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             if (key.is("Start Date:")) {
                 finishCutOffRun();
                 run = new LoggerData;
+                stopLines = 0;
                 run->drawTicks = -1;   // loaded charts carry -1 in both
                 run->drawState = -1;
                 ensureValues(run);
@@ -687,18 +702,22 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
                 if (run) {
                     setFirstSampleNo(run);
                     run->stopDate = f[1].toText();
+                    stopLines |= StopDateRead;
                 }
                 continue;
             }
             if (key.is("Stop Time:")) {
-                if (run)
+                if (run) {
                     run->stopTime = f[1].toText();
+                    stopLines |= StopTimeRead;
+                }
                 continue;
             }
             if (key.is("Total Samples:")) {
                 if (run) {
                     run->chA.totalSamples = parseInt32(f[1]);
                     run->chB.totalSamples = parseInt32(second);
+                    stopLines |= TotalsRead;
                 }
                 continue;
             }
@@ -706,6 +725,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
                 if (run) {
                     run->chA.minValue = parseDouble(f[1]);
                     run->chB.minValue = parseDouble(second);
+                    stopLines |= MinimumRead;
                 }
                 continue;
             }
@@ -713,6 +733,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
                 if (run) {
                     run->chA.maxValue = parseDouble(f[1]);
                     run->chB.maxValue = parseDouble(second);
+                    stopLines |= MaximumRead;
                 }
                 continue;
             }

@@ -31,6 +31,15 @@ public:
                               const std::vector<QString> &memo, int count);
     // The eight lines after a run's rows.
     static int SaveStopInfo(QFile *file, const LoggerData *run);
+    // Cuts a line left unfinished at the end of a run file (a write that failed on a full
+    // disk, a process killed mid-line) and ends the file on an empty line, so that what
+    // is appended next starts a record of its own and every complete run before it still
+    // reads back. 0 also for a missing or empty file; 1 when it cannot be done.
+    static int CutBrokenTail(const QString &path);
+    // Before the run file at `path` is emptied: when it holds runs, its content becomes
+    // the file `keepAs` (one copy, replacing the one before). 0 when there was nothing to
+    // keep or it was kept; 1 when it could not be kept (the caller must not empty it).
+    static int KeepBeforeEmptying(const QString &path, const QString &keepAs);
     static int SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *runs, bool append);
     static int SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarker *> *markers);
     static int SaveToTextFormat(const QString &path, const QVector<LoggerData *> *runs);

@@ -74,7 +74,10 @@ private slots:
         QTest::newRow("9") << 9 << error << "Error" << "tamberlo_backup.csv is opened.";
         QTest::newRow("10") << 10 << error << "Error" << "temp.csv is opened.";
         QTest::newRow("11") << 11 << error << "Error" << "Please fill in all the fields.";
-        QTest::newRow("12 no entry") << 12 << error << "Error" << "";
+        QTest::newRow("12") << 12 << error << "Error"
+                            << "Logging stopped: the ZR70K33 stopped answering (USB error or unplugged). "
+                               "The samples logged until then are saved.";
+        QTest::newRow("13 no entry") << 13 << error << "Error" << "";
         QTest::newRow("99") << 99 << error << "Error" << "";
         QTest::newRow("100") << 100 << int(QMessageBox::Information) << "Information" << "Running in raw data mode.";
         QTest::newRow("199") << 199 << int(QMessageBox::Information) << "Information" << "";
