@@ -739,6 +739,8 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
         rawDataWindow->close();
         for (AlertPopUp *popUp : alertPopUps)
             popUp->hide();
+        // The program ends here, meters and other tool windows included.
+        MainWindow::CloseEveryWindowBut(this);
     }
     event->accept();
 }

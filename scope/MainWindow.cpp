@@ -9,6 +9,7 @@
 #include "ScopeEvents.h"
 #include "SignalGenerator.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QUrl>
@@ -360,6 +362,12 @@ void MainWindow::closeEvent(QCloseEvent *e)
         if (signalGeneratoWindow)
             signalGeneratoWindow->close();
     }
+    // Tool windows left open would keep the program running with no main window.
+    if (PersistenceW && PersistenceW->isVisible())
+        PersistenceW->close();
+    PersistenceWinOpened = false;
+    if (HelpaboutWindow && HelpaboutWindow->isVisible())
+        HelpaboutWindow->close();
     if (portOpen && !KR_closeport(scopeHandle, &portOpen))
         qWarning() << "closing the instrument at exit failed";
     StopPollingKestrima = true;
@@ -369,6 +377,20 @@ void MainWindow::closeEvent(QCloseEvent *e)
     ShowRunState();
     SaveScopeXMLConfig();
     e->accept();
+}
+
+void MainWindow::CloseEveryWindowBut(QWidget *closing)
+{
+    if (w)
+        w->close();
+    // Closing one may delete another: each is looked at through a guard.
+    QList<QPointer<QWidget>> shown;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top != closing && top->isVisible())
+            shown.append(top);
+    for (const QPointer<QWidget> &top : shown)
+        if (top && top->isVisible())
+            top->close();
 }
 
 void MainWindow::LoggerModeFunc()

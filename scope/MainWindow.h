@@ -36,6 +36,10 @@ public:
     bool IsRunning() const { return running; }
     quint64 FramesReceived() const { return framesReceived; }   // frames shown since Run
 
+    // The program ends with the window `closing` (the logger window, when this one is
+    // hidden): this window's own closing shuts its tool windows and the instrument, and
+    // every other window still shown is closed, so that none keeps the program alive.
+    static void CloseEveryWindowBut(QWidget *closing);
     static QString HelpManualPath();
     static QString WebsitePath();
     // Opens a local document with the desktop's handler; shows errorText when that fails.

@@ -1,6 +1,6 @@
 // Running the logger against the simulated instrument: refused starts, a run and its
 // files, numbering across runs, Clear Screen, Restore Backup, stops before the first
-// block, an I/O error, a full disk, and quick start/stop sequences with the first block
+// block, a full disk, and quick start/stop sequences with the first block
 // handed over in the poll thread.
 #include <QtTest>
 
@@ -598,22 +598,6 @@ private slots:
         win->ReadDataForScrolling(win->runList, 0, 1000);
         QVERIFY(win->runList->at(0)->chA.values->xValues.empty());
         QCOMPARE(int(win->runList->at(1)->chA.values->xValues.size()), 100);
-        QVERIFY(boxes.boxes.isEmpty());
-    }
-
-    void ioErrorStopsTheRunQuietly()
-    {
-        MessageRecorder boxes;
-        ZrSim::useManualClock(true);
-        win->ui->RunButton->click();
-        Log(150, 150);
-        ZrSim::injectIoError();
-        QTRY_VERIFY(!win->loggingActive);
-        VerifyIdle();
-        QVERIFY(!isIOError);
-        QCOMPARE(win->runList->last()->chA.totalSamples, 150);
-        VerifyBackupMatchesRuns();
-        QTest::qWait(50);
         QVERIFY(boxes.boxes.isEmpty());
     }
 

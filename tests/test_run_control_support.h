@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -59,6 +60,8 @@ public:
             if (!box)
                 return;
             boxes.append({box->icon(), box->windowTitle(), box->text()});
+            if (onBox)
+                onBox();
             box->accept();
         });
         timer.start();
@@ -80,6 +83,7 @@ public:
     }
 
     QList<Box> boxes;
+    std::function<void()> onBox;   // called while a box is shown
 
 private:
     QTimer timer;
