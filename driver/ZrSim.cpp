@@ -270,6 +270,13 @@ public:
                     ok = false;
                 else
                     gapEvery = n;
+            } else if (key == "read-limit" && !value.empty()) {
+                char *e = nullptr;
+                const unsigned long n = std::strtoul(value.c_str(), &e, 10);
+                if (*e || value[0] == '-' || n > 0xFFFFFFFFul)
+                    ok = false;
+                else
+                    readLimit = unsigned(n);
             } else if (key == "ioerror-after" && parseDuration(value, &ns)) {
                 ioErrorAfter = ns;
             } else if (key == "disconnect-after" && parseDuration(value, &ns)) {

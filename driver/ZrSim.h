@@ -21,6 +21,8 @@
 // used; its items are separated by commas:
 //   off                    the instrument is switched off: no device is found
 //   gap-every=N            every Nth streaming instant is lost (with its gap marker)
+//   read-limit=N           each read delivers at most N bytes (USB packets that end
+//                          inside a sample instant)
 //   ioerror-after=T        T after each open the device reports the I/O error status
 //   disconnect-after=T     T after each open the device vanishes (unplugged)
 // T is a number with an optional unit ms, s (default) or min, e.g. "gap-every=2000",

@@ -184,6 +184,7 @@ private slots:
     {
         QVERIFY(ZrSim::applyOptions(" gap-every=2000 , ioerror-after=1.5s,disconnect-after=10s"));
         QVERIFY(!ZrSim::applyOptions("gap-every=often"));
+        QVERIFY(!ZrSim::applyOptions("read-limit=-3"));
         QVERIFY(!ZrSim::applyOptions("ioerror-after=5h"));
         QVERIFY(!ZrSim::applyOptions("bogus"));
         QVERIFY(ZrSim::applyOptions(""));

@@ -130,7 +130,7 @@ private slots:
         if (!chB)
             win->ui->action_Channel_B->trigger();
         ZrSim::setGapEvery(uint64_t(gapEvery));
-        ZrSim::setReadLimit(unsigned(readLimit));
+        QVERIFY(ZrSim::applyOptions("read-limit=" + std::to_string(readLimit)));
         win->ui->RunButton->click();
         QVERIFY(win->loggingActive);
         const int rows = 600;
