@@ -248,9 +248,10 @@ struct StreamSink {
     void code(bool channelB, int value)
     {
         if (!(onA && onB)) {
-            if (channelB)
+            // A code of a channel that is off is none of ours (noise): dropped.
+            if (channelB && onB)
                 outB[nb++] = value;
-            else
+            else if (!channelB && onA)
                 outA[na++] = value;
             return;
         }
