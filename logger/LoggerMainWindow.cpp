@@ -219,9 +219,6 @@ void LoggerMainWindow::Initialize()
         popUp->hide();
     }
 
-    if (config->trackDataLogger)
-        ui->horizontalSlider->setEnabled(false);
-
     dataCursorMenu = new QMenu;
     dataCursorChA = NewPopupEntry(this, dataCursorMenu, tr("Channel A"), "dataCursorPopupMenuChA");
     dataCursorChB = NewPopupEntry(this, dataCursorMenu, tr("Channel B"), "dataCursorPopupMenuChB");

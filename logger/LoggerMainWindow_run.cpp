@@ -226,6 +226,8 @@ void LoggerMainWindow::StartLogger()
     writeFailed = false;
     displayStarted = false;
     loggingActive = true;
+    // While logging with tracking on, the data moves the X window, not the user.
+    ui->horizontalSlider->setEnabled(!config->trackDataLogger);
     runList->append(run);
     plotMgr->runList = runList;
 
@@ -397,6 +399,7 @@ void LoggerMainWindow::StopLogger()
         std::lock_guard lock(pollThread->FetchLock());
     }
     loggingActive = false;
+    ui->horizontalSlider->setEnabled(true);
     // Pairs with the store at the end of the first hand-over: what it set up (start
     // information, backup file) is seen from here on.
     (void)displayStarted.load(std::memory_order_acquire);
