@@ -202,7 +202,9 @@ private slots:
         QCOMPARE(Win()->pendingSliderValue, slider->value());
 
         // The next run tracks the data again: the slider is the data's while logging.
-        QVERIFY(session->Log(300, [&] { QVERIFY(!slider->isEnabled()); }));
+        bool heldWhileLogging = true;
+        QVERIFY(session->Log(300, [&] { heldWhileLogging &= !slider->isEnabled(); }));
+        QVERIFY(heldWhileLogging);
         QVERIFY(slider->isEnabled());
     }
 
