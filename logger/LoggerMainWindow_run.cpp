@@ -7,6 +7,7 @@
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
 #include "Messages.h"
+#include "LogCategories.h"
 #include "PlotMgr.h"
 #include "PollThread.h"
 #include "RawDataWindow.h"
@@ -266,7 +267,7 @@ void LoggerMainWindow::ConfigureHWSettings()
     hwSettings->x10B = ys.chBSaturation.multiplier == 1 ? 1 : 0;
     hwSettings->timeBaseCode = 1;
     hwSettings->clockDivider = ClockDivider(config->sampleInterval, config->intervalUnit);
-    qDebug() << "\nADC Frequency: " << 60000000.0 / (double(hwSettings->clockDivider) + 1.0) << "Hz";
+    qCDebug(lcRun) << "ADC Frequency: " << 60000000.0 / (double(hwSettings->clockDivider) + 1.0) << "Hz";
 }
 
 unsigned int LoggerMainWindow::ClockDivider(double interval, SampIntervalUnit unit)
@@ -338,11 +339,11 @@ SampIntervalUnit LoggerMainWindow::GetStartInfo(LoggerData *run)
 
 void LoggerMainWindow::GetStopInfo(LoggerData *run)
 {
-    qDebug() << "GetStopInfo BEGIN";
+    qCDebug(lcRun) << "GetStopInfo BEGIN";
     run->stopDate = Utility::GetDate();
     run->stopTime = Utility::GetTime();
     run->dataUnit = config->ySettings.yUnit == 1 ? QStringLiteral("V") : QStringLiteral("mV");
-    qDebug() << "GetStopInfo END";
+    qCDebug(lcRun) << "GetStopInfo END";
 }
 
 int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data)
@@ -425,7 +426,7 @@ void LoggerMainWindow::StopLogger()
     for (ChannelRecord *ch : {&last->chA, &last->chB}) {
         const int n = ch->totalSamples;
         if (n > 0 && ch->values && int(ch->values->xValues.size()) > n) {
-            qDebug() << (ch == &last->chA ? "ChA" : "ChB");
+            qCDebug(lcRun) << (ch == &last->chA ? "ChA" : "ChB");
             ch->values->xValues.resize(size_t(n));
             if (int(ch->values->yValues.size()) > n)
                 ch->values->yValues.resize(size_t(n));
@@ -434,7 +435,7 @@ void LoggerMainWindow::StopLogger()
     plotMgr->DisplayStopInfo(runList, false);
 
     if (config->dataFormat == 0) {
-        qDebug() << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
+        qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
         rawDataWindow->close();
         SaveRemainingData();
         ClearDisplayBuffer();
