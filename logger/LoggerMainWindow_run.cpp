@@ -364,6 +364,10 @@ void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 {
     if (SaveTemporaryData(backupFile, data) != 0)
         ReportWriteFailure(FILE_SAVE_FAILED);
+    // The index follows the rows as they are written (reading only what was appended),
+    // so the first move of the X window after a run does not scan the whole backup.
+    else
+        backupIndex.Update(backupFilePath);
 }
 
 void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *list, int count)
