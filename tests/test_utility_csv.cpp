@@ -191,6 +191,21 @@ private slots:
         DeleteRuns(back);
     }
 
+    // A memo longer than a line the readers take is cut, not the row with it lost.
+    void overlongMemoKeepsItsRow()
+    {
+        QVector<LoggerData *> runs{newRun(1, 3)};
+        runs[0]->memo[1] = QString(100000, QLatin1Char('M'));
+        QCOMPARE(Utility::SaveToCSVFormat(path("long.csv"), &runs, false), 0);
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("long.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0]->chA.values->xValues, runs[0]->chA.values->xValues);
+        QVERIFY(back[0]->memo[1].size() > 60000 && back[0]->memo[1].startsWith("MMM"));
+        DeleteRuns(back);
+        DeleteRuns(runs);
+    }
+
     // Junk of every kind is read without a crash; what cannot be parsed is skipped.
     void malformedInput()
     {
@@ -351,6 +366,15 @@ private slots:
             QVector<QwtPlotMarker *> markers;
             QCOMPARE(Utility::LoadValues(file, &runs), 0);
             QCOMPARE(Utility::LoadMemoValues(file, &markers), 0);
+            // What was read is written and read back row for row.
+            QVector<LoggerData *> again;
+            QCOMPARE(Utility::SaveToCSVFormat(path("again.csv"), &runs, false), 0);
+            QCOMPARE(Utility::LoadValues(path("again.csv"), &again), 0);
+            QCOMPARE(again.size(), runs.size());
+            for (int r = 0; r < runs.size(); ++r)
+                QVERIFY2(again[r]->chA.values->xValues.size() == runs[r]->chA.values->xValues.size(),
+                         qPrintable(name));
+            DeleteRuns(again);
             QFile f(file);
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVector<LoggerData *> pages{newRun(1, 0)};
