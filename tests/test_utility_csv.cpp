@@ -191,21 +191,6 @@ private slots:
         DeleteRuns(back);
     }
 
-    // A memo longer than a line the readers take is cut, not the row with it lost.
-    void overlongMemoKeepsItsRow()
-    {
-        QVector<LoggerData *> runs{newRun(1, 3)};
-        runs[0]->memo[1] = QString(100000, QLatin1Char('M'));
-        QCOMPARE(Utility::SaveToCSVFormat(path("long.csv"), &runs, false), 0);
-        QVector<LoggerData *> back;
-        QCOMPARE(Utility::LoadValues(path("long.csv"), &back), 0);
-        QCOMPARE(back.size(), 1);
-        QCOMPARE(back[0]->chA.values->xValues, runs[0]->chA.values->xValues);
-        QVERIFY(back[0]->memo[1].size() > 60000 && back[0]->memo[1].startsWith("MMM"));
-        DeleteRuns(back);
-        DeleteRuns(runs);
-    }
-
     // Junk of every kind is read without a crash; what cannot be parsed is skipped.
     void malformedInput()
     {
