@@ -1,8 +1,11 @@
 // Live logging with the simulated instrument at 1 ms on both channels, through the real
-// windows, in three views of the chart: tracking on, tracking off and Zoom Full. For each
-// view it prints the CPU time per logged second (share of one core), the growth of the
-// resident memory per minute, the chart repaints per second and the rows that the backup
-// file lost or holds twice, compared with the sample numbers of "temp.csv".
+// windows, in four views of the chart: tracking on, tracking off, scrolling back (tracking
+// off, the slider moved every half second to a window a few seconds behind the newest data,
+// which reads it back from the backup file while logging) and Zoom Full. For each view it
+// prints the CPU time per logged second (share of one core), the growth of the resident
+// memory per minute, the chart repaints per second, and the rows lost, held twice or out
+// of order: the backup's rows are counted against the instants the simulated instrument
+// produced, so a loss anywhere from the fetch to the file shows.
 //
 //   bench_logging [seconds per view, default 20]
 //
@@ -19,9 +22,12 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QSlider>
 #include <QTimer>
 #include <qwt_plot_canvas.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -87,8 +93,8 @@ public:
 };
 
 // Sample numbers of the rows of a CSV file; in a run CSV only those between a run's
-// column titles and its stop block.
-std::vector<long> SampleNumbers(const QString &path, bool runFile)
+// column titles and its stop block. `gapRows` counts the rows that mark lost instants.
+std::vector<long> SampleNumbers(const QString &path, bool runFile, long *gapRows = nullptr)
 {
     std::vector<long> numbers;
     QFile file(path);
@@ -107,8 +113,11 @@ std::vector<long> SampleNumbers(const QString &path, bool runFile)
                 continue;
             }
         }
-        if (inRows && !line.isEmpty())
+        if (inRows && !line.isEmpty()) {
             numbers.push_back(line.left(line.indexOf(',')).toLong());
+            if (gapRows && line.contains(",65535,65535,"))
+                ++*gapRows;
+        }
     }
     return numbers;
 }
@@ -116,14 +125,14 @@ std::vector<long> SampleNumbers(const QString &path, bool runFile)
 struct Result {
     const char *view;
     double seconds = 0, cpu = 0, mibPerMin = 0, rssEnd = 0, paintsPerSec = 0;
-    long rows = 0, lost = 0, duplicated = 0, outOfOrder = 0;
+    long rows = 0, lost = 0, duplicated = 0, outOfOrder = 0, moves = 0;
 };
 
-enum View { TrackingOn, TrackingOff, ZoomFull };
+enum View { TrackingOn, TrackingOff, ScrollingBack, ZoomFull };
 
 Result LogOneView(View view, double seconds)
 {
-    static const char *const names[] = {"tracking on", "tracking off", "Zoom Full"};
+    static const char *const names[] = {"tracking on", "tracking off", "scrolling back", "Zoom Full"};
     Result r;
     r.view = names[view];
     LoggerMainWindow *win = LoggerWin;
@@ -132,7 +141,7 @@ Result LogOneView(View view, double seconds)
     LoggerMainWindow::SetTicked(win->ui->action_Track_Data_Logger, true);
     win->ui->horizontalSlider->setEnabled(false);
     win->ui->action_Clear_Screen->trigger();
-    if (view == TrackingOff)
+    if (view == TrackingOff || view == ScrollingBack)
         win->ui->action_Track_Data_Logger->trigger();
     if (view == ZoomFull)
         win->ui->action_Full->trigger();
@@ -148,10 +157,24 @@ Result LogOneView(View view, double seconds)
     clock.start();
     const double cpu0 = CpuSeconds();
     const long paints0 = counter.paints;
+    QSlider *slider = win->ui->horizontalSlider;
+    if (view == ScrollingBack)
+        slider->setMaximum(INT_MAX / 2);
     while (clock.elapsed() < qint64(seconds * 1000.0)) {
         Wait(250);
         t.push_back(clock.elapsed() / 60000.0);
         rss.push_back(RssMiB());
+        if (view == ScrollingBack && t.size() % 2 == 0) {
+            // A user move: the window's end to three seconds (and a bit) behind the data.
+            const int newest = int(ZrSim::state().streamedInstants);
+            const int step = std::max(1, win->config->GetXSampleStepSize());
+            const int target = win->pendingSliderValue
+                               + (newest - 3000 - int(r.moves % 7) * 100 - win->config->xSettings.sampleMax) / step;
+            if (target > 0 && target != slider->value()) {
+                slider->setValue(target);
+                ++r.moves;
+            }
+        }
     }
     const double cpu1 = CpuSeconds();
     r.seconds = clock.elapsed() / 1000.0;
@@ -160,19 +183,34 @@ Result LogOneView(View view, double seconds)
     r.mibPerMin = Slope(t, rss);
     r.rssEnd = rss.empty() ? 0.0 : rss.back();
 
+    // The instrument's clock stops: what it produced is fetched, then the run stops, so
+    // that every instant it produced must be in the files.
+    ZrSim::useManualClock(true);
+    QElapsedTimer drain;
+    drain.start();
+    while (ZrSim::state().queued > 0 && drain.elapsed() < 10000)
+        Wait(20);
+    Wait(300);   // the last rows reach the files
     win->ui->StopButton->click();
+    ZrSim::useManualClock(false);
     win->plotMgr->canvas()->removeEventFilter(&counter);
 
-    // Every row fetched is in "temp.csv"; the backup must hold each once, in order.
-    const std::vector<long> fetched = SampleNumbers(win->tempFilePath, false);
-    const std::vector<long> saved = SampleNumbers(win->backupFilePath, true);
-    r.rows = long(fetched.size());
+    // The backup holds each produced instant once, in order (a lost one as a gap row).
+    long gapRows = 0;
+    const std::vector<long> saved = SampleNumbers(win->backupFilePath, true, &gapRows);
+    const ZrSim::State sim = ZrSim::state();
+    const long produced = long(sim.streamedInstants);
+    r.rows = long(saved.size());
     const std::set<long> savedSet(saved.begin(), saved.end());
     r.duplicated = long(saved.size() - savedSet.size());
-    for (long n : fetched)
-        r.lost += savedSet.count(n) ? 0 : 1;
+    const long dataRows = long(savedSet.size()) - gapRows;
+    r.lost = std::max(0L, produced - dataRows);
+    r.duplicated += std::max(0L, dataRows - produced);
     for (size_t i = 1; i < saved.size(); ++i)
         r.outOfOrder += saved[i] <= saved[i - 1] ? 1 : 0;
+    // "temp.csv" holds the same rows.
+    if (SampleNumbers(win->tempFilePath, false).size() != saved.size())
+        ++r.outOfOrder;
     return r;
 }
 
@@ -202,15 +240,15 @@ int main(int argc, char **argv)
 
     std::printf("logging at 1 ms, both channels, %.0f s per view, platform %s\n", seconds,
                 qPrintable(QGuiApplication::platformName()));
-    std::printf("%-13s %10s %12s %10s %9s %8s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
-                "RSS MiB", "paints/s", "rows", "lost", "dup", "order");
+    std::printf("%-15s %10s %12s %10s %9s %8s %6s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
+                "RSS MiB", "paints/s", "rows", "lost", "dup", "order", "moves");
     QStringList overBudget;
     long faults = 0;
-    for (View view : {TrackingOn, TrackingOff, ZoomFull}) {
+    for (View view : {TrackingOn, TrackingOff, ScrollingBack, ZoomFull}) {
         const Result r = LogOneView(view, seconds);
-        std::printf("%-13s %9.2f%% %12.2f %10.1f %9.1f %8ld %6ld %6ld %6ld\n", r.view,
+        std::printf("%-15s %9.2f%% %12.2f %10.1f %9.1f %8ld %6ld %6ld %6ld %6ld\n", r.view,
                     100.0 * r.cpu, r.mibPerMin, r.rssEnd, r.paintsPerSec, r.rows, r.lost,
-                    r.duplicated, r.outOfOrder);
+                    r.duplicated, r.outOfOrder, r.moves);
         std::fflush(stdout);
         if (r.cpu > 0.05)
             overBudget << r.view;

@@ -3,6 +3,7 @@
 #include "UsbBridge.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,10 @@ int missedB = 0;
 // Set by KR_SetUpLogger (range alone) and KR_SetUpScope (range and x10 probe).
 double shw_milliVoltsPerBitA = 0.1953125;
 double shw_milliVoltsPerBitB = 0.1953125;
+
+// Failures the caller reports in its own words; the details only when asked for
+// (QT_LOGGING_RULES="zr.driver.debug=true").
+Q_LOGGING_CATEGORY(lcDriver, "zr.driver", QtInfoMsg)
 
 namespace {
 
@@ -91,7 +96,7 @@ bool checked(UsbStatus st, const char *what, bool flagIoError = true)
 {
     if (st == UsbOk)
         return true;
-    qDebug() << "KrDriver:" << what << "failed, status" << st;
+    qCDebug(lcDriver) << "KrDriver:" << what << "failed, status" << st;
     if (st == UsbIoError && flagIoError)
         isIOError = true;
     return false;
@@ -104,7 +109,7 @@ bool sendRecords(UsbHandle h, const uint8_t *records, unsigned count, bool flagI
     if (!checked(st, "write", flagIoError))
         return false;
     if (written != count * 4) {
-        qDebug() << "KrDriver: short write" << written << "of" << count * 4;
+        qCDebug(lcDriver) << "KrDriver: short write" << written << "of" << count * 4;
         return false;
     }
     return true;
@@ -156,7 +161,7 @@ bool syncLocked(DriverState &d, UsbHandle h, bool flagIoError)
         }
         usleep(2000);
     }
-    qDebug() << "KrDriver: no answer to the handshake";
+    qCDebug(lcDriver) << "KrDriver: no answer to the handshake";
     return false;
 }
 
@@ -172,7 +177,7 @@ bool loadCalibrationLocked(DriverState &d, UsbHandle h, KR_Calibration *out)
         && got == KR_CalRecordSize) {
         ok = KR_DecodeCalibration(rec, &cal);
         if (!ok)
-            qDebug() << "KrDriver: no valid calibration record, no correction applied";
+            qCDebug(lcDriver) << "KrDriver: no valid calibration record, no correction applied";
     }
     d.cal = cal;
     d.rebuildTables();
@@ -422,7 +427,7 @@ unsigned long GetNumDevices(unsigned int *count)
     if (st == UsbOk)
         st = UsbBridge::createDeviceInfoList(count);
     if (st != UsbOk)
-        qDebug() << "KrDriver: device list failed, status" << st;
+        qCDebug(lcDriver) << "KrDriver: device list failed, status" << st;
     return st;
 }
 

@@ -382,6 +382,7 @@ public:
             if (!forced) {
                 if (queue.size() + per + 1 <= ZrSim::QueueCapacity) {
                     pushInstant(instants);
+                    ++stats.streamedInstants;
                     inGap = false;
                     ++instants;
                     continue;

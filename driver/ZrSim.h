@@ -68,6 +68,7 @@ struct State {
     bool streaming = false, armed = false;
     unsigned queued = 0;               // bytes waiting for the host
     uint64_t lostInstants = 0;         // streaming instants lost
+    uint64_t streamedInstants = 0;     // streaming instants queued for the host
     uint64_t gapMarkers = 0;           // gap markers queued
     uint64_t blocks = 0;               // blocks queued
     uint64_t droppedBlocks = 0;        // blocks with no room in the queue

@@ -1,4 +1,5 @@
 #include "DisplayThread.h"
+#include "LogCategories.h"
 
 #include "Utility.h"
 

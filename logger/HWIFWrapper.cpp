@@ -1,4 +1,5 @@
 #include "HWIFWrapper.h"
+#include "LogCategories.h"
 
 #include "Utility.h"
 

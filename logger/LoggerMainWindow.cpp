@@ -219,9 +219,6 @@ void LoggerMainWindow::Initialize()
         popUp->hide();
     }
 
-    if (config->trackDataLogger)
-        ui->horizontalSlider->setEnabled(false);
-
     dataCursorMenu = new QMenu;
     dataCursorChA = NewPopupEntry(this, dataCursorMenu, tr("Channel A"), "dataCursorPopupMenuChA");
     dataCursorChB = NewPopupEntry(this, dataCursorMenu, tr("Channel B"), "dataCursorPopupMenuChB");
@@ -277,6 +274,12 @@ void LoggerMainWindow::MapComponentsToEvents()
 {
     ui->menubar->setStyleSheet(QStringLiteral(
         "QMenuBar::item { background-color: #CAE1FA;} QMenuBar {background-color: #CAE1FA;}"));
+    // The window's grey background reaches the menus, highlighted entry included, which
+    // then shows white on light grey like a disabled one: give it a colour of its own.
+    for (QMenu *menu : ui->menubar->findChildren<QMenu *>())
+        menu->setStyleSheet(QStringLiteral(
+            "QMenu::item:selected { background-color: rgb(48, 140, 198); color: white; }"
+            "QMenu::item:disabled { color: rgb(150, 150, 150); background-color: transparent; }"));
 
     const struct {
         QAction *action;

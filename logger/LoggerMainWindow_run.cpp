@@ -7,6 +7,7 @@
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
 #include "Messages.h"
+#include "LogCategories.h"
 #include "PlotMgr.h"
 #include "PollThread.h"
 #include "RawDataWindow.h"
@@ -243,6 +244,8 @@ void LoggerMainWindow::StartLogger()
     writeFailed = false;
     displayStarted = false;
     loggingActive = true;
+    // While logging with tracking on, the data moves the X window, not the user.
+    ui->horizontalSlider->setEnabled(!config->trackDataLogger);
     runList->append(run);
     plotMgr->runList = runList;
 
@@ -281,7 +284,7 @@ void LoggerMainWindow::ConfigureHWSettings()
     hwSettings->x10B = ys.chBSaturation.multiplier == 1 ? 1 : 0;
     hwSettings->timeBaseCode = 1;
     hwSettings->clockDivider = ClockDivider(config->sampleInterval, config->intervalUnit);
-    qDebug() << "\nADC Frequency: " << 60000000.0 / (double(hwSettings->clockDivider) + 1.0) << "Hz";
+    qCDebug(lcRun) << "ADC Frequency: " << 60000000.0 / (double(hwSettings->clockDivider) + 1.0) << "Hz";
 }
 
 unsigned int LoggerMainWindow::ClockDivider(double interval, SampIntervalUnit unit)
@@ -364,11 +367,11 @@ SampIntervalUnit LoggerMainWindow::GetStartInfo(LoggerData *run)
 
 void LoggerMainWindow::GetStopInfo(LoggerData *run)
 {
-    qDebug() << "GetStopInfo BEGIN";
+    qCDebug(lcRun) << "GetStopInfo BEGIN";
     run->stopDate = Utility::GetDate();
     run->stopTime = Utility::GetTime();
     run->dataUnit = config->ySettings.yUnit == 1 ? QStringLiteral("V") : QStringLiteral("mV");
-    qDebug() << "GetStopInfo END";
+    qCDebug(lcRun) << "GetStopInfo END";
 }
 
 int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data)
@@ -389,6 +392,10 @@ void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 {
     if (SaveTemporaryData(backupFile, data) != 0)
         ReportWriteFailure(FILE_SAVE_FAILED);
+    // The index follows the rows as they are written (reading only what was appended),
+    // so the first move of the X window after a run does not scan the whole backup.
+    else
+        backupIndex.Update(backupFilePath);
 }
 
 void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *list, int count)
@@ -425,6 +432,7 @@ void LoggerMainWindow::StopLogger()
         std::lock_guard lock(pollThread->FetchLock());
     }
     loggingActive = false;
+    ui->horizontalSlider->setEnabled(true);
     // Pairs with the store at the end of the first hand-over: what it set up (start
     // information, backup file) is seen from here on.
     (void)displayStarted.load(std::memory_order_acquire);
@@ -450,7 +458,7 @@ void LoggerMainWindow::StopLogger()
     for (ChannelRecord *ch : {&last->chA, &last->chB}) {
         const int n = ch->totalSamples;
         if (n > 0 && ch->values && int(ch->values->xValues.size()) > n) {
-            qDebug() << (ch == &last->chA ? "ChA" : "ChB");
+            qCDebug(lcRun) << (ch == &last->chA ? "ChA" : "ChB");
             ch->values->xValues.resize(size_t(n));
             if (int(ch->values->yValues.size()) > n)
                 ch->values->yValues.resize(size_t(n));
@@ -459,7 +467,7 @@ void LoggerMainWindow::StopLogger()
     plotMgr->DisplayStopInfo(runList, false);
 
     if (config->dataFormat == 0) {
-        qDebug() << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
+        qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
         rawDataWindow->close();
         SaveRemainingData();
         ClearDisplayBuffer();

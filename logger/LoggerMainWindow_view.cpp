@@ -168,8 +168,8 @@ void LoggerMainWindow::TrackDataLogger()
     const bool on = !config->trackDataLogger;
     config->trackDataLogger = on;
     SetTicked(ui->action_Track_Data_Logger, on);
-    // While tracking, the window is moved by the data, not by the user.
-    ui->horizontalSlider->setEnabled(!on);
+    // While tracking a run, the window is moved by the data, not by the user.
+    ui->horizontalSlider->setEnabled(!on || !loggingActive);
     if (!on)
         xControlsWindow->EnableTextFields();
 }
@@ -320,7 +320,8 @@ void LoggerMainWindow::on_horizontalSlider_valueChanged(int value)
         pendingSliderValue = value;
         return;
     }
-    if (!config->trackDataLogger)
+    // Tracking only holds the slider while a run feeds it; after the run the user scrolls.
+    if (!config->trackDataLogger || !loggingActive)
         AdjustSlider(value, true);
 }
 
@@ -350,9 +351,11 @@ void LoggerMainWindow::EnableTracking()
     const int step = SliderStep(config);
     const int maximum = ClampToInt((qint64(xs.sampleMax) + width) / step);
     const int value = maximum - width / step;
-    // With tracking on the slider's slot leaves these alone.
+    // Only recorded by the slider's slot: the move is the one below.
+    sliderActive = false;
     ui->horizontalSlider->setMaximum(maximum);
     ui->horizontalSlider->setValue(value);
+    sliderActive = true;
     AdjustSlider(value, false);
 }
 

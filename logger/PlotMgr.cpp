@@ -1,10 +1,12 @@
 // The logger chart: construction, axes, visibility, clearing, colours.
 #include "PlotMgr.h"
 
+#include "LogCategories.h"
 #include "PlotMgr_Segment.h"
 
 #include <QDebug>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPalette>
 #include <QPen>
 #include <qwt_picker_machine.h>
@@ -18,6 +20,7 @@
 #pragma GCC diagnostic pop
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
+#include <qwt_scale_widget.h>
 #include <qwt_scale_div.h>
 #include <qwt_text.h>
 
@@ -67,6 +70,11 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
         plotCanvas->setAttribute(Qt::WA_OpaquePaintEvent, false);
     }
     plotLayout()->setAlignCanvasToScales(true);
+    // The Y axis's end labels are centred on the canvas's edges: its scale must reach half
+    // a line beyond them, or the lowest label loses its bottom (Qwt's own hint is short
+    // by the descent).
+    const int halfLine = QFontMetrics(axisWidget(yLeft)->font()).height() / 2 + 1;
+    axisWidget(yLeft)->setMinBorderDist(halfLine, halfLine);
     setCanvasBackground(colors.background);
 
     grid = new QwtPlotGrid();
@@ -183,7 +191,7 @@ void PlotMgr::SetXAxisLabel()
 
 void PlotMgr::UpdateXAxis()
 {
-    qDebug() << "x.sampleNo.maxValue" << config->GetXSampleStepSize();
+    qCDebug(lcDisplay) << "x.sampleNo.maxValue" << config->GetXSampleStepSize();
     const XSettings &xs = config->xSettings;
     SetBottomScale();
     updateAxes();

@@ -1,4 +1,5 @@
 #include "PollThread.h"
+#include "LogCategories.h"
 
 #include "HWIFWrapper.h"
 #include "PollClient.h"

@@ -67,6 +67,22 @@ QByteArray lineText(const QString &text)
     return bytes;
 }
 
+// A row's memo as written: the readers pass over lines longer than 64 KiB, so a row
+// holding a longer memo would be lost when the file is read again. The memo is cut (at a
+// character boundary) to leave room for the row's numbers.
+QByteArray memoText(const QString &text)
+{
+    constexpr int MaxMemoBytes = 64 * 1024 - 128;
+    QByteArray bytes = lineText(text);
+    if (bytes.size() > MaxMemoBytes) {
+        int cut = MaxMemoBytes;
+        while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)   // not inside a UTF-8 sequence
+            --cut;
+        bytes.truncate(cut);
+    }
+    return bytes;
+}
+
 const char *unitSuffix(SampIntervalUnit unit)
 {
     switch (unit) {
@@ -485,7 +501,7 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
             if (text.size() == 1 && text.at(0) == QLatin1Char(' '))
                 out += ' ';
             else
-                out += lineText(text);
+                out += memoText(text);
         } else {
             out += ' ';
         }

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "test_home.h"
+#include "test_images.h"
 
 #include <QAction>
 #include <QApplication>
@@ -399,8 +400,7 @@ private slots:
         QVERIFY(file.width() >= 2 * iconSize);
         QVERIFY(!b->icon().isNull());
         const QImage fromIcon = b->icon().pixmap(file.size()).toImage();
-        QCOMPARE(fromIcon.convertToFormat(QImage::Format_ARGB32),
-                 file.convertToFormat(QImage::Format_ARGB32));
+        ZR_COMPARE_IMAGES(fromIcon, file, 2, file.width() * file.height() / 100);
     }
 
     void separatorsAndFocus()

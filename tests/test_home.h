@@ -33,6 +33,12 @@ inline void Isolate()
 #endif
 }
 
+// True when HOME is the temporary folder Isolate made: checked before a test deletes below it.
+inline bool IsIsolated()
+{
+    return QDir::homePath().startsWith(QDir::tempPath() + QStringLiteral("/zr-test-home-"));
+}
+
 }   // namespace TestHome
 
 // QTEST_MAIN with a home folder of the test's own.

@@ -154,7 +154,7 @@ private slots:
         QVERIFY(!ui->dataRadioButton->isEnabled());
         QVERIFY(!ui->missedRadioButton->isEnabled());
         QVERIFY(!ui->markRadioButton->isEnabled());
-        QVERIFY(!ui->horizontalSlider->isEnabled());        // tracking on by default
+        QVERIFY(ui->horizontalSlider->isEnabled());         // tracking holds it only while logging
         QCOMPARE(ui->sampleInterval->text(), QString("1.000"));
         QCOMPARE(ui->xAxisLabel->text(), QString("Sample"));
         QCOMPARE(ui->chAButton->styleSheet(), QString("background-color: #ffff00;"));

@@ -95,6 +95,11 @@ private slots:
         QCOMPARE(Win()->runList->at(1)->firstSampleNo, secondStart);
         QCOMPARE(Win()->runList->at(1)->chB.totalSamples, second.size());
         QCOMPARE(ZrSim::state().lostInstants, uint64_t(0));
+        // The row index followed the writes: the first move of the X window scans nothing.
+        const std::vector<RowIndex::Run> &indexed = Win()->backupIndex.Runs();
+        QCOMPARE(int(indexed.size()), 2);
+        QCOMPARE(int(indexed[0].rows), first.size());
+        QCOMPARE(int(indexed[1].rows), second.size());
         for (const e2e::Run &run : runs)
             for (const e2e::Row &row : run.rows)
                 QCOMPARE(row.memo, QString(" "));

@@ -11,6 +11,10 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
 
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
 #include <memory>
 
 class TestLoggingE2EChart : public QObject {
@@ -154,6 +158,54 @@ private slots:
         QCOMPARE(Win()->ui->horizontalSlider->maximum(), xs.sampleMax / 20);
         QCOMPARE(Win()->ui->horizontalSlider->value(), xs.sampleMax / 20 - width / 20);
         QCOMPARE(Win()->pendingSliderValue, Win()->ui->horizontalSlider->value());
+    }
+
+    // After a run the user scrolls back with the slider as with any slider: a click on its
+    // groove, the Home and End keys, and a drag of its handle, all move the X window.
+    void sliderMovesTheWindowAfterARun()
+    {
+        QVERIFY(Win()->config->trackDataLogger);
+        QVERIFY(session->Log(1500));
+        QSlider *slider = Win()->ui->horizontalSlider;
+        Win()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(Win()));
+        QVERIFY(slider->isEnabled());
+        const XSettings &xs = Win()->config->xSettings;
+        const int width = xs.sampleMax - xs.sampleMin, lastMin = xs.sampleMin;
+        QVERIFY(lastMin > 5 * width);
+        auto window = [&] { return QString("%1..%2").arg(xs.sampleMin).arg(xs.sampleMax); };
+
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(5, slider->height() / 2));
+        QTRY_VERIFY2(xs.sampleMin < lastMin, qPrintable(window()));
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(xs.sampleMin, 0);
+        QVERIFY2(xs.sampleMax >= 10 && xs.sampleMax <= width, qPrintable(window()));
+        QTest::keyClick(slider, Qt::Key_End);
+        QVERIFY2(xs.sampleMin >= lastMin, qPrintable(window()));
+
+        // Drag the handle from the right end to the middle: the window follows.
+        QStyleOptionSlider opt;
+        opt.initFrom(slider);
+        opt.orientation = slider->orientation();
+        opt.minimum = slider->minimum();
+        opt.maximum = slider->maximum();
+        opt.sliderPosition = opt.sliderValue = slider->value();
+        const QPoint handle = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider).center();
+        QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+        // (QTest::mouseMove carries no button on widgets.)
+        QMouseEvent move(QEvent::MouseMove, QPoint(slider->width() / 2, handle.y()), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(slider, &move);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, handle.y()));
+        QVERIFY2(xs.sampleMin > lastMin / 4 && xs.sampleMax < lastMin * 3 / 4 + width, qPrintable(window()));
+        QCOMPARE(Win()->pendingSliderValue, slider->value());
+
+        // The next run tracks the data again: the slider is the data's while logging.
+        bool heldWhileLogging = true;
+        QVERIFY(session->Log(300, [&] { heldWhileLogging &= !slider->isEnabled(); }));
+        QVERIFY(heldWhileLogging);
+        QVERIFY(slider->isEnabled());
     }
 
     // Without tracking the window stays where it is; once the data has passed it the chart

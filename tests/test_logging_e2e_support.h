@@ -240,7 +240,7 @@ public:
         ConfigSettings *c = Config();
         c->SetDefaultSettings();
         LoggerMainWindow::SetTicked(LoggerWin->ui->action_Track_Data_Logger, c->trackDataLogger);
-        LoggerWin->ui->horizontalSlider->setEnabled(!c->trackDataLogger);
+        LoggerWin->ui->horizontalSlider->setEnabled(true);
         LoggerWin->plotMgr->UpdateYAxis();
         LoggerWin->ui->action_Clear_Screen->trigger();
         boxTexts.clear();

@@ -3,6 +3,7 @@
 // from the system's readers so that the tests do not check the code against itself).
 #pragma once
 
+#include "test_home.h"
 #include "KrDriver.h"
 #include "LoggerMainWindow.h"
 #include "MainWindow.h"
@@ -33,6 +34,8 @@ inline QString BackupPath() { return Folder() + QStringLiteral("tamberlo_backup.
 // Empties the application folder, links and folders left by a test included.
 inline void FreshFolder()
 {
+    if (!TestHome::IsIsolated())
+        qFatal("not in a temporary home folder");
     QDir(Folder()).removeRecursively();
     QDir().mkpath(Folder());
 }

@@ -56,6 +56,7 @@ private slots:
 
     void createsApplicationFolder()
     {
+        QVERIFY(TestHome::IsIsolated());
         QDir(QDir::homePath() + QStringLiteral("/Documents")).removeRecursively();
         BoxCloser boxes;
         w = new MainWindow();

@@ -353,6 +353,15 @@ private slots:
             QVector<QwtPlotMarker *> markers;
             QCOMPARE(Utility::LoadValues(file, &runs), 0);
             QCOMPARE(Utility::LoadMemoValues(file, &markers), 0);
+            // What was read is written and read back row for row.
+            QVector<LoggerData *> again;
+            QCOMPARE(Utility::SaveToCSVFormat(path("again.csv"), &runs, false), 0);
+            QCOMPARE(Utility::LoadValues(path("again.csv"), &again), 0);
+            QCOMPARE(again.size(), runs.size());
+            for (int r = 0; r < runs.size(); ++r)
+                QVERIFY2(again[r]->chA.values->xValues.size() == runs[r]->chA.values->xValues.size(),
+                         qPrintable(name));
+            DeleteRuns(again);
             QFile f(file);
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVector<LoggerData *> pages{newRun(1, 0)};

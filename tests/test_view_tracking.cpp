@@ -177,7 +177,9 @@ private slots:
         SetWindow(0, 100);
         SetTracking(true);
         PlaceSlider(5, 50);
+        win->loggingActive = true;   // tracking holds the slider only during a run
         win->ui->horizontalSlider->setValue(9);
+        win->loggingActive = false;
         QCOMPARE(win->config->xSettings.sampleMax, 100);
         QCOMPARE(win->pendingSliderValue, 5);
 
@@ -254,6 +256,10 @@ private slots:
     void trackDataLoggerToggles()
     {
         QVERIFY(win->config->trackDataLogger);   // on by default
+        QVERIFY(win->ui->horizontalSlider->isEnabled());   // but no run to track
+        win->loggingActive = true;
+        win->ui->action_Track_Data_Logger->trigger();
+        win->ui->action_Track_Data_Logger->trigger();
         QVERIFY(!win->ui->horizontalSlider->isEnabled());
 
         win->ui->action_Track_Data_Logger->trigger();
@@ -265,6 +271,7 @@ private slots:
         QVERIFY(win->config->trackDataLogger);
         QVERIFY(LoggerMainWindow::IsTicked(win->ui->action_Track_Data_Logger));
         QVERIFY(!win->ui->horizontalSlider->isEnabled());
+        win->loggingActive = false;
     }
 
     // ---- Zoom Full --------------------------------------------------------------------

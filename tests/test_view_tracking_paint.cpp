@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "test_home.h"
+#include "test_images.h"
 
 #include "DisplayThread.h"
 #include "PlotMgr.h"
@@ -77,7 +78,8 @@ private slots:
         for (const QRect &strip : {QRect(100, 0, 7, 200), QRect(103, 0, 3, 200), QRect(0, 0, 3, 200),
                                    QRect(396, 0, 4, 200), QRect(250, 80, 40, 40)}) {
             const QImage part = Render(curve, strip);
-            QCOMPARE(part.copy(strip), full.copy(strip));
+            // Clipped lines may end a pixel differently; missing segments differ by many.
+            ZR_COMPARE_IMAGES(part.copy(strip), full.copy(strip), 255, 3);
             int lit = 0;
             for (int y = strip.top(); y <= strip.bottom(); ++y)
                 for (int x = strip.left(); x <= strip.right(); ++x)

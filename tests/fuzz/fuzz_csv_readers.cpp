@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 #include <qwt_plot_marker.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "Utility.h"
@@ -15,10 +18,57 @@ namespace {
 QString *inputPath = nullptr;
 
 
-void check(bool ok)
+void checkAt(bool ok, int line)
 {
-    if (!ok)
+    if (!ok) {
+        std::fprintf(stderr, "check failed at line %d\n", line);
         std::abort();
+    }
+}
+#define check(ok) checkAt((ok), __LINE__)
+
+// Values are written with six significant digits, sample numbers as whole numbers.
+bool close(double a, double b, double absolute)
+{
+    if (a == b || (std::isnan(a) && std::isnan(b)))
+        return true;
+    return std::fabs(a - b) <= std::max(absolute, 1e-5 * std::max(std::fabs(a), std::fabs(b)));
+}
+
+// The runs read back hold what was written: the same rows, values and memos, per run.
+// `exact` once the numbers have been through the writer already (a second round trip
+// must change nothing).
+void checkSame(const QVector<LoggerData *> &a, const QVector<LoggerData *> &b, bool exact)
+{
+    check(a.size() == b.size());
+    for (int r = 0; r < a.size(); ++r) {
+        const LoggerData &x = *a[r], &y = *b[r];
+        check(x.firstSampleNo == y.firstSampleNo || !exact);
+        check(x.intervalUnit == y.intervalUnit);
+        check(close(x.sampleInterval, y.sampleInterval, exact ? 0.0 : 1e-9));
+        if (exact)
+            check(x.startDate == y.startDate && x.startTime == y.startTime && x.memo == y.memo);
+        // A malformed row (no sample number, or one value) leaves the vectors of a run of
+        // unequal length, which the writer cannot represent; such a run is only compared
+        // after it has been through the writer once.
+        const auto consistent = [](const LoggerData &d) {
+            const size_t n = d.chA.values->xValues.size();
+            const size_t ya = d.chA.values->yValues.size(), yb = d.chB.values->yValues.size();
+            return d.chB.values->xValues.size() == n && d.memo.size() == n && (ya == n || ya == 0)
+                   && (yb == n || yb == 0);   // a channel not logged has no values
+        };
+        if (!exact && !consistent(x))
+            continue;
+        check(x.memo.size() == y.memo.size());
+        for (const auto ch : {&LoggerData::chA, &LoggerData::chB}) {
+            const DataValues &u = *(x.*ch).values, &v = *(y.*ch).values;
+            check(u.xValues.size() == v.xValues.size() && u.yValues.size() == v.yValues.size());
+            for (size_t i = 0; i < u.xValues.size(); ++i)
+                check(close(u.xValues[i], v.xValues[i], exact ? 0.0 : 1.0));
+            for (size_t i = 0; i < u.yValues.size(); ++i)
+                check(exact ? close(u.yValues[i], v.yValues[i], 0.0) : close(u.yValues[i], v.yValues[i], 1e-9));
+        }
+    }
 }
 
 } // namespace
@@ -53,7 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(Utility::SaveToCSVFormat(again, &runs, false) == 0);
     QVector<LoggerData *> reread;
     check(Utility::LoadValues(again, &reread) == 0);
-    check(reread.size() == runs.size());
+    checkSame(runs, reread, false);
+    check(Utility::SaveToCSVFormat(again, &reread, false) == 0);
+    QVector<LoggerData *> third;
+    check(Utility::LoadValues(again, &third) == 0);
+    checkSame(reread, third, true);
+    DeleteRuns(third);
     DeleteRuns(reread);
     DeleteRuns(runs);
 
