@@ -83,5 +83,7 @@ void PlaceInSquare(QWidget *window, const QWidget *anchor, int cell)
     square = Fit(square, area);
     const int column = cell % 2;
     const int row = (cell / 2) % 2;
-    window->move(square.topLeft() + QPoint(column * (outer.width() + Gap), row * (outer.height() + Gap)));
+    QRect cellRect(square.topLeft() + QPoint(column * (outer.width() + Gap), row * (outer.height() + Gap)), outer);
+    // On a screen too small for the square the windows overlap, but each stays whole.
+    window->move(Fit(cellRect, area).topLeft());
 }
