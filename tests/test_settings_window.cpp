@@ -136,6 +136,33 @@ private slots:
         QVERIFY(!win->ui->action_Restore_Backup->isEnabled());
     }
 
+    // What the user set is there again at the next start of the logger window.
+    void settingsSurviveARestart()
+    {
+        QDir().mkpath(LoggerMainWindow::AppFolder());
+        {
+            auto win = std::make_unique<LoggerMainWindow>();
+            LoggerWin = win.get();
+            win->config->sampleInterval = 250.0;
+            win->config->maxSamples = 25000;
+            win->config->alertSettings.alerts[1] = {1, 1, "", 0, 42.0, true};
+            win->config->colorSettings.chBColor = QColor("#123456");
+            LoggerMainWindow::SetTicked(win->ui->action_Sample_No, false);
+            LoggerMainWindow::SetTicked(win->ui->action_Time, true);
+            win->show();
+            QVERIFY(win->close());
+        }
+        auto win = std::make_unique<LoggerMainWindow>();
+        LoggerWin = win.get();
+        QCOMPARE(win->config->sampleInterval, 250.0);
+        QCOMPARE(win->config->maxSamples, 25000);
+        QCOMPARE(win->config->xSettings.xMode, 1);
+        QCOMPARE(win->config->alertSettings.alerts[1].value, 42.0);
+        QVERIFY(!win->config->alertSettings.alerts[1].fired);   // every start re-arms
+        QCOMPARE(win->config->colorSettings.chBColorName, QString("#123456"));
+        QFile::remove(LoggerMainWindow::AppFolder() + "Tamberlo.xml");
+    }
+
     void alertPopUpsShowTheirOwnAlert()
     {
         auto win = std::make_unique<LoggerMainWindow>();
