@@ -4,11 +4,17 @@
 #include <QDialog>
 #include <QString>
 
+class Ui_AlertPopUp;
+
 class AlertPopUp : public QDialog {
     Q_OBJECT
+    friend class TestSettingsWindow;
+
 public:
     explicit AlertPopUp(QWidget *parent = nullptr);
+    ~AlertPopUp() override;
 
+    // The headline "Data has met Alert <alertNumber> condition".
     void SetAlertMetLabel(QString alertNumber);
     void SetSystemNameLabel(QString text);
     void SetUserNameLabel(QString text);
@@ -17,4 +23,10 @@ public:
     void SetChannelLabel(QString text);
     void SetSampleNoLabel(QString text);
     void SetDataValueLabel(QString text);
+
+private slots:
+    void on_pushButton_clicked();
+
+private:
+    Ui_AlertPopUp *ui;
 };

@@ -4,8 +4,13 @@
 #include <QString>
 
 class ConfigSettings;
+class QIODevice;
 
 // Resets the configuration to its defaults, then applies the file named by its
 // configFileName in the given folder (which ends with a separator) over them.
-// A missing or unreadable file leaves the defaults; nothing is ever reported.
+// A missing, unreadable or damaged file leaves the defaults; nothing is ever reported.
 void LoadConfiguration(ConfigSettings *config, const QString &folder);
+
+// Applies one whole document over the configuration. A document that is not well-formed
+// anywhere, or whose root is not "Config", changes nothing and gives false.
+bool ReadConfiguration(ConfigSettings *config, QIODevice *device);

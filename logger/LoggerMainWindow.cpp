@@ -12,6 +12,7 @@
 #include "PlotMgr.h"
 #include "PollThread.h"
 #include "RawDataWindow.h"
+#include "ScreenPlacement.h"
 #include "SettingsWindow.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
@@ -618,6 +619,7 @@ void LoggerMainWindow::ModifySettings()
     if (settingsWindowOpen)
         return;
     settingsWindow->Initialize(config);
+    PlaceOnScreen(settingsWindow, this);
     settingsWindow->show();
     settingsWindowOpen = true;
 }

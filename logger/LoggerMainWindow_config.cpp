@@ -1,7 +1,29 @@
 // Writer of the logger's configuration file "Tamberlo.xml".
 #include "LoggerMainWindow.h"
 
+#include "LoggerConfigWriter.h"
+
+#include "ui_LoggerMainWindow.h"
+
+#include <QDebug>
+
 void LoggerMainWindow::SaveXMLConfig()
 {
-    // the configuration writer fills this: the settings into AppFolder() + "Tamberlo.xml"
+    // The X mode and the active scale are what the menus show ticked.
+    QString xMode;
+    if (IsTicked(ui->action_Time))
+        xMode = QStringLiteral("Time");
+    else if (IsTicked(ui->action_Sample_No))
+        xMode = QStringLiteral("Sample");
+    QString yScale;
+    if (activeYScaleAction == ui->action_mV)
+        yScale = QStringLiteral("mV");
+    else if (activeYScaleAction == ui->action_V)
+        yScale = QStringLiteral("Voltage");
+    else if (activeYScaleAction)
+        yScale = activeYScaleAction->text();
+    // A failed write keeps the old file whole; there is no one to tell at this moment.
+    const QString path = AppFolder() + config->configFileName;
+    if (!WriteConfiguration(*config, path, xMode, yScale))
+        qWarning() << "Tamberlo.xml not written:" << path;
 }

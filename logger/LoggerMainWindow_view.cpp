@@ -2,6 +2,7 @@
 #include "LoggerMainWindow.h"
 
 #include "AlertPopUp.h"
+#include "ScreenPlacement.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
 #include "ui_LoggerMainWindow.h"
@@ -405,6 +406,8 @@ void LoggerMainWindow::DisplayAlertPopUp(int slot, const QString &systemName,
     popUp->SetChannelLabel(channel);
     popUp->SetSampleNoLabel(sampleNo);
     popUp->SetDataValueLabel(value);
+    if (!popUp->isVisible())
+        PlaceInSquare(popUp, this, slot);   // all four can be open and seen at once
     popUp->show();
 }
 
