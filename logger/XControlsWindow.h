@@ -12,7 +12,7 @@ class Ui_XControlsWindow;
 
 class XControlsWindow : public QMainWindow {
     Q_OBJECT
-    friend class TestXControls;
+    friend class TestSideWindows;
 
 public:
     explicit XControlsWindow(QWidget *parent = nullptr);
