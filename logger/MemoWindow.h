@@ -9,7 +9,7 @@ class Ui_MemoWindow;
 
 class MemoWindow : public QMainWindow {
     Q_OBJECT
-    friend class TestMemos;
+    friend class TestSideWindows;
 
 public:
     explicit MemoWindow(QWidget *parent = nullptr);
