@@ -123,7 +123,8 @@ bool PlotMgr::FindSample(int channel, const QPointF &p, double &x, double &y) co
         if (i >= xs.size() || i >= ys.size())
             continue;
         x = xs[i] * f;
-        y = ys[i] * k;
+        // A missed sample stands where the chart draws it.
+        y = ys[i] == MissedSampleValue ? 0.0 : ys[i] * k;
         found = true;   // a later matching run decides
     }
     return found;
@@ -173,24 +174,12 @@ void PlotMgr::PlaceCursor(int which, const QPointF &p)
     }
 
     if (PlotClient *cl = Client()) {
+        // Each read-out shows its coordinate, held at the ends of its axis (one
+        // coordinate out of range does not leave the other read-out stale).
         const double mx = c.marker->xValue();
         const double my = c.marker->yValue();
-        bool xInRange = true;
-        if (mx > xMax) {
-            cl->DisplayMarkerCoordinate(c.xRead, xMax);
-            xInRange = false;
-        } else if (mx < xMin) {
-            cl->DisplayMarkerCoordinate(c.xRead, xMin);
-            xInRange = false;
-        }
-        if (my > ys.yMax) {
-            cl->DisplayMarkerCoordinate(c.yRead, ys.yMax);
-        } else if (my < ys.yMin) {
-            cl->DisplayMarkerCoordinate(c.yRead, ys.yMin);
-        } else if (xInRange) {
-            cl->DisplayMarkerCoordinate(c.xRead, mx);
-            cl->DisplayMarkerCoordinate(c.yRead, my);
-        }
+        cl->DisplayMarkerCoordinate(c.xRead, mx > xMax ? xMax : mx < xMin ? xMin : mx);
+        cl->DisplayMarkerCoordinate(c.yRead, my > ys.yMax ? ys.yMax : my < ys.yMin ? ys.yMin : my);
     }
     UpdateDelta();
     canvas()->update();

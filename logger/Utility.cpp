@@ -556,12 +556,13 @@ int Utility::SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *r
 
 namespace {
 
-// A memo text that holds a comma, a quote or a line break is written in quotes (quotes
-// doubled), so that it reads back whole; any other text is written as it is.
+// A memo text that holds a line break (or starts with a quote) is written in quotes,
+// quotes doubled, so that it reads back whole; any other text is written as it is (the
+// reader tells commas of the text from the three fields at the end of the line).
 QByteArray memoField(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
-    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
+    if (bytes.startsWith('"') || bytes.contains('\n') || bytes.contains('\r')) {
         bytes.replace('"', "\"\"");
         bytes.prepend('"');
         bytes.append('"');

@@ -177,6 +177,7 @@ private slots:
         // shows the axis end.
         win->plotMgr->MoveDataCursor(QPointF(400.0, 0.5));
         QCOMPARE(Text(win->ui->xData), QString("300.0000"));
+        QCOMPARE(Text(win->ui->yData), QString("0.5000"));
 
         // Seconds (10 ms): the cursors move with the unit and snap to the same samples.
         win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));
@@ -208,6 +209,7 @@ private slots:
     {
         LoggerData *run = AddRun(100, 100);
         run->chB.values->yValues.resize(50);   // x numbers without values
+        run->chB.values->yValues[30] = MissedSampleValue;
         AddRun(300, 20, false, true);          // channel B only
         SetSampleWindow(0, 400);
         win->ui->DataCursor->click();
@@ -215,6 +217,8 @@ private slots:
         win->dataCursorChB->trigger();
         win->plotMgr->MoveDataCursor(QPointF(120.0, 3.0));
         QCOMPARE(Text(win->ui->yData), QString("-0.1200"));
+        win->plotMgr->MoveDataCursor(QPointF(130.0, 3.0));   // missed: drawn at 0
+        QCOMPARE(Text(win->ui->yData), QString("0.0000"));
         win->plotMgr->MoveDataCursor(QPointF(180.0, 3.0));   // no value: stays at the mouse
         QCOMPARE(win->plotMgr->CursorPoint(DataMarker), QPointF(180.0, 3.0));
         win->plotMgr->MoveDataCursor(QPointF(310.0, 3.0));

@@ -155,7 +155,7 @@ private slots:
         Chart()->RecordNewLabel("a,b \"c\"\r\nd");
         Chart()->AddLabelToMemoMarker();
         Chart()->CreateNewMarker(QPointF(30.0, -5.0));
-        Chart()->RecordNewLabel("plain");
+        Chart()->RecordNewLabel("\"quoted\", then, commas");
         Chart()->AddLabelToMemoMarker();
         QTemporaryDir dir;
         const QString path = dir.filePath("chart_Memo.csv");
@@ -171,7 +171,7 @@ private slots:
         QCOMPARE(loaded.size(), 3);
         QCOMPARE(loaded[0]->label().text(), QString("a,b \"c\"\r\nd"));
         QCOMPARE(loaded[0]->value(), QPointF(12.0, 250.0));
-        QCOMPARE(loaded[1]->label().text(), QString("plain"));
+        QCOMPARE(loaded[1]->label().text(), QString("\"quoted\", then, commas"));
         QCOMPARE(loaded[1]->value(), QPointF(30.0, -5.0));
         QCOMPARE(loaded[2]->label().text(), QString("old, with comma"));
         QCOMPARE(loaded[2]->value(), QPointF(7.0, 8.0));
