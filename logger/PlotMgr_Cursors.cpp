@@ -1,6 +1,7 @@
 // The logger chart's cursors, memo markers and zoom.
 #include "PlotMgr.h"
 
+#include "MacPickers.h"
 #include "Utility.h"
 
 #include <QBrush>
