@@ -5,15 +5,22 @@
 
 struct LoggerData;
 class QCloseEvent;
+class Ui_InfoWindow;
 
 class InfoWindow : public QMainWindow {
     Q_OBJECT
+    friend class TestSideWindows;
+
 public:
     explicit InfoWindow(QWidget *parent = nullptr);
+    ~InfoWindow() override;
 
     // Shows the summary; the window keeps no pointer to it.
     void Initialize(const LoggerData *summary);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    Ui_InfoWindow *ui = nullptr;
 };

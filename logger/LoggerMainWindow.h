@@ -127,6 +127,8 @@ public:
                            const QString &date, const QString &time, const QString &channel,
                            const QString &sampleNo, const QString &value) override;
     void UpdateChartInfo() override;
+    int GetMaxScroll() const;
+    void UpdatePlotLabels();
     void ApplyYSettings(YSettings ys);
     void AddYScale(QString name);
     void RemoveYScale(QString name);
@@ -327,6 +329,10 @@ private:
     void AdjustSlider(int value, bool byUser);
     // Redraws the stored runs in the X window, with their labels.
     void RedrawRuns();
+    // Cursor buttons: pop-up, delta entries and the cursor's active state.
+    void CursorButtonClicked(ActiveMarker which);
+    void ToggleCursor(ActiveMarker which);
+    QLabel *CoordinateLabel(MarkerCoordinate coordinate) const;
 };
 
 extern LoggerMainWindow *LoggerWin;

@@ -7,9 +7,19 @@
 #include "XControlsWindow.h"
 #include "ui_LoggerMainWindow.h"
 
+#include "InfoWindow.h"
+
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_marker.h>
 
 namespace {
 
@@ -26,6 +36,37 @@ int ClampToInt(qint64 v)
 int SliderStep(const ConfigSettings *config)
 {
     return std::max(1, config->GetXSampleStepSize());
+}
+
+int CeilDiv(int value, int step)
+{
+    return value / step + (value % step != 0 ? 1 : 0);
+}
+
+// An X window as the chart can show it: from sample 0 (time 0) on, at least the smallest
+// width wide. On the time axis the sample bounds become the rows the time window covers:
+// they decide which rows are read back and how far the slider steps.
+void NormalizeXWindow(XSettings &xs, double intervalSec)
+{
+    if (xs.xMode != 0) {
+        if (!std::isfinite(xs.timeMin) || xs.timeMin < 0.0)
+            xs.timeMin = 0.0;
+        const double minTime = double(MinWindowSamples) * intervalSec;
+        if (!std::isfinite(xs.timeMax) || !(xs.timeMax - xs.timeMin >= minTime))
+            xs.timeMax = xs.timeMin + minTime;
+        if (intervalSec > 0.0) {
+            // Tolerant of the representation error of times that are whole intervals.
+            const double first = std::floor(xs.timeMin / intervalSec + 1e-6);
+            const double last = std::ceil(xs.timeMax / intervalSec - 1e-6);
+            xs.sampleMin = ClampToInt(qint64(std::min(first, double(INT_MAX))));
+            xs.sampleMax = ClampToInt(qint64(std::min(last, double(INT_MAX))));
+        }
+    }
+    xs.sampleMin = std::max(0, xs.sampleMin);
+    if (xs.sampleMin > INT_MAX - int(MinWindowSamples))
+        xs.sampleMin = INT_MAX - int(MinWindowSamples);
+    if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
+        xs.sampleMax = xs.sampleMin + int(MinWindowSamples);
 }
 
 }   // namespace
@@ -182,22 +223,36 @@ void LoggerMainWindow::ShowGrid()
 
 void LoggerMainWindow::ZoomIn()
 {
-    // the zoom feature fills this: zoom-in mode
+    zoomInActive = !zoomInActive;
+    if (ui->ZoomOutButton->isChecked() || zoomOutActive) {
+        ui->ZoomOutButton->setChecked(false);
+        plotMgr->PerformZoomingOut(false);
+        zoomOutActive = false;
+    }
+    ui->ZoomInButton->setChecked(zoomInActive);
+    plotMgr->PerformZoomingIn(zoomInActive);
 }
 
 void LoggerMainWindow::ZoomInFromMenu()
 {
-    // the zoom feature fills this: zoom in from the menu
+    plotMgr->PerformZoomingInFromMenu();
 }
 
 void LoggerMainWindow::ZoomOut()
 {
-    // the zoom feature fills this: zoom-out mode
+    zoomOutActive = !zoomOutActive;
+    if (ui->ZoomInButton->isChecked() || zoomInActive) {
+        ui->ZoomInButton->setChecked(false);
+        plotMgr->PerformZoomingIn(false);
+        zoomInActive = false;
+    }
+    ui->ZoomOutButton->setChecked(zoomOutActive);
+    plotMgr->PerformZoomingOut(zoomOutActive);
 }
 
 void LoggerMainWindow::ZoomOutFromMenu()
 {
-    // the zoom feature fills this: zoom out from the menu
+    plotMgr->PerformZoomingOutFromMenu();
 }
 
 void LoggerMainWindow::ZoomFull()
@@ -232,66 +287,166 @@ void LoggerMainWindow::ZoomFull()
 
 void LoggerMainWindow::AdjustDataCursor()
 {
-    // the chart cursors fill this: data cursor on or off
+    ToggleCursor(DataMarker);
 }
 
 void LoggerMainWindow::AdjustMarkCursor()
 {
-    // the chart cursors fill this: memo cursor on or off
+    ToggleCursor(MemoMarker);
 }
 
 void LoggerMainWindow::AdjustMissedCursor()
 {
-    // the chart cursors fill this: missed-data cursor on or off
+    ToggleCursor(MissedMarker);
 }
 
 void LoggerMainWindow::on_ZoomInButton_clicked()
 {
-    // the zoom feature fills this: forwards to ZoomIn
+    ZoomIn();
 }
 
 void LoggerMainWindow::on_ZoomOutButton_clicked()
 {
-    // the zoom feature fills this: forwards to ZoomOut
+    ZoomOut();
+}
+
+// The cursor's active state: button, radio button and the cursor on the chart.
+void LoggerMainWindow::ToggleCursor(ActiveMarker which)
+{
+    bool &active = which == DataMarker ? dataCursorActive
+                   : which == MissedMarker ? missedCursorActive : memoCursorActive;
+    QRadioButton *radio = which == DataMarker ? ui->dataRadioButton
+                          : which == MissedMarker ? ui->missedRadioButton : ui->markRadioButton;
+    QPushButton *button = which == DataMarker ? ui->DataCursor
+                          : which == MissedMarker ? ui->MissedDataCursor : ui->MemoCursor;
+    active = !active;
+    radio->setEnabled(active);
+    radio->setChecked(active);
+    if (which == DataMarker)
+        plotMgr->MakeDataCursorVisible(active);
+    else if (which == MissedMarker)
+        plotMgr->MakeMissedCursorVisible(active);
+    else
+        plotMgr->MakeMarkCursorVisible(active);
+    button->setFlat(active);
+    button->setChecked(active);
+}
+
+void LoggerMainWindow::CursorButtonClicked(ActiveMarker which)
+{
+    QPushButton *button = which == DataMarker ? ui->DataCursor
+                          : which == MissedMarker ? ui->MissedDataCursor : ui->MemoCursor;
+    QMenu *menu = which == DataMarker ? dataCursorMenu
+                  : which == MissedMarker ? missedCursorMenu : memoCursorMenu;
+    bool &shown = which == DataMarker ? dataCursorShown
+                  : which == MissedMarker ? missedCursorShown : memoCursorShown;
+    // The two delta entries this cursor takes part in, each with the other cursor's flag.
+    QAction *deltas[2];
+    const bool *others[2];
+    switch (which) {
+    case DataMarker:
+        deltas[0] = deltaDataMissed, others[0] = &missedCursorShown;
+        deltas[1] = deltaDataMemo, others[1] = &memoCursorShown;
+        break;
+    case MissedMarker:
+        deltas[0] = deltaDataMissed, others[0] = &dataCursorShown;
+        deltas[1] = deltaMissedMemo, others[1] = &memoCursorShown;
+        break;
+    default:
+        deltas[0] = deltaDataMemo, others[0] = &dataCursorShown;
+        deltas[1] = deltaMissedMemo, others[1] = &missedCursorShown;
+        break;
+    }
+
+    if (button->isFlat()) {
+        // Switching off: no delta can involve this cursor any more.
+        menu->hide();
+        shown = false;
+        deltas[0]->setEnabled(false);
+        deltas[1]->setEnabled(false);
+        plotMgr->SetCurrentDelta(DeltaOff);
+        SetCursorDelta(deltaOffAction);
+    } else {
+        const bool haveRuns = !runList->isEmpty();
+        for (QAction *entry : menu->actions()) {
+            if (entry != memoMarkerAction)
+                entry->setEnabled(haveRuns);
+        }
+        if (!haveRuns) {
+            int32_t &channel = which == DataMarker ? plotMgr->dataCursorChannel
+                               : which == MissedMarker ? plotMgr->missedCursorChannel
+                                                       : plotMgr->memoCursorChannel;
+            channel = 2;
+        }
+        menu->popup(QCursor::pos());
+        shown = true;
+        if (haveRuns) {
+            deltas[0]->setEnabled(*others[0]);
+            deltas[1]->setEnabled(*others[1]);
+        }
+    }
+    ToggleCursor(which);
 }
 
 void LoggerMainWindow::on_DataCursor_clicked()
 {
-    // the chart cursors fill this: data cursor button
+    CursorButtonClicked(DataMarker);
 }
 
 void LoggerMainWindow::SetDataCursorChannel(QAction *action)
 {
-    Q_UNUSED(action);
-    // the chart cursors fill this: data cursor channel
+    const bool chA = action == dataCursorChA;
+    plotMgr->dataCursorChannel = chA ? 0 : 1;
+    SetTicked(dataCursorChA, chA);
+    SetTicked(dataCursorChB, !chA);
+    plotMgr->MoveDataCursor(plotMgr->CursorPoint(DataMarker));
 }
 
 void LoggerMainWindow::on_MissedDataCursor_clicked()
 {
-    // the chart cursors fill this: missed-data cursor button
+    CursorButtonClicked(MissedMarker);
 }
 
 void LoggerMainWindow::SetMissedCursorChannel(QAction *action)
 {
-    Q_UNUSED(action);
-    // the chart cursors fill this: missed cursor channel
+    const bool chA = action == missedCursorChA;
+    plotMgr->missedCursorChannel = chA ? 0 : 1;
+    SetTicked(missedCursorChA, chA);
+    SetTicked(missedCursorChB, !chA);
+    plotMgr->MoveMissedCursor(plotMgr->CursorPoint(MissedMarker));
 }
 
 void LoggerMainWindow::on_MemoCursor_clicked()
 {
-    // the chart cursors fill this: memo cursor button
+    CursorButtonClicked(MemoMarker);
 }
 
 void LoggerMainWindow::SetMemoCursorChannel(QAction *action)
 {
-    Q_UNUSED(action);
-    // the chart cursors fill this: memo cursor channel
+    plotMgr->memoCursorChannel = action == memoCursorChA ? 0 : action == memoCursorChB ? 1 : 99;
+    for (QAction *entry : {memoCursorChA, memoCursorChB, memoMarkerAction})
+        SetTicked(entry, entry == action
+                             || (entry == memoMarkerAction && action != memoCursorChA
+                                 && action != memoCursorChB));
+    plotMgr->MoveMemoCursor(plotMgr->CursorPoint(MemoMarker));
 }
 
 void LoggerMainWindow::SetCursorDelta(QAction *action)
 {
-    Q_UNUSED(action);
-    // the chart cursors fill this: delta mode
+    QAction *entry = deltaOffAction;
+    QString text = tr("Delta");
+    DeltaCalculation delta = DeltaOff;
+    if (action == deltaDataMissed) {
+        entry = deltaDataMissed, text = tr("Data - Missed"), delta = DataMinusMissed;
+    } else if (action == deltaDataMemo) {
+        entry = deltaDataMemo, text = tr("Data - Memo"), delta = DataMinusMemo;
+    } else if (action == deltaMissedMemo) {
+        entry = deltaMissedMemo, text = tr("Missed - Memo"), delta = MissedMinusMemo;
+    }
+    ui->cursorDelta->setText(text);
+    for (QAction *a : {deltaDataMissed, deltaDataMemo, deltaMissedMemo, deltaOffAction})
+        SetTicked(a, a == entry);
+    plotMgr->SetCurrentDelta(delta);
 }
 
 void LoggerMainWindow::on_chAButton_clicked()
@@ -328,17 +483,17 @@ void LoggerMainWindow::on_horizontalSlider_valueChanged(int value)
 
 void LoggerMainWindow::on_dataRadioButton_clicked()
 {
-    // the chart cursors fill this: drag the data cursor
+    plotMgr->SetActiveMarker(DataMarker);
 }
 
 void LoggerMainWindow::on_missedRadioButton_clicked()
 {
-    // the chart cursors fill this: drag the missed cursor
+    plotMgr->SetActiveMarker(MissedMarker);
 }
 
 void LoggerMainWindow::on_markRadioButton_clicked()
 {
-    // the chart cursors fill this: drag the memo cursor
+    plotMgr->SetActiveMarker(MemoMarker);
 }
 
 void LoggerMainWindow::EnableTracking()
@@ -360,34 +515,82 @@ void LoggerMainWindow::EnableTracking()
     AdjustSlider(value, false);
 }
 
-void LoggerMainWindow::ApplyXSettings(XSettings xs, bool apply)
+void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
 {
-    Q_UNUSED(xs);
-    Q_UNUSED(apply);
-    // the X window fills this: applies a range and redraws
+    sliderActive = false;
+    NormalizeXWindow(xs, Utility::ConvertToSec(config->sampleInterval, config->intervalUnit));
+    xs.xUnitChanged = xs.xMode != config->xSettings.xMode;
+    config->xSettings = xs;
+    if (!chartFileLoaded) {
+        ClearDisplayBuffer();
+        ReadDataForScrolling(runList, xs.sampleMin, xs.sampleMax);
+    }
+    const bool timeAxis = xs.xMode == 1;
+    SetTicked(ui->action_Time, timeAxis);
+    SetTicked(ui->action_Sample_No, !timeAxis);
+    ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
+    plotMgr->UpdateXAxis();
+    SetAxesLabels();
+    maxScroll = std::max(maxScroll, xs.sampleMax);
+    if (!runList->isEmpty()) {
+        const int step = SliderStep(config);
+        ui->horizontalSlider->setMaximum(CeilDiv(maxScroll, step));
+        ui->horizontalSlider->setValue(CeilDiv(xs.sampleMax, step));
+    }
+    sliderActive = true;
+    RedrawRuns();
+}
+
+int LoggerMainWindow::GetMaxScroll() const
+{
+    return CeilDiv(maxScroll, SliderStep(config));
+}
+
+QLabel *LoggerMainWindow::CoordinateLabel(MarkerCoordinate coordinate) const
+{
+    QLabel *const labels[8] = {ui->xData, ui->yData, ui->xMissed, ui->yMissed,
+                               ui->xMemo, ui->yMemo, ui->xDelta, ui->yDelta};
+    const int i = int(coordinate);
+    return i >= 0 && i < 8 ? labels[i] : nullptr;
 }
 
 void LoggerMainWindow::DisplayMarkerCoordinate(MarkerCoordinate coordinate, double value)
 {
-    Q_UNUSED(coordinate);
-    Q_UNUSED(value);
-    // the chart cursors fill this: writes a read-out
+    if (QLabel *label = CoordinateLabel(coordinate))
+        label->setText(QString::asprintf("%.4f", value));
 }
 
 void LoggerMainWindow::ClearMarkerCoordinate(MarkerCoordinate coordinate)
 {
-    Q_UNUSED(coordinate);
-    // the chart cursors fill this: empties a read-out
+    if (QLabel *label = CoordinateLabel(coordinate))
+        label->clear();
 }
 
 void LoggerMainWindow::HideShowMemoMarkersInPlot()
 {
-    // the memo markers fill this: their visibility
+    const bool show = config->chartLabels[2];
+    for (QwtPlotMarker *marker : plotMgr->GetCurrentMemoMarkerList())
+        marker->setVisible(show);
+    plotMgr->canvas()->update();
 }
 
 void LoggerMainWindow::HideShowLabelsinPlot()
 {
-    // the chart labels fill this: their visibility
+    if (runList->isEmpty())
+        return;
+    plotMgr->MakeTextLabelsVisible(false);
+    plotMgr->DisplayStartInfo(runList, true);
+    // The run in progress has no stop yet: only the finished runs get a stop label.
+    QVector<LoggerData *> finished = *runList;
+    if (loggingActive)
+        finished.removeLast();
+    plotMgr->DisplayStopInfo(&finished, true);
+}
+
+void LoggerMainWindow::UpdatePlotLabels()
+{
+    plotMgr->UpdateChLabelsPosition();
+    plotMgr->UpdateStatusLabelPosition();
 }
 
 void LoggerMainWindow::DisplayAlertPopUp(int slot, const QString &systemName,
@@ -413,7 +616,11 @@ void LoggerMainWindow::DisplayAlertPopUp(int slot, const QString &systemName,
 
 void LoggerMainWindow::UpdateChartInfo()
 {
-    // the chart-information refresh fills this
+    if (!infoWindowOpen)
+        return;
+    LoggerData summary;
+    if (SetChartInfo(&summary) == 0)
+        infoWindow->Initialize(&summary);
 }
 
 void LoggerMainWindow::ApplyYSettings(YSettings ys)

@@ -133,6 +133,9 @@ public:
     void UpdateMemoMarkersX(XUnit unit);
     void UpdateMemoMarkersY();
     bool IsDisplayOngoing() const { return displayOngoing; }
+    // Where a cursor stands, and whether it is shown.
+    QPointF CursorPoint(ActiveMarker which) const;
+    bool IsCursorShown(ActiveMarker which) const;
     void PerformZoomingIn(bool on);
     void PerformZoomingOut(bool on);
     void PerformZoomingInFromMenu();
@@ -199,6 +202,26 @@ private:
     // every millisecond, a screen shows a few dozen frames a second), and only the part
     // that the new samples changed.
     void ScheduleRepaint(const Prepared &p);
+    // Cursors, memo markers and zoom.
+    struct CursorParts {
+        QwtPlotMarker *marker;
+        QwtPlotPicker *picker;
+        int32_t *channel;
+        double *pos;
+        MarkerCoordinate xRead;
+        MarkerCoordinate yRead;
+    };
+    CursorParts Cursor(int which);   // 0 data, 1 missed, 2 memo
+    double IntervalSec() const;
+    bool FindSample(int channel, const QPointF &p, double &x, double &y) const;
+    bool FindMemoMarker(const QPointF &p, double &x, double &y) const;
+    void PlaceCursor(int which, const QPointF &p);
+    void MakeCursorVisible(int which, bool visible);
+    void UpdateDelta();
+    void ApplyZoomWindow(double lo, double hi);
+    // Run labels.
+    QwtPlotMarker *NewRunLabel(bool start, double x, const QString &text);
+    void RemoveRunLabels(bool start);
     void RepaintDue();
     static constexpr int RepaintIntervalMs = 40;
 
@@ -234,6 +257,7 @@ private:
     QVector<QwtPlotMarker *> chBMissedMarkers;
 
     PlotClient *client = nullptr;
+    int cursorXMode = -1;             // X unit the cursor positions are in; -1 not yet known
     QTimer *repaintTimer = nullptr;   // single shot, pending while a repaint is due
     QRect dirtyRect;                  // canvas pixels the due repaint covers
     double xShown[2] = {0.0, 0.0};   // the X range the bottom axis was last given

@@ -1,58 +1,258 @@
-// The logger chart's information labels (status, channels, run start and stop). The
-// bodies come with the label work; until then the chart's own code calls them as no-ops.
+// The logger chart's information labels: status, channels, and the start and stop
+// labels of the runs.
 #include "PlotMgr.h"
 
-void PlotMgr::DisplayStatus(bool, bool)
+#include "Utility.h"
+
+#include <QFont>
+#include <QPen>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_marker.h>
+#include <qwt_text.h>
+
+#include <algorithm>
+
+namespace {
+
+// Labels hang centred on their line at the axis's left edge: the leading blanks keep the
+// visible text inside the canvas.
+const QString ChannelPad(21, QLatin1Char(' '));
+
+// Which kind of run label a marker is; kept in the item's title.
+const QString StartKind = QStringLiteral("start");
+const QString StopKind = QStringLiteral("stop");
+
+QString Number(double v)
 {
-    // Sets the "Running"/"Stopped" text of the status label; not built yet.
+    return QString::number(v, 'g', 15);
+}
+
+QString UnitText(SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return QStringLiteral("s");
+    case MilliSeconds:
+        return QStringLiteral("ms");
+    default:
+        return QStringLiteral("us");
+    }
+}
+
+QwtText LabelText(const QString &text, int weight, const QColor &color)
+{
+    QwtText label(text);
+    label.setFont(QFont(QStringLiteral("Arial"), 8, weight));
+    label.setColor(color);
+    return label;
+}
+
+}   // namespace
+
+void PlotMgr::DisplayStatus(bool running, bool testMode)
+{
+    if (!statusLabel)
+        return;
+    QString text = testMode ? QString(38, QLatin1Char(' ')) : QString(22, QLatin1Char(' '));
+    text += running ? QStringLiteral("Running") : QStringLiteral("Stopped");
+    if (testMode)
+        text += QStringLiteral("(Test Mode)");
+    statusLabel->setLabel(LabelText(text, QFont::Bold, Qt::red));
+    canvas()->update();
 }
 
 void PlotMgr::DisplayChannelInfo()
 {
-    // Makes the two channel labels; not built yet.
+    // Made once; a second call replaces the labels rather than leaving two of each.
+    delete chALabel;
+    delete chBLabel;
+    const QString unit = config->ySettings.unitText;
+    QwtPlotMarker **labels[2] = {&chALabel, &chBLabel};
+    for (int c = 0; c < 2; ++c) {
+        auto *label = new QwtPlotMarker();
+        label->setLinePen(config->colorSettings.gridPen);
+        label->setLineStyle(QwtPlotMarker::VLine);
+        label->setLabelAlignment(Qt::AlignTop);
+        label->attach(this);
+        *labels[c] = label;
+    }
+    chALabel->setLabel(LabelText(ChannelPad + QStringLiteral("ChA-") + unit, QFont::Normal,
+                                 config->colorSettings.chAColor));
+    chBLabel->setLabel(LabelText(ChannelPad + QStringLiteral("ChB-") + unit, QFont::Normal,
+                                 config->colorSettings.chBColor));
+    chBLabel->setSpacing(24);   // below channel A's label
+    UpdateChLabelsPosition();
 }
 
-void PlotMgr::UpdateChLabelText(const QString &)
+void PlotMgr::UpdateChLabelText(const QString &unitText)
 {
-    // Puts the new unit text into the channel labels; not built yet.
+    const QString names[2] = {QStringLiteral("ChA-"), QStringLiteral("ChB-")};
+    QwtPlotMarker *labels[2] = {chALabel, chBLabel};
+    for (int c = 0; c < 2; ++c) {
+        if (!labels[c])
+            continue;
+        QwtText text = labels[c]->label();
+        text.setText(ChannelPad + names[c] + unitText);
+        labels[c]->setLabel(text);
+    }
+    canvas()->update();
 }
+
+namespace {
+double LeftEdge(const XSettings &xs)
+{
+    return xs.xMode == 1 ? xs.timeMin : double(xs.sampleMin);
+}
+}   // namespace
 
 void PlotMgr::UpdateChLabelsPosition()
 {
-    // Moves the channel labels to the X axis's left edge; not built yet.
+    const double x = LeftEdge(config->xSettings);
+    for (QwtPlotMarker *label : {chALabel, chBLabel})
+        if (label)
+            label->setXValue(x);
+    canvas()->update();
 }
 
 void PlotMgr::UpdateStatusLabelPosition()
 {
-    // Moves the status label to the X axis's left edge; not built yet.
+    if (statusLabel)
+        statusLabel->setXValue(LeftEdge(config->xSettings));
+    canvas()->update();
 }
 
-void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *, bool)
+QwtPlotMarker *PlotMgr::NewRunLabel(bool start, double x, const QString &text)
 {
-    // Adds start labels for the runs; not built yet.
+    auto *label = new QwtPlotMarker(start ? StartKind : StopKind);
+    label->setLinePen(QPen(QBrush(Qt::transparent), 0, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin));
+    label->setLineStyle(QwtPlotMarker::VLine);
+    label->setLabelAlignment(start ? Qt::AlignRight : Qt::AlignLeft);
+    label->setLabel(LabelText(text, QFont::Normal, start ? Qt::darkGreen : Qt::red));
+    label->setXValue(x);
+    textLabels.append(label);
+    label->attach(this);
+    label->setVisible(config->showTextLabels);
+    return label;
 }
 
-void PlotMgr::DisplayStopInfo(const QVector<LoggerData *> *, bool)
+// A redraw of every run's labels replaces the labels of that kind: hidden old ones would
+// come back as duplicates when the labels are shown again.
+void PlotMgr::RemoveRunLabels(bool start)
 {
-    // Adds stop labels for the runs; not built yet.
+    const QString &kind = start ? StartKind : StopKind;
+    QVector<QwtPlotMarker *> kept;
+    kept.reserve(textLabels.size());
+    for (QwtPlotMarker *label : qAsConst(textLabels)) {
+        if (label->title().text() == kind)
+            delete label;
+        else
+            kept.append(label);
+    }
+    textLabels = kept;
 }
 
-void PlotMgr::MakeTextLabelsVisible(bool)
+void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
 {
-    // Shows or hides the start and stop labels; not built yet.
+    if (!runs)
+        return;
+    if (allRuns)
+        RemoveRunLabels(true);
+    if (runs->isEmpty())
+        return;
+    const bool *flags = config->chartLabels;
+    for (int i = allRuns ? 0 : runs->size() - 1; i < runs->size(); ++i) {
+        const LoggerData *run = runs->at(i);
+        if (!run || (!run->chA.values && !run->chB.values))
+            break;
+        QString body = run->startDate + QLatin1Char('\n');
+        if (flags[0])
+            body += run->startTime + QLatin1Char('\n');
+        if (flags[1])
+            body += QStringLiteral("Sample Interval: ") + Number(run->sampleInterval)
+                    + UnitText(run->intervalUnit);
+        double x = run->firstSampleNo;
+        if (config->xSettings.xMode == 1)
+            x *= Utility::ConvertToSec(run->sampleInterval, run->intervalUnit);
+        NewRunLabel(true, x, QStringLiteral("Started at: \n") + body);
+    }
+    canvas()->update();
+}
+
+void PlotMgr::DisplayStopInfo(const QVector<LoggerData *> *runs, bool allRuns)
+{
+    if (!runs)
+        return;
+    if (allRuns)
+        RemoveRunLabels(false);
+    if (runs->isEmpty())
+        return;
+    const bool *flags = config->chartLabels;
+    for (int i = allRuns ? 0 : runs->size() - 1; i < runs->size(); ++i) {
+        const LoggerData *run = runs->at(i);
+        if (!run || (!run->chA.values && !run->chB.values))
+            continue;
+        // The label stands after the run's last sample, whichever channel recorded it
+        // (not the channels enabled today).
+        const int total = std::max(run->chA.totalSamples, run->chB.totalSamples);
+        const bool holdsRows = (run->chA.values && !run->chA.values->xValues.empty())
+                               || (run->chB.values && !run->chB.values->xValues.empty());
+        if (total <= 0 && !holdsRows)
+            continue;
+
+        const ChannelRecord &a = run->chA;
+        const ChannelRecord &b = run->chB;
+        QString body = run->stopDate + QLatin1Char('\n');
+        if (flags[3])
+            body += run->stopTime + QLatin1Char('\n');
+        if (flags[4])
+            body += QStringLiteral("Samples:\nChA: ") + QString::number(a.totalSamples)
+                    + QStringLiteral("\nChB: ") + QString::number(b.totalSamples);
+        if (flags[5])
+            body += QStringLiteral("\nMaximum:\nChA: ") + Number(a.maxValue)
+                    + QStringLiteral("mV\nChB: ") + Number(b.maxValue) + QStringLiteral("mV");
+        if (flags[6])
+            body += QStringLiteral("\nMinimum:\nChA: ") + Number(a.minValue)
+                    + QStringLiteral("mV\nChB: ") + Number(b.minValue) + QStringLiteral("mV");
+        if (flags[7])
+            body += QStringLiteral("\nMissed:\nChA: ") + QString::number(a.missedSamples)
+                    + QStringLiteral("\nChB: ") + QString::number(b.missedSamples);
+        double x = double(run->firstSampleNo) + double(std::max(total, 0));
+        if (config->xSettings.xMode == 1)
+            x *= Utility::ConvertToSec(run->sampleInterval, run->intervalUnit);
+        NewRunLabel(false, x, QStringLiteral("Stopped at: \n") + body);
+    }
+    canvas()->update();
+}
+
+void PlotMgr::MakeTextLabelsVisible(bool visible)
+{
+    for (QwtPlotMarker *label : qAsConst(textLabels))
+        label->setVisible(visible);
+    canvas()->update();
 }
 
 void PlotMgr::DeleteLastStopLabel()
 {
-    // Removes the last start/stop label; not built yet.
+    if (textLabels.isEmpty())
+        return;
+    QwtPlotMarker *label = textLabels.takeLast();
+    label->hide();
+    delete label;
+    canvas()->update();
 }
 
 void PlotMgr::ClearStartStopInfoLabels()
 {
-    // Deletes the start and stop labels; not built yet.
+    qDeleteAll(textLabels);
+    textLabels.clear();
+    canvas()->update();
 }
 
 void PlotMgr::ClearChannelInfo()
 {
-    // Deletes the channel labels and the start and stop labels; not built yet.
+    delete chALabel;
+    chALabel = nullptr;
+    delete chBLabel;
+    chBLabel = nullptr;
+    ClearStartStopInfoLabels();
 }

@@ -1,19 +1,25 @@
 #include "RawDataWindow.h"
 
+#include "ui_RawDataWindow.h"
+
 #include <QCloseEvent>
 
-RawDataWindow::RawDataWindow(QWidget *parent) : QDialog(parent)
+RawDataWindow::RawDataWindow(QWidget *parent) : QDialog(parent), ui(new Ui_RawDataWindow)
 {
-    setWindowTitle(tr("Available Bytes"));
-    setFixedSize(178, 106);
+    ui->setupUi(this);
+    ui->lcdNumber->setSegmentStyle(QLCDNumber::Filled);
     // A title bar without close button: the run control closes the window at stop.
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 }
 
+RawDataWindow::~RawDataWindow()
+{
+    delete ui;
+}
+
 void RawDataWindow::UpdateCount(double count)
 {
-    Q_UNUSED(count);
-    // the raw count window feature fills this: the count on the LCD
+    ui->lcdNumber->display(count);
 }
 
 void RawDataWindow::closeEvent(QCloseEvent *event)

@@ -583,6 +583,24 @@ int Utility::SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *r
     return result;
 }
 
+namespace {
+
+// A memo text that holds a line break (or starts with a quote) is written in quotes,
+// quotes doubled, so that it reads back whole; any other text is written as it is (the
+// reader tells commas of the text from the three fields at the end of the line).
+QByteArray memoField(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.startsWith('"') || bytes.contains('\n') || bytes.contains('\r')) {
+        bytes.replace('"', "\"\"");
+        bytes.prepend('"');
+        bytes.append('"');
+    }
+    return bytes;
+}
+
+}   // namespace
+
 int Utility::SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarker *> *markers)
 {
     QFile file(path);
@@ -593,7 +611,7 @@ int Utility::SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarke
         for (const QwtPlotMarker *marker : *markers) {
             if (!marker)
                 continue;
-            out += lineText(marker->label().text());
+            out += memoField(marker->label().text());
             out += ',';
             // x is a sample number: exact, like the sample numbers of the rows.
             const double x = marker->xValue();
@@ -805,54 +823,109 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
     return 0;
 }
 
+namespace {
+
+// A memo text in quotes, from b (at the opening quote): the text with doubled quotes made
+// single, and where the record goes on after the closing quote. False when the quote is
+// not closed and followed by a comma: the line is then read as it stands.
+bool quotedMemo(const char *b, const char *e, QByteArray &text, const char *&rest)
+{
+    text.clear();
+    const char *p = b + 1;
+    for (;;) {
+        const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(e - p)));
+        if (!q)
+            return false;
+        text.append(p, int(q - p));
+        if (q + 1 < e && q[1] == '"') {
+            text.append('"');
+            p = q + 2;
+            continue;
+        }
+        if (q + 1 < e && q[1] == ',') {
+            rest = q + 2;
+            return true;
+        }
+        return false;
+    }
+}
+
+QwtPlotMarker *newMemoMarker(const QString &label, double x, double y)
+{
+    QwtText text(label);
+    text.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Normal));
+    text.setColor(Qt::cyan);
+    auto *marker = new QwtPlotMarker();
+    marker->setLabel(text);
+    marker->setValue(x, y);
+    return marker;
+}
+
+}   // namespace
+
 int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 2;
+    // Memo files hold a line per marker; one read keeps texts that span lines together.
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return 2;
 
     QVector<QwtPlotMarker *> loaded;
-    LineReader reader(&file);
-    LineReader::Line line;
-    bool first = true;
+    const char *p = data.constData();
+    const char *end = p + data.size();
+    if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+        p += 3;
     std::vector<Field> fields;
-    while (reader.next(line)) {
-        if (first) {
-            skipByteOrderMark(line);
-            first = false;
-        }
-        if (line.overlong || line.empty())
+    QByteArray quoted;
+    while (p < end) {
+        // A quoted text may hold line breaks: the record ends at the first line break
+        // after its closing quote.
+        const char *rest = nullptr;
+        const bool isQuoted = *p == '"' && quotedMemo(p, end, quoted, rest);
+        const char *from = isQuoted ? rest : p;
+        const char *nl = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
+        const char *lineEnd = nl ? nl : end;
+        const char *next = nl ? nl + 1 : end;
+        const char *e = lineEnd;
+        if (e > from && e[-1] == '\r')
+            --e;
+
+        if (isQuoted) {
+            // x, y and the empty end.
+            Field xy[3];
+            const int n = splitFields(from, e, xy, 3);
+            if (n >= 2)
+                loaded.append(newMemoMarker(QString::fromUtf8(quoted), parseDouble(xy[0]),
+                                            parseDouble(xy[1])));
+            p = next;
             continue;
-        const int n = splitFields(line.b, line.e, nullptr, 0);
+        }
+        p = next;
+        if (e == from)
+            continue;
+        const int n = splitFields(from, e, nullptr, 0);
         if (n < 3)
             continue;
         fields.resize(size_t(n));
-        splitFields(line.b, line.e, fields.data(), n);
+        splitFields(from, e, fields.data(), n);
         if (fields[0].is("Memo Label"))
             continue;
-        // Every line ends with a comma; more fields than label, x, y and that
-        // empty end mean a label with commas of its own.
+        // Files written before texts were quoted: every line ends with a comma, so more
+        // fields than label, x, y and that empty end mean a label with commas of its own.
         QString label;
         Field xField = fields[1];
         Field yField = fields[2];
         if (n > 4 && fields[size_t(n - 1)].empty()) {
-            label = QString::fromUtf8(line.b, int(fields[size_t(n - 3)].b - 1 - line.b));
+            label = QString::fromUtf8(from, int(fields[size_t(n - 3)].b - 1 - from));
             xField = fields[size_t(n - 3)];
             yField = fields[size_t(n - 2)];
         } else {
             label = fields[0].toText();
         }
-        QwtText text(label);
-        text.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Normal));
-        text.setColor(Qt::cyan);
-        auto *marker = new QwtPlotMarker();
-        marker->setLabel(text);
-        marker->setValue(parseDouble(xField), parseDouble(yField));
-        loaded.append(marker);
-    }
-    if (reader.failed()) {
-        qDeleteAll(loaded);
-        return 2;
+        loaded.append(newMemoMarker(label, parseDouble(xField), parseDouble(yField)));
     }
     if (list)
         *list += loaded;

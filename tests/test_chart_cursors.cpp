@@ -1,0 +1,352 @@
+// Chart cursors with their read-outs and delta, the zoom windows, and the run labels.
+#include <QtTest>
+
+#include "test_home.h"
+
+#include "LoggerMainWindow.h"
+#include "Resources.h"
+#include "Utility.h"
+#include "ui_LoggerMainWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <memory>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_marker.h>
+#include <qwt_scale_map.h>
+
+class TestChartCursors : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<LoggerMainWindow> win;
+
+    // A run held in memory as a chart file holds it: samples first..first+n-1, channel A
+    // 10 n mV, channel B -n mV.
+    LoggerData *AddRun(int first, int n, bool chA = true, bool chB = true)
+    {
+        auto *run = new LoggerData;
+        run->firstSampleNo = first;
+        run->sampleInterval = win->config->sampleInterval;
+        run->intervalUnit = win->config->intervalUnit;
+        run->startDate = run->stopDate = "01/02/2024";
+        run->startTime = run->stopTime = "10:00:00 AM";
+        run->chA.values = new DataValues;
+        run->chB.values = new DataValues;
+        for (int s = first; s < first + n; ++s) {
+            if (chA) {
+                run->chA.values->xValues.push_back(s);
+                run->chA.values->yValues.push_back(10.0 * s);
+            }
+            if (chB) {
+                run->chB.values->xValues.push_back(s);
+                run->chB.values->yValues.push_back(-1.0 * s);
+            }
+        }
+        run->chA.totalSamples = chA ? n : 0;
+        run->chB.totalSamples = chB ? n : 0;
+        win->runList->append(run);
+        win->chartFileLoaded = true;   // the vectors are what the chart shows
+        return run;
+    }
+
+    // One run of `rows` samples from sample 1 in the backup file, as a live chart pages it.
+    void StoreRun(int rows)
+    {
+        LoggerData stored;
+        DataValues a, b;
+        for (int n = 1; n <= rows; ++n) {
+            a.xValues.push_back(n);
+            b.xValues.push_back(n);
+            a.yValues.push_back(10.0 * n);
+            b.yValues.push_back(-1.0 * n);
+            stored.memo.push_back(QString());
+        }
+        stored.firstSampleNo = 1;
+        stored.sampleInterval = 1.0;
+        stored.intervalUnit = MilliSeconds;
+        stored.startDate = stored.stopDate = "01/02/2024";
+        stored.startTime = stored.stopTime = "10:00:00 AM";
+        stored.chA.values = &a;
+        stored.chB.values = &b;
+        stored.chA.totalSamples = stored.chB.totalSamples = rows;
+        const QVector<LoggerData *> list{&stored};
+        QCOMPARE(Utility::SaveToCSVFormat(win->backupFilePath, &list, false), 0);
+        auto *run = new LoggerData;
+        run->firstSampleNo = 1;
+        run->sampleInterval = 1.0;
+        run->intervalUnit = MilliSeconds;
+        run->chA.values = new DataValues;
+        run->chB.values = new DataValues;
+        run->chA.totalSamples = run->chB.totalSamples = rows;
+        win->runList->append(run);
+        win->maxScroll = rows;
+    }
+
+    void SetSampleWindow(int lo, int hi)
+    {
+        XSettings xs = win->config->xSettings;
+        xs.xMode = 0;
+        xs.sampleMin = lo;
+        xs.sampleMax = hi;
+        win->ApplyXSettings(xs, true);
+    }
+
+    QPair<double, double> SampleWindow() const
+    {
+        return {double(win->config->xSettings.sampleMin), double(win->config->xSettings.sampleMax)};
+    }
+
+    QString Text(QLabel *label) const { return label->text(); }
+
+    QVector<QPointF> Drawn(PlotMgr::Channel channel) const
+    {
+        QVector<QPointF> points;
+        for (QwtPlotCurve *curve : win->plotMgr->Segments(channel))
+            for (size_t i = 0; i < curve->dataSize(); ++i)
+                points.append(curve->sample(int(i)));
+        return points;
+    }
+
+    QPoint Pixel(double x, double y) const
+    {
+        return QPoint(qRound(win->plotMgr->canvasMap(QwtPlot::xBottom).transform(x)),
+                      qRound(win->plotMgr->canvasMap(QwtPlot::yLeft).transform(y)));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        InitResources();
+        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
+    }
+
+    void init()
+    {
+        win.reset(new LoggerMainWindow);
+        LoggerWin = win.get();
+        QFile::remove(win->backupFilePath);
+        ConfigSettings *c = win->config;
+        c->sampleInterval = 10.0;
+        c->intervalUnit = MilliSeconds;
+        c->maxSamples = 1000;
+        c->ySettings.yMin = -10.0;
+        c->ySettings.yMax = 10.0;
+        c->ySettings.multiplier = 1.0;   // volts
+        c->ySettings.yUnit = 1;
+        if (c->trackDataLogger)
+            win->ui->action_Track_Data_Logger->trigger();
+    }
+
+    void cleanup() { win.reset(); }
+
+    // Data cursor on channel A, missed-data cursor on channel B, read in samples and then in
+    // seconds after the unit changes; the delta follows both.
+    void cursorReadingAndDeltaInBothUnits()
+    {
+        AddRun(100, 100);
+        SetSampleWindow(0, 300);
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        QVERIFY(win->ui->DataCursor->isFlat());
+        QVERIFY(win->plotMgr->IsCursorShown(DataMarker));
+        QVERIFY(win->ui->dataRadioButton->isChecked());
+        win->dataCursorChA->trigger();
+        QCOMPARE(win->plotMgr->dataCursorChannel, 0);
+
+        win->plotMgr->MoveDataCursor(QPointF(150.5, 7.0));   // halves go up: sample 151
+        QCOMPARE(Text(win->ui->xData), QString("151.0000"));
+        QCOMPARE(Text(win->ui->yData), QString("1.5100"));
+        win->plotMgr->MoveDataCursor(QPointF(150.4, 7.0));
+        QCOMPARE(Text(win->ui->xData), QString("150.0000"));
+
+        win->ui->MissedDataCursor->click();
+        win->missedCursorMenu->hide();
+        win->missedCursorChB->trigger();
+        win->plotMgr->MoveMissedCursor(QPointF(120.0, 0.0));
+        QCOMPARE(Text(win->ui->yMissed), QString("-0.1200"));
+        QVERIFY(win->deltaDataMissed->isEnabled());
+        win->deltaDataMissed->trigger();
+        QCOMPARE(win->ui->cursorDelta->text(), QString("Data - Missed"));
+        QCOMPARE(Text(win->ui->xDelta), QString("30.0000"));
+        QCOMPARE(Text(win->ui->yDelta), QString("1.6200"));
+
+        // Outside the run the cursor stays where it is dragged; past the axis the read-out
+        // shows the axis end.
+        win->plotMgr->MoveDataCursor(QPointF(400.0, 0.5));
+        QCOMPARE(Text(win->ui->xData), QString("300.0000"));
+        QCOMPARE(Text(win->ui->yData), QString("0.5000"));
+
+        // Seconds (10 ms): the cursors move with the unit and snap to the same samples.
+        win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));
+        XSettings xs = win->config->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = 0.0;
+        xs.timeMax = 3.0;
+        win->ApplyXSettings(xs, true);
+        QCOMPARE(Text(win->ui->xData), QString("1.5000"));
+        QCOMPARE(Text(win->ui->xMissed), QString("1.2000"));
+        QCOMPARE(Text(win->ui->xDelta), QString("0.3000"));
+        // Flagged again without a change of unit, nothing moves.
+        win->plotMgr->UpdateXAxis();
+        QCOMPARE(Text(win->ui->xData), QString("1.5000"));
+        win->plotMgr->MoveDataCursor(QPointF(1.234, 0.0));   // sample 123.4 -> 123
+        QCOMPARE(Text(win->ui->xData), QString("1.2300"));
+        QCOMPARE(Text(win->ui->yData), QString("1.2300"));
+
+        // Switching a cursor off turns the delta off.
+        win->ui->MissedDataCursor->click();
+        QCOMPARE(win->ui->cursorDelta->text(), QString("Delta"));
+        QVERIFY(Text(win->ui->xDelta).isEmpty());
+        QVERIFY(Text(win->ui->xMissed).isEmpty());
+        QVERIFY(!win->deltaDataMissed->isEnabled());
+    }
+
+    // Channels of a file may differ in length, and a run may hold channel B only.
+    void cursorIndexesAreBoundsChecked()
+    {
+        LoggerData *run = AddRun(100, 100);
+        run->chB.values->yValues.resize(50);   // x numbers without values
+        run->chB.values->yValues[30] = MissedSampleValue;
+        AddRun(300, 20, false, true);          // channel B only
+        SetSampleWindow(0, 400);
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        win->dataCursorChB->trigger();
+        win->plotMgr->MoveDataCursor(QPointF(120.0, 3.0));
+        QCOMPARE(Text(win->ui->yData), QString("-0.1200"));
+        win->plotMgr->MoveDataCursor(QPointF(130.0, 3.0));   // missed: drawn at 0
+        QCOMPARE(Text(win->ui->yData), QString("0.0000"));
+        win->plotMgr->MoveDataCursor(QPointF(180.0, 3.0));   // no value: stays at the mouse
+        QCOMPARE(win->plotMgr->CursorPoint(DataMarker), QPointF(180.0, 3.0));
+        win->plotMgr->MoveDataCursor(QPointF(310.0, 3.0));
+        QCOMPARE(Text(win->ui->yData), QString("-0.3100"));
+    }
+
+    // Click zooms (one of them a real click), the menu zooms and Zoom Full.
+    void zoomSequence()
+    {
+        win->config->sampleInterval = 1.0;
+        StoreRun(300);
+        win->chartFileLoaded = false;
+        SetSampleWindow(0, 100);
+        win->resize(1200, 800);
+        win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(win.get()));
+
+        win->ui->ZoomInButton->click();
+        QVERIFY(win->zoomInActive);
+        QTest::mouseClick(win->plotMgr->canvas(), Qt::LeftButton, Qt::NoModifier, Pixel(10, 0));
+        QTRY_COMPARE(SampleWindow(), qMakePair(0.0, 50.0));   // h 25, centre 25
+        QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
+
+        win->plotMgr->ZoomIn(QPointF(2, 0));
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 24.0));
+        win->plotMgr->ZoomIn(QPointF(2, 0));
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 12.0));
+        win->plotMgr->ZoomIn(QPointF(2, 0));   // never below 10 samples
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 10.0));
+        QVERIFY(win->config->GetXSampleStepSize() > 0);
+
+        win->ui->ZoomOutButton->click();   // the modes are exclusive
+        QVERIFY(!win->zoomInActive && win->zoomOutActive);
+        QVERIFY(!win->ui->ZoomInButton->isChecked());
+        win->plotMgr->ZoomOut(QPointF(5, 0));
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 20.0));
+        win->ui->action_out->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 40.0));
+        win->ui->action_In->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(10.0, 30.0));
+        QCOMPARE(Drawn(PlotMgr::ChannelB).first(), QPointF(10, -0.01));
+        win->ui->action_Full->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 1000.0));
+        QCOMPARE(Drawn(PlotMgr::ChannelA).size(), 300);
+    }
+
+    // Windows stay at least 10 samples (10 intervals) wide and start at 0.
+    void zoomWindowsAreClamped()
+    {
+        ConfigSettings *c = win->config;
+        c->sampleInterval = 1.0;
+        c->xSettings.sampleMin = 0;
+        c->xSettings.sampleMax = 6;   // menu zoom-in centre 3 would start at -2
+        win->ui->action_In->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 10.0));
+        c->maxSamples = 3;
+        win->ui->action_Full->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(0.0, 10.0));
+        QVERIFY(win->GetMaxScroll() >= 1);
+
+        // A window under a second zooms in to half its width, not to one second.
+        c->maxSamples = 1000;
+        XSettings xs = c->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = 0.0;
+        xs.timeMax = 0.1;
+        win->ApplyXSettings(xs, true);
+        win->plotMgr->ZoomIn(QPointF(0.05, 0));
+        QVERIFY(qFuzzyCompare(c->xSettings.timeMin, 0.025));
+        QVERIFY(qFuzzyCompare(c->xSettings.timeMax, 0.075));
+        win->plotMgr->ZoomIn(QPointF(0.0001, 0));   // near the start: no negative time
+        QCOMPARE(c->xSettings.timeMin, 0.0);
+        QVERIFY(c->xSettings.timeMax >= 0.010 - 1e-12);
+        win->ui->action_In->trigger();
+        QVERIFY(c->xSettings.timeMax - c->xSettings.timeMin >= 0.010 - 1e-12);
+        QVERIFY(c->xSettings.sampleMax - c->xSettings.sampleMin >= 10);
+    }
+
+    // A time zoom-out shows the rows of the wider time window, not the old sample window's.
+    void timeZoomReloadsTheTimeWindow()
+    {
+        win->config->sampleInterval = 1.0;
+        StoreRun(300);
+        win->chartFileLoaded = false;
+        XSettings xs = win->config->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = 0.0;
+        xs.timeMax = 0.1;
+        win->ApplyXSettings(xs, true);
+        win->ui->action_out->trigger();
+        QVERIFY(qFuzzyCompare(win->config->xSettings.timeMax, 0.2));
+        const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
+        QVERIFY(!points.isEmpty());
+        QVERIFY(qAbs(points.last().x() - 0.2) < 1e-9);
+    }
+
+    // Stop labels stand after the run's last sample whichever channel holds it; a redraw
+    // of the labels replaces them.
+    void runLabels()
+    {
+        ConfigSettings *c = win->config;
+        c->chAEnabled = true;   // today's settings; the run has channel B only
+        c->chBEnabled = false;
+        c->showTextLabels = true;
+        c->sampleInterval = 1.0;
+        c->intervalUnit = Seconds;
+        for (bool &flag : c->chartLabels)
+            flag = false;
+        c->chartLabels[0] = c->chartLabels[1] = true;
+        QVector<LoggerData *> none;
+        win->plotMgr->DisplayStartInfo(&none, false);
+        QVERIFY(win->plotMgr->TextLabels().isEmpty());
+
+        AddRun(101, 20, false, true);
+        win->HideShowLabelsinPlot();
+        win->HideShowLabelsinPlot();
+        const QVector<QwtPlotMarker *> labels = win->plotMgr->TextLabels();
+        QCOMPARE(labels.size(), 2);
+        QCOMPARE(labels[0]->label().text(),
+                 QString("Started at: \n01/02/2024\n10:00:00 AM\nSample Interval: 1s"));
+        QCOMPARE(labels[0]->xValue(), 101.0);
+        QCOMPARE(labels[1]->label().text(), QString("Stopped at: \n01/02/2024\n"));
+        QCOMPARE(labels[1]->xValue(), 121.0);
+        win->ui->action_Text_Labels->trigger();
+        win->ui->action_Text_Labels->trigger();
+        QCOMPARE(win->plotMgr->TextLabels().size(), 2);
+    }
+};
+
+ZR_TEST_MAIN(TestChartCursors)
+#include "test_chart_cursors.moc"
