@@ -26,6 +26,8 @@ void Messages::InitMsgList()
     msgList.insert(TEMP_FILE_OPENED, tr("temp.csv is opened."));
     msgList.insert(FILL_ALL_FIELDS, tr("Please fill in all the fields."));
     msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
+    msgList.insert(INVALID_MULTIPLIER, tr("The multiplier must be a number greater than 0."));
+    msgList.insert(SCALE_NAME_IN_USE, tr("A Y scale of this name already exists. Please choose another name."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)
