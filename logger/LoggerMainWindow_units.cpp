@@ -78,9 +78,9 @@ bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
 {
     YSettings ys = win->config->ySettings;
     if (UsableMultiplier(ys.multiplier)) {
-        const double f = scale.multiplier / ys.multiplier;
-        ys.yMax *= f;
-        ys.yMin *= f;
+        // Multiplied first: 10000 mV in kV gives 0.01, not 0.009999999999999998.
+        ys.yMax = ys.yMax * scale.multiplier / ys.multiplier;
+        ys.yMin = ys.yMin * scale.multiplier / ys.multiplier;
     } else {
         // Nothing to convert from: the instrument's ±10 V.
         ys.yMax = 10.0 * scale.multiplier;

@@ -214,9 +214,8 @@ void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
             continue;
         const YSettings &now = config->ySettings;
         if (now.multiplier > 0.0 && std::isfinite(now.multiplier)) {
-            const double r = scale.multiplier / now.multiplier;
-            settingsCopy.yMax = now.yMax * r;
-            settingsCopy.yMin = now.yMin * r;
+            settingsCopy.yMax = now.yMax * scale.multiplier / now.multiplier;
+            settingsCopy.yMin = now.yMin * scale.multiplier / now.multiplier;
         } else {
             settingsCopy.yMax = 10.0 * scale.multiplier;
             settingsCopy.yMin = -10.0 * scale.multiplier;

@@ -246,6 +246,13 @@ private slots:
         QCOMPARE(win->config->ySettings.yMin, -2500.5);
         QCOMPARE(win->config->ySettings.yMax, 500.0);
         QCOMPARE(win->plotMgr->axisScaleDiv(QwtPlot::yLeft).lowerBound(), -2500.5);
+
+        // An off-centre range keeps a readable number of ticks.
+        ui->yMin->setText("-2900");
+        ui->yMax->setText("3000");
+        ui->applyButton->click();
+        const QList<double> ticks = win->plotMgr->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick);
+        QVERIFY2(ticks.size() >= 3 && ticks.size() <= 12, qPrintable(QString::number(ticks.size())));
     }
 
     // Remove: built-ins stay; the active custom scale hands the tick and the axis to mV.
