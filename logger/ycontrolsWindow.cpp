@@ -138,21 +138,21 @@ void ycontrolsWindow::ShowConfiguredScale()
     initializing = false;
 }
 
+QList<QWidget *> ycontrolsWindow::ChannelControls() const
+{
+    return {ui->voltComboBoxA, ui->x10CheckBoxA, ui->acRadioA, ui->dcRadioA,
+            ui->voltComboBoxB, ui->x10CheckBoxB, ui->acRadioB, ui->dcRadioB};
+}
+
 void ycontrolsWindow::EnableControls()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->voltComboBoxA), static_cast<QWidget *>(ui->x10CheckBoxA),
-                            static_cast<QWidget *>(ui->acRadioA), static_cast<QWidget *>(ui->dcRadioA),
-                            static_cast<QWidget *>(ui->voltComboBoxB), static_cast<QWidget *>(ui->x10CheckBoxB),
-                            static_cast<QWidget *>(ui->acRadioB), static_cast<QWidget *>(ui->dcRadioB)})
+    for (QWidget *widget : ChannelControls())
         widget->setEnabled(true);
 }
 
 void ycontrolsWindow::DisableControls()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->voltComboBoxA), static_cast<QWidget *>(ui->x10CheckBoxA),
-                            static_cast<QWidget *>(ui->acRadioA), static_cast<QWidget *>(ui->dcRadioA),
-                            static_cast<QWidget *>(ui->voltComboBoxB), static_cast<QWidget *>(ui->x10CheckBoxB),
-                            static_cast<QWidget *>(ui->acRadioB), static_cast<QWidget *>(ui->dcRadioB)})
+    for (QWidget *widget : ChannelControls())
         widget->setEnabled(false);
 }
 

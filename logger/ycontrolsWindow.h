@@ -62,6 +62,7 @@ private:
     void SetX10(int channel, bool on);
     void SetCoupling(int channel, int signalType);
     void ApplyChannelChange();
+    QList<QWidget *> ChannelControls() const;
 
     Ui_ycontrolsWindow *ui = nullptr;
     YSettings settingsCopy;
