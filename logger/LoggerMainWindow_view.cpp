@@ -134,77 +134,6 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
     RedrawRuns();
 }
 
-void LoggerMainWindow::SetSampleNoScale()
-{
-    // the axis units fill this: X axis in sample numbers
-}
-
-void LoggerMainWindow::SetTimeScale()
-{
-    // the axis units fill this: X axis in seconds
-}
-
-void LoggerMainWindow::SetmVScale()
-{
-    // the axis units fill this: Y axis in mV
-}
-
-void LoggerMainWindow::SetVScale()
-{
-    // the axis units fill this: Y axis in V
-}
-
-void LoggerMainWindow::SetCustomYScale()
-{
-    // the axis units fill this: Y axis in the custom unit
-}
-
-void LoggerMainWindow::RetrieveCustomYScale(QAction *action)
-{
-    Q_UNUSED(action);
-    // the custom Y scales fill this: switch to the chosen scale
-}
-
-void LoggerMainWindow::SetBackgrounColor()
-{
-    // the chart colours fill this: background colour
-}
-
-void LoggerMainWindow::SetGridColor()
-{
-    // the chart colours fill this: grid colour
-}
-
-void LoggerMainWindow::SetChATraceColor()
-{
-    // the chart colours fill this: channel A colour
-}
-
-void LoggerMainWindow::SetChBTraceColor()
-{
-    // the chart colours fill this: channel B colour
-}
-
-void LoggerMainWindow::RestoreDefaults()
-{
-    // the chart colours fill this: default colours
-}
-
-void LoggerMainWindow::ShowChATrace()
-{
-    // the view toggles fill this: channel A trace shown
-}
-
-void LoggerMainWindow::ShowChBTrace()
-{
-    // the view toggles fill this: channel B trace shown
-}
-
-void LoggerMainWindow::ShowTextLabels()
-{
-    // the view toggles fill this: text labels shown
-}
-
 void LoggerMainWindow::TrackDataLogger()
 {
     const bool on = !config->trackDataLogger;
@@ -214,11 +143,6 @@ void LoggerMainWindow::TrackDataLogger()
     ui->horizontalSlider->setEnabled(!on || !loggingActive);
     if (!on)
         xControlsWindow->EnableTextFields();
-}
-
-void LoggerMainWindow::ShowGrid()
-{
-    // the view toggles fill this: grid shown
 }
 
 void LoggerMainWindow::ZoomIn()
@@ -449,26 +373,6 @@ void LoggerMainWindow::SetCursorDelta(QAction *action)
     plotMgr->SetCurrentDelta(delta);
 }
 
-void LoggerMainWindow::on_chAButton_clicked()
-{
-    // the view control fills this: forwards to SetChannelA
-}
-
-void LoggerMainWindow::on_chBButton_clicked()
-{
-    // the view control fills this: forwards to SetChannelB
-}
-
-void LoggerMainWindow::on_xAxisLabel_clicked()
-{
-    // the axis units fill this: toggles the X unit
-}
-
-void LoggerMainWindow::on_yAxisLabel_clicked()
-{
-    // the axis units fill this: steps to the next Y scale
-}
-
 void LoggerMainWindow::on_horizontalSlider_valueChanged(int value)
 {
     // Values set by the window itself only record where the slider stands.
@@ -621,28 +525,4 @@ void LoggerMainWindow::UpdateChartInfo()
     LoggerData summary;
     if (SetChartInfo(&summary) == 0)
         infoWindow->Initialize(&summary);
-}
-
-void LoggerMainWindow::ApplyYSettings(YSettings ys)
-{
-    Q_UNUSED(ys);
-    // the axis units fill this: stores a Y range and unit
-}
-
-void LoggerMainWindow::AddYScale(QString name)
-{
-    Q_UNUSED(name);
-    // the custom Y scales fill this: a ticked menu entry
-}
-
-void LoggerMainWindow::RemoveYScale(QString name)
-{
-    Q_UNUSED(name);
-    // the custom Y scales fill this: removes its menu entry
-}
-
-void LoggerMainWindow::ChangeCurrentActiveYScale(QString name)
-{
-    Q_UNUSED(name);
-    // the custom Y scales fill this: moves the menu tick
 }

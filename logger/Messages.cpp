@@ -28,6 +28,8 @@ void Messages::InitMsgList()
     msgList.insert(INSTRUMENT_STOPPED, tr("Logging stopped: the ZR70K33 stopped answering (USB error or "
                                           "unplugged). The samples logged until then are saved."));
     msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
+    msgList.insert(INVALID_MULTIPLIER, tr("The multiplier must be a number greater than 0."));
+    msgList.insert(SCALE_NAME_IN_USE, tr("A Y scale of this name already exists. Please choose another name."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)

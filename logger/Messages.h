@@ -22,7 +22,9 @@ enum messageCode_e : int {
     TEMP_FILE_OPENED = 10,
     FILL_ALL_FIELDS = 11,
     INSTRUMENT_STOPPED = 12,
-    RAW_DATA_MODE = 100
+    RAW_DATA_MODE = 100,
+    INVALID_MULTIPLIER = 201,
+    SCALE_NAME_IN_USE = 202
 };
 
 class Messages {

@@ -24,6 +24,23 @@
 #include <qwt_scale_div.h>
 #include <qwt_text.h>
 
+#include <cmath>
+
+namespace {
+
+// The configured Y step, unless it would crowd the axis with ticks (an off-centre range such
+// as -2900..3000 gives a step of 25): then the axis picks its own.
+double YAxisStep(const ConfigSettings *config)
+{
+    const double step = std::fabs(config->GetYStepSize());
+    const double span = config->ySettings.yMax - config->ySettings.yMin;
+    if (!std::isfinite(step) || step == 0.0 || !(span / step <= 10.0))
+        return 0.0;
+    return step;
+}
+
+}   // namespace
+
 PlotMgr::PlotMgr(QWidget *parent) : QwtPlot(parent) {}
 
 PlotMgr::~PlotMgr()
@@ -86,7 +103,7 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
     grid->attach(this);
 
     const YSettings &ys = config->ySettings;
-    setAxisScale(yLeft, ys.yMin, ys.yMax, config->GetYStepSize());
+    setAxisScale(yLeft, ys.yMin, ys.yMax, YAxisStep(config));
     SetYAxisLabel();
 
     SetBottomScale();
@@ -205,7 +222,7 @@ void PlotMgr::UpdateXAxis()
 void PlotMgr::UpdateYAxis()
 {
     const YSettings &ys = config->ySettings;
-    setAxisScale(yLeft, ys.yMin, ys.yMax, config->GetYStepSize());
+    setAxisScale(yLeft, ys.yMin, ys.yMax, YAxisStep(config));
     updateAxes();
     canvas()->update();
     SetYAxisLabel();

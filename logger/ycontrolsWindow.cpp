@@ -1,45 +1,403 @@
 #include "ycontrolsWindow.h"
 
 #include "LoggerMainWindow.h"
+#include "YParameters.h"
+#include "ui_ycontrolsWindow.h"
 
 #include <QCloseEvent>
+#include <QDoubleValidator>
+#include <QLocale>
+#include <QVariant>
+#include <cmath>
 
-ycontrolsWindow::ycontrolsWindow(QWidget *parent) : QMainWindow(parent)
+namespace {
+
+const char *const RangesX1[8] = {"100 mv", "200 mv", "500 mv", "1 V", "2 V", "5 V", "10 V", "20 V"};
+const char *const RangesX10[8] = {"1 V", "2 V", "5 V", "10 V", "20 V", "50 V", "100 V", "200 V"};
+
+const char *RangeText(int index, bool x10)
 {
-    setWindowTitle(tr("Y-Controls"));
-    resize(680, 185);
+    return x10 ? RangesX10[index] : RangesX1[index];
+}
+
+bool IsBuiltInScale(const QString &name)
+{
+    return name == QLatin1String("mV") || name == QLatin1String("Voltage")
+           || name == QLatin1String("V");
+}
+
+// A typed bound: Qt's own number form or the user's.
+bool ReadBound(const QString &text, double &value)
+{
+    bool ok = false;
+    double v = text.trimmed().toDouble(&ok);
+    if (!ok)
+        v = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+QString NumberText(double v)
+{
+    return QVariant(v).toString();
+}
+
+}   // namespace
+
+ycontrolsWindow::ycontrolsWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_ycontrolsWindow)
+{
+    ui->setupUi(this);
+    initializing = false;
+    maxValidator = new QDoubleValidator(this);
+    maxValidator->setDecimals(3);
+    minValidator = new QDoubleValidator(this);
+    minValidator->setDecimals(3);
+    ui->yMax->setValidator(maxValidator);
+    ui->yMin->setValidator(minValidator);
+}
+
+ycontrolsWindow::~ycontrolsWindow()
+{
+    for (const QPointer<YParameters> &dialog : qAsConst(newScaleDialogs))
+        delete dialog.data();
+    delete ui;
+}
+
+void ycontrolsWindow::ShowRange(double yMin, double yMax)
+{
+    ui->yMax->setText(NumberText(yMax));
+    ui->yMin->setText(NumberText(yMin));
+}
+
+void ycontrolsWindow::FillUnitList()
+{
+    ui->unitComboBox->clear();
+    for (const YScaleSettings &scale : config->yScales)
+        ui->unitComboBox->addItem(scale.name);
+}
+
+void ycontrolsWindow::SelectUnit(const QString &name)
+{
+    int index = ui->unitComboBox->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        // No scale named active (a fresh configuration): the one the axis shows.
+        for (size_t i = 0; i < config->yScales.size() && index < 0; ++i)
+            if (config->yScales[i].unit == config->ySettings.unitText)
+                index = int(i);
+    }
+    if (index >= 0)
+        ui->unitComboBox->setCurrentIndex(index);
+    ui->removeButton->setEnabled(!IsBuiltInScale(ui->unitComboBox->currentText()));
 }
 
 void ycontrolsWindow::Initialize(ConfigSettings *c, Messages *m)
 {
-    config = c;
     messages = m;
+    initializing = true;
+    config = c;
+
     settingsCopy = c->ySettings;
-    // the Y controls feature fills this: range fields, unit list and channel inputs
+    pendingMax = settingsCopy.yMax;
+    pendingMin = settingsCopy.yMin;
+    ShowRange(c->ySettings.yMin, c->ySettings.yMax);
+
+    // An open window initialised again starts from empty lists.
+    FillUnitList();
+    SelectUnit(c->activeYScale);
+
+    for (int channel = 0; channel < 2; ++channel) {
+        const ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation
+                                                    : settingsCopy.chBSaturation;
+        QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
+        ranges->clear();
+        for (int i = 0; i < 8; ++i)
+            ranges->addItem(QString::fromLatin1(RangeText(i, sat.multiplier == 1)));
+        ranges->setCurrentIndex(sat.voltage >= 0 && sat.voltage < 8 ? sat.voltage : -1);
+        ShowChannel(channel);
+    }
+    ui->tabWidget->setCurrentWidget(ui->tab);
+    initializing = false;
+}
+
+void ycontrolsWindow::ShowConfiguredScale()
+{
+    if (!config)
+        return;
+    initializing = true;
+    const ChannelSaturation a = settingsCopy.chASaturation;
+    const ChannelSaturation b = settingsCopy.chBSaturation;
+    settingsCopy = config->ySettings;
+    settingsCopy.chASaturation = a;
+    settingsCopy.chBSaturation = b;
+    pendingMax = settingsCopy.yMax;
+    pendingMin = settingsCopy.yMin;
+    ShowRange(settingsCopy.yMin, settingsCopy.yMax);
+    SelectUnit(config->activeYScale);
+    initializing = false;
+}
+
+QList<QWidget *> ycontrolsWindow::ChannelControls() const
+{
+    return {ui->voltComboBoxA, ui->x10CheckBoxA, ui->acRadioA, ui->dcRadioA,
+            ui->voltComboBoxB, ui->x10CheckBoxB, ui->acRadioB, ui->dcRadioB};
 }
 
 void ycontrolsWindow::EnableControls()
 {
-    // the Y controls feature fills this: unlocks the per-channel controls
+    for (QWidget *widget : ChannelControls())
+        widget->setEnabled(true);
 }
 
 void ycontrolsWindow::DisableControls()
 {
-    // the Y controls feature fills this: locks the per-channel controls
+    for (QWidget *widget : ChannelControls())
+        widget->setEnabled(false);
 }
 
-void ycontrolsWindow::RemoveYScale()
+// ---- Typed range ----------------------------------------------------------------------
+
+void ycontrolsWindow::on_yMax_editingFinished()
 {
-    // the Y controls feature fills this: refills the unit list
+    double v = 0.0;
+    if (ReadBound(ui->yMax->text(), v))
+        pendingMax = v;
+}
+
+void ycontrolsWindow::on_yMin_editingFinished()
+{
+    double v = 0.0;
+    if (ReadBound(ui->yMin->text(), v))
+        pendingMin = v;
+}
+
+void ycontrolsWindow::on_applyButton_clicked()
+{
+    if (!config)
+        return;
+    double lo = 0.0;
+    double hi = 0.0;
+    // Both bounds, in order, or nothing: a half-typed range is put back as it was.
+    if (!ReadBound(ui->yMin->text(), lo) || !ReadBound(ui->yMax->text(), hi) || !(lo < hi)) {
+        ShowRange(settingsCopy.yMin, settingsCopy.yMax);
+        pendingMax = settingsCopy.yMax;
+        pendingMin = settingsCopy.yMin;
+        return;
+    }
+    pendingMax = hi;
+    pendingMin = lo;
+    settingsCopy.yMax = hi;
+    settingsCopy.yMin = lo;
+    LoggerWin->ApplyYSettings(settingsCopy);
+}
+
+// ---- Y scales -------------------------------------------------------------------------
+
+void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
+{
+    if (initializing || !config || index < 0)
+        return;
+    const QString t = ui->unitComboBox->itemText(index);
+    if (t.isEmpty())
+        return;
+    if (t == QLatin1String("mV"))
+        settingsCopy.yUnit = 0;
+    else if (t == QLatin1String("V") || t == QLatin1String("Voltage"))
+        settingsCopy.yUnit = 1;
+    else
+        settingsCopy.yUnit = 2;
+    ui->removeButton->setEnabled(!IsBuiltInScale(t));
+
+    for (const YScaleSettings &scale : config->yScales) {
+        if (scale.name != t)
+            continue;
+        const YSettings &now = config->ySettings;
+        if (now.multiplier > 0.0 && std::isfinite(now.multiplier)) {
+            settingsCopy.yMax = now.yMax * scale.multiplier / now.multiplier;
+            settingsCopy.yMin = now.yMin * scale.multiplier / now.multiplier;
+        } else {
+            settingsCopy.yMax = 10.0 * scale.multiplier;
+            settingsCopy.yMin = -10.0 * scale.multiplier;
+        }
+        ShowRange(settingsCopy.yMin, settingsCopy.yMax);
+        settingsCopy.multiplier = scale.multiplier;
+        settingsCopy.unitText = scale.unit;
+        break;
+    }
+    const bool changed = t != config->activeYScale;
+    LoggerWin->ChangeCurrentActiveYScale(t);
+    if (changed)
+        LoggerWin->ApplyYSettings(settingsCopy);
+    config->activeYScale = t;
+}
+
+void ycontrolsWindow::on_newButton_clicked()
+{
+    newScaleDialogs.removeAll(QPointer<YParameters>());
+    auto *dialog = new YParameters(nullptr);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    newScaleDialogs.append(dialog);
+    dialog->Initialize(config, messages);
+    dialog->show();
+    connect(dialog, &YParameters::NewYScaleAdded, this, &ycontrolsWindow::AddNewYScale);
 }
 
 void ycontrolsWindow::AddNewYScale()
 {
-    // the Y controls feature fills this: lists and selects the newly defined scale
+    if (!config || config->yScales.empty())
+        return;
+    // Filled quietly, so that only the new scale is chosen.
+    initializing = true;
+    FillUnitList();
+    initializing = false;
+    ui->unitComboBox->setCurrentIndex(ui->unitComboBox->count() - 1);
+    LoggerWin->AddYScale(config->yScales.back().name);
+}
+
+void ycontrolsWindow::on_removeButton_clicked()
+{
+    if (!config)
+        return;
+    const QString t = ui->unitComboBox->currentText();
+    if (IsBuiltInScale(t))
+        return;
+    bool erased = false;
+    for (auto it = config->yScales.begin(); it != config->yScales.end(); ++it) {
+        if (it->name == t) {
+            config->yScales.erase(it);
+            erased = true;
+            break;
+        }
+    }
+    if (!erased)
+        return;
+    LoggerWin->RemoveYScale(t);
+    RemoveYScale();
+}
+
+void ycontrolsWindow::RemoveYScale()
+{
+    if (!config)
+        return;
+    initializing = true;
+    FillUnitList();
+    initializing = false;
+    // The logger window has moved to the mV scale when the removed one was shown.
+    ShowConfiguredScale();
+}
+
+// ---- Per-channel inputs ---------------------------------------------------------------
+
+void ycontrolsWindow::ApplyChannelChange()
+{
+    if (!config)
+        return;
+    // The range and unit in force, whatever the menus did meanwhile; the inputs from here.
+    const ChannelSaturation a = settingsCopy.chASaturation;
+    const ChannelSaturation b = settingsCopy.chBSaturation;
+    settingsCopy = config->ySettings;
+    settingsCopy.chASaturation = a;
+    settingsCopy.chBSaturation = b;
+    LoggerWin->ApplyYSettings(settingsCopy);
+}
+
+void ycontrolsWindow::SetX10(int channel, bool on)
+{
+    ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation;
+    QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
+    sat.multiplier = on ? 1 : 0;
+    for (int i = 0; i < ranges->count() && i < 8; ++i)
+        ranges->setItemText(i, QString::fromLatin1(RangeText(i, on)));
+    ApplyChannelChange();
+}
+
+void ycontrolsWindow::on_x10CheckBoxA_clicked(bool checked)
+{
+    SetX10(0, checked);
+}
+
+void ycontrolsWindow::on_x10CheckBoxB_clicked(bool checked)
+{
+    SetX10(1, checked);
+}
+
+// The button labelled "DC" stores DC coupling (SignalType 0), the one labelled "AC" stores 1,
+// as the instrument set-up reads them.
+void ycontrolsWindow::SetCoupling(int channel, int signalType)
+{
+    (channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation).signalType = signalType;
+    ApplyChannelChange();
+}
+
+void ycontrolsWindow::on_acRadioA_clicked(bool checked)
+{
+    SetCoupling(0, checked ? 0 : 1);
+}
+
+void ycontrolsWindow::on_dcRadioA_clicked(bool checked)
+{
+    SetCoupling(0, checked ? 1 : 0);
+}
+
+void ycontrolsWindow::on_acRadioB_clicked(bool checked)
+{
+    SetCoupling(1, checked ? 0 : 1);
+}
+
+void ycontrolsWindow::on_dcRadioB_clicked(bool checked)
+{
+    SetCoupling(1, checked ? 1 : 0);
+}
+
+void ycontrolsWindow::on_voltComboBoxA_currentIndexChanged(int index)
+{
+    if (initializing || !config || index < 0)
+        return;
+    settingsCopy.chASaturation.voltage = index;
+    if (config->ySettings.chASaturation.voltage != index)
+        ApplyChannelChange();
+}
+
+void ycontrolsWindow::on_voltComboBoxB_currentIndexChanged(int index)
+{
+    if (initializing || !config || index < 0)
+        return;
+    settingsCopy.chBSaturation.voltage = index;
+    if (config->ySettings.chBSaturation.voltage != index)
+        ApplyChannelChange();
+}
+
+void ycontrolsWindow::ShowChannel(int channel)
+{
+    const ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation;
+    QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
+    QRadioButton *dc = channel == 0 ? ui->acRadioA : ui->acRadioB;   // labelled "DC"
+    QRadioButton *ac = channel == 0 ? ui->dcRadioA : ui->dcRadioB;   // labelled "AC"
+    QCheckBox *x10 = channel == 0 ? ui->x10CheckBoxA : ui->x10CheckBoxB;
+    const bool wasInitializing = initializing;
+    initializing = true;
+    if (sat.voltage >= 0 && sat.voltage < ranges->count())
+        ranges->setCurrentIndex(sat.voltage);
+    dc->setChecked(sat.signalType == 0);
+    ac->setChecked(sat.signalType != 0);
+    x10->setChecked(sat.multiplier == 1);
+    initializing = wasInitializing;
+}
+
+void ycontrolsWindow::on_tabWidget_currentChanged(int index)
+{
+    if (!config)
+        return;
+    ShowChannel(ui->tabWidget->widget(index) == ui->tab ? 0 : 1);
 }
 
 void ycontrolsWindow::closeEvent(QCloseEvent *event)
 {
+    for (const QPointer<YParameters> &dialog : qAsConst(newScaleDialogs))
+        if (dialog)
+            dialog->close();
+    newScaleDialogs.clear();
     QMainWindow::closeEvent(event);
     LoggerWin->CloseYControls();
 }

@@ -1,0 +1,285 @@
+// Axis units: sample numbers or seconds along X; mV, V or a custom scale along Y, with the
+// Y Scale menu's entries for the custom scales.
+#include "LoggerMainWindow.h"
+
+#include "ui_LoggerMainWindow.h"
+#include "ycontrolsWindow.h"
+
+#include <QAction>
+#include <QMenu>
+#include <cmath>
+
+namespace {
+
+const char *const TickIcon = ":/images/Images/Icons/Select.png";
+const char *const MilliVoltName = "mV";
+const char *const VoltageName = "Voltage";
+
+bool UsableMultiplier(double m)
+{
+    return std::isfinite(m) && m > 0.0;
+}
+
+// A zero or broken multiplier would turn every range and extreme into inf or NaN.
+bool ShowableYSettings(const YSettings &ys)
+{
+    return UsableMultiplier(ys.multiplier) && std::isfinite(ys.yMin) && std::isfinite(ys.yMax)
+           && ys.yMin < ys.yMax;
+}
+
+// The built-in volt scale is unit 1 whatever it is called by, so that its menu entry keeps
+// the tick; every other name but "mV" is a custom scale.
+int UnitOfScale(const QString &name)
+{
+    if (name == QLatin1String(MilliVoltName))
+        return 0;
+    if (name == QLatin1String(VoltageName) || name == QLatin1String("V"))
+        return 1;
+    return 2;
+}
+
+const YScaleSettings *FindScaleByName(const ConfigSettings *config, const QString &name)
+{
+    for (const YScaleSettings &scale : config->yScales)
+        if (scale.name == name)
+            return &scale;
+    return nullptr;
+}
+
+// Stored runs redrawn in the new unit, with their labels; the axes panel in any case.
+void RedrawAfterUnitSwitch(LoggerMainWindow *win)
+{
+    if (!win->runList->isEmpty()) {
+        const bool logging = win->loggingActive;
+        win->plotMgr->runList = win->runList;
+        win->plotMgr->DisplaySignal(win->runList, logging);
+        if (!logging)
+            win->plotMgr->DisplayStopInfo(win->runList, true);
+        if (!logging || win->config->dataFormat != 0)
+            win->plotMgr->DisplayStartInfo(win->runList, true);
+    }
+    win->SetAxesLabels();
+}
+
+// The Y-scale entry becomes the ticked one, and the configuration names it as active.
+void MakeActiveEntry(LoggerMainWindow *win, QAction *entry)
+{
+    if (!entry)
+        return;
+    if (win->activeYScaleAction && win->activeYScaleAction != entry)
+        LoggerMainWindow::SetTicked(win->activeYScaleAction, false);
+    win->activeYScaleAction = entry;
+    LoggerMainWindow::SetTicked(entry, true);
+    win->config->activeYScale = entry->text();
+}
+
+// The same physical range in the scale's unit. False when the scale cannot be shown.
+bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
+{
+    YSettings ys = win->config->ySettings;
+    if (UsableMultiplier(ys.multiplier)) {
+        // Multiplied first: 10000 mV in kV gives 0.01, not 0.009999999999999998.
+        ys.yMax = ys.yMax * scale.multiplier / ys.multiplier;
+        ys.yMin = ys.yMin * scale.multiplier / ys.multiplier;
+    } else {
+        // Nothing to convert from: the instrument's ±10 V.
+        ys.yMax = 10.0 * scale.multiplier;
+        ys.yMin = -10.0 * scale.multiplier;
+    }
+    ys.multiplier = scale.multiplier;
+    ys.unitText = scale.unit;
+    ys.yUnit = UnitOfScale(scale.name);
+    if (!ShowableYSettings(ys))
+        return false;
+    win->ApplyYSettings(ys);
+    return true;
+}
+
+// An open Y-controls window shows what the menu or the Y button chose.
+void RefreshYControls(LoggerMainWindow *win)
+{
+    if (win->yControlsOpen && win->yControlsWindow)
+        win->yControlsWindow->ShowConfiguredScale();
+}
+
+}   // namespace
+
+// ---- X unit ---------------------------------------------------------------------------
+
+void LoggerMainWindow::SetSampleNoScale()
+{
+    SetTicked(ui->action_Sample_No, true);
+    SetTicked(ui->action_Time, false);
+    XSettings &xs = config->xSettings;
+    xs.xUnitChanged = xs.xMode != 0;
+    xs.xMode = 0;
+    ui->xAxisLabel->setText(QStringLiteral("Sample"));
+    plotMgr->UpdateXAxis();
+    // Converted once: the next X update must not convert the cursors again.
+    xs.xUnitChanged = false;
+    RedrawAfterUnitSwitch(this);
+}
+
+void LoggerMainWindow::SetTimeScale()
+{
+    SetTicked(ui->action_Time, true);
+    SetTicked(ui->action_Sample_No, false);
+    XSettings &xs = config->xSettings;
+    xs.xUnitChanged = xs.xMode != 1;
+    xs.xMode = 1;
+    ui->xAxisLabel->setText(QStringLiteral("Sec"));
+    plotMgr->UpdateXAxis();
+    xs.xUnitChanged = false;
+    RedrawAfterUnitSwitch(this);
+}
+
+void LoggerMainWindow::on_xAxisLabel_clicked()
+{
+    if (config->xSettings.xMode == 1)
+        SetSampleNoScale();
+    else
+        SetTimeScale();
+}
+
+// ---- Y unit ---------------------------------------------------------------------------
+
+void LoggerMainWindow::SetVScale()
+{
+    SetTicked(ui->action_mV, false);
+    MakeActiveEntry(this, ui->action_V);
+    config->ySettings.yUnit = 1;
+    ui->yAxisLabel->setText(QStringLiteral("V"));
+    plotMgr->UpdateYAxis();
+    RedrawAfterUnitSwitch(this);
+}
+
+void LoggerMainWindow::SetmVScale()
+{
+    SetTicked(ui->action_V, false);
+    MakeActiveEntry(this, ui->action_mV);
+    config->ySettings.yUnit = 0;
+    ui->yAxisLabel->setText(QStringLiteral("mV"));
+    plotMgr->UpdateYAxis();
+    RedrawAfterUnitSwitch(this);
+}
+
+void LoggerMainWindow::SetCustomYScale()
+{
+    SetTicked(ui->action_mV, false);
+    SetTicked(ui->action_V, false);
+    ui->yAxisLabel->setText(config->ySettings.unitText);
+    plotMgr->UpdateYAxis();
+    RedrawAfterUnitSwitch(this);
+}
+
+void LoggerMainWindow::ApplyYSettings(YSettings ys)
+{
+    if (!ShowableYSettings(ys))
+        return;
+    config->ySettings = ys;
+    switch (ys.yUnit) {
+    case 1:
+        SetVScale();
+        break;
+    case 0:
+        SetmVScale();
+        break;
+    default:
+        SetCustomYScale();
+        break;
+    }
+}
+
+void LoggerMainWindow::on_yAxisLabel_clicked()
+{
+    const std::vector<YScaleSettings> &scales = config->yScales;
+    const int count = int(scales.size());
+    int current = -1;
+    for (int i = 0; i < count && current < 0; ++i)
+        if (scales[size_t(i)].unit == config->ySettings.unitText)
+            current = i;
+    if (current < 0)
+        return;
+    // Scales that cannot be shown are passed over.
+    for (int step = 1; step < count; ++step) {
+        const YScaleSettings next = scales[size_t((current + step) % count)];
+        if (!SwitchToScale(this, next))
+            continue;
+        for (QAction *entry : qAsConst(yScaleActions))
+            if (entry->text() == next.name)
+                MakeActiveEntry(this, entry);
+        plotMgr->UpdateChLabelText(config->ySettings.unitText);
+        RefreshYControls(this);
+        return;
+    }
+}
+
+void LoggerMainWindow::RetrieveCustomYScale(QAction *action)
+{
+    if (!action)
+        return;
+    const YScaleSettings *scale = FindScaleByName(config, action->text());
+    QAction *previous = activeYScaleAction;
+    MakeActiveEntry(this, action);
+    if (!scale)
+        return;
+    if (!SwitchToScale(this, *scale)) {
+        MakeActiveEntry(this, previous);
+        return;
+    }
+    plotMgr->UpdateChLabelText(config->ySettings.unitText);
+    RefreshYControls(this);
+}
+
+void LoggerMainWindow::AddYScale(QString name)
+{
+    QAction *entry = new QAction(name, this);
+    entry->setObjectName(name);
+    entry->setIcon(QIcon(QString::fromLatin1(TickIcon)));
+    MakeActiveEntry(this, entry);
+    yScaleActions.append(entry);
+    ui->menu_Y_Scale->addAction(entry);
+}
+
+void LoggerMainWindow::RemoveYScale(QString name)
+{
+    // The built-in scales stay.
+    if (name == QLatin1String(MilliVoltName) || name == QLatin1String(VoltageName))
+        return;
+    int index = -1;
+    for (int i = 0; i < yScaleActions.size() && index < 0; ++i)
+        if (yScaleActions[i]->text() == name)
+            index = i;
+    if (index < 0)
+        return;
+    QAction *entry = yScaleActions[index];
+    if (entry == ui->action_mV || entry == ui->action_V)
+        return;
+    if (activeYScaleAction == entry) {
+        // The chart leaves the scale together with the tick.
+        const YScaleSettings *mV = FindScaleByName(config, QString::fromLatin1(MilliVoltName));
+        if (!mV || !SwitchToScale(this, *mV)) {
+            const YScaleSettings builtIn{QString::fromLatin1(MilliVoltName),
+                                         QString::fromLatin1(MilliVoltName), 1000.0};
+            SwitchToScale(this, builtIn);
+        }
+        MakeActiveEntry(this, ui->action_mV);
+        plotMgr->UpdateChLabelText(config->ySettings.unitText);
+    }
+    yScaleActions.remove(index);
+    ui->menu_Y_Scale->removeAction(entry);
+    delete entry;
+}
+
+void LoggerMainWindow::ChangeCurrentActiveYScale(QString name)
+{
+    for (QAction *entry : qAsConst(yScaleActions)) {
+        if (entry->text() == name) {
+            MakeActiveEntry(this, entry);
+            break;
+        }
+    }
+    // The channel labels show the unit, not the scale's name.
+    const YScaleSettings *scale = FindScaleByName(config, name);
+    plotMgr->UpdateChLabelText(scale ? scale->unit : name);
+}
