@@ -36,6 +36,7 @@
 #include <cstring>
 #include <string>
 #include <mutex>
+#include <thread>
 
 // ---- Dialogs ------------------------------------------------------------------------------
 
@@ -92,11 +93,12 @@ bool SameFile(const QString &a, const QString &b)
 // so that a failure (full disk, unreadable source) leaves the old target as it was.
 class ReplacingFile {
 public:
+    // An empty target makes nothing.
     explicit ReplacingFile(const QString &target)
         : target(target), temp(QFileInfo(target).absolutePath() + QStringLiteral("/.")
                                + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
     {
-        ok = temp.open();
+        ok = !target.isEmpty() && temp.open();
     }
 
     bool IsOpen() const { return ok; }
@@ -262,12 +264,6 @@ bool WriteRuns(const QString &target, const QVector<LoggerData *> *runs)
     return Utility::SaveToCSVFormat(out.TempPath(), runs, false) == 0 && out.Commit();
 }
 
-bool CopyFile(const QString &from, const QString &to)
-{
-    ReplacingFile out(to);
-    return out.IsOpen() && CopyBytes(from, out, -1) && out.Commit();
-}
-
 bool WriteMemoFile(const QString &target, const QVector<QwtPlotMarker *> &markers)
 {
     ReplacingFile out(target);
@@ -335,19 +331,29 @@ int LoggerMainWindow::OpenFile(QString path)
     ClearScreen();
     unmirroredChart = nullptr;
 
-    if (Utility::LoadValues(path, runList) != 0)
+    // The backup file holds the chart shown, so that saving copies it. The copy is made
+    // beside it while the chart is read, and replaces it only when whole and only when the
+    // file really was a chart.
+    const bool mirror = !SameFile(path, backupFilePath);
+    ReplacingFile copy(mirror ? backupFilePath : QString());
+    bool copied = false;
+    std::thread copier;
+    if (mirror && copy.IsOpen())
+        copier = std::thread([&] { copied = CopyBytes(path, copy, -1); });
+    const int loaded = Utility::LoadValues(path, runList);
+    if (copier.joinable())
+        copier.join();
+    if (loaded != 0)
         return 1;
     // A file that holds no run is no chart (an image, any other file); an empty file is
     // an empty chart.
     if (runList->isEmpty() && QFileInfo(path).size() > 0)
         return 1;
 
-    // The backup file holds the chart shown, so that saving copies it; it is replaced only
-    // by a whole copy, and only by a file that really was a chart.
-    if (!runList->isEmpty() && !SameFile(path, backupFilePath)) {
+    if (!runList->isEmpty() && mirror) {
         if (backupFile)
             Utility::CloseFile(backupFile);
-        bool mirrored = CopyFile(path, backupFilePath);
+        bool mirrored = copied && copy.Commit();
         if (!mirrored)
             mirrored = WriteRuns(backupFilePath, runList);
         if (mirrored)
