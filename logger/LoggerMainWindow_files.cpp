@@ -89,6 +89,13 @@ bool SameFile(const QString &a, const QString &b)
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
+// A run CSV begins with its first run's start date.
+bool HoldsRuns(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(11) == "Start Date:";
+}
+
 // A file written beside its target and put in the target's place only once it is whole,
 // so that a failure (full disk, unreadable source) leaves the old target as it was.
 class ReplacingFile {
@@ -112,7 +119,8 @@ public:
     }
 
     // Puts the whole file in the target's place; false (target untouched) on any failure.
-    bool Commit()
+    // A target that holds runs is first kept as `keepAs`, when one is named.
+    bool Commit(const QString &keepAs = QString())
     {
         if (!ok)
             return false;
@@ -131,6 +139,14 @@ public:
                                                  | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         const QByteArray from = QFile::encodeName(temp.fileName());
         const QByteArray to = QFile::encodeName(target);
+        if (!keepAs.isEmpty() && HoldsRuns(target)) {
+            const QByteArray kept = QFile::encodeName(keepAs);
+#ifdef Q_OS_WIN
+            QFile::remove(keepAs);
+#endif
+            if (std::rename(to.constData(), kept.constData()) != 0)
+                return false;
+        }
 #ifdef Q_OS_WIN
         QFile::remove(target);
 #endif
@@ -255,13 +271,13 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
 }
 
 // The runs' own rows written in the target's place.
-bool WriteRuns(const QString &target, const QVector<LoggerData *> *runs)
+bool WriteRuns(const QString &target, const QVector<LoggerData *> *runs, const QString &keepAs = QString())
 {
     ReplacingFile out(target);
     if (!out.IsOpen())
         return false;
     out.File().close();
-    return Utility::SaveToCSVFormat(out.TempPath(), runs, false) == 0 && out.Commit();
+    return Utility::SaveToCSVFormat(out.TempPath(), runs, false) == 0 && out.Commit(keepAs);
 }
 
 bool WriteMemoFile(const QString &target, const QVector<QwtPlotMarker *> &markers)
@@ -353,9 +369,12 @@ int LoggerMainWindow::OpenFile(QString path)
     if (!runList->isEmpty() && mirror) {
         if (backupFile)
             Utility::CloseFile(backupFile);
-        bool mirrored = copied && copy.Commit();
+        // The runs the backup held may be the only copy of a run logged before the program
+        // last ended: they are kept once more, as the start of a run keeps them.
+        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        bool mirrored = copied && copy.Commit(previous);
         if (!mirrored)
-            mirrored = WriteRuns(backupFilePath, runList);
+            mirrored = WriteRuns(backupFilePath, runList, previous);
         if (mirrored)
             backupIndex.Reset();
         else
@@ -602,7 +621,7 @@ bool LoggerMainWindow::SaveChartAsCSV(const QString &path)
             backupFile->flush();
         ReplacingFile out(path);
         qint64 header = -1;
-        chartSaved = out.IsOpen() && CopyBytes(backupFilePath, out, size, &header);
+        chartSaved = out.IsOpen() && CopyBytes(backupFilePath, out, size, runOpen ? &header : nullptr);
         // The run in progress is closed as of now, so that the copy reads as a whole chart.
         if (chartSaved && runOpen)
             chartSaved = AppendStopBlock(out, header);

@@ -172,9 +172,12 @@ private slots:
         MessageRecorder boxes;
         const QString chart = Folder() + QStringLiteral("run.csv");
         WriteChart(chart);
+        WriteChart(BackupPath(), 1);   // runs of a program that ended before a restore
+        const QByteArray logged = FileBytes(BackupPath());
         Open(chart);
         QCOMPARE(win->runList->size(), 2);
         QCOMPARE(Rows(), 400);
+        QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
         QVERIFY(win->chartFileLoaded);
         QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (run)"));
         QCOMPARE(EntryText(), QStringLiteral("run"));
@@ -442,7 +445,7 @@ private slots:
         const QString chart = Folder() + QStringLiteral("memo.csv");
         WriteChart(chart);
         WriteFile(Folder() + QStringLiteral("memo_Memo.csv"),
-                  "Memo Label,Memo X,Memo Y,\nfirst note,12,-150.5,\nsecond, with comma,340,8,\n");
+                  "Memo Label,Memo X,Memo Y,\nfirst note,12,-150.5,\n\"second, with comma\",340,8,\n");
         Open(chart);
         const QVector<QwtPlotMarker *> loaded = win->plotMgr->GetCurrentMemoMarkerMVSampleList();
         if (loaded.isEmpty())
