@@ -438,6 +438,36 @@ private slots:
         QVERIFY(Colours(image) >= 3);   // background, grid, traces: a drawn chart
     }
 
+    // Decimals read as Qt reads them, however they are spelled.
+    void readerDecimals()
+    {
+        const QStringList values = {"9.765625", "-4990.23", "9.76562", "1.5e-05", "-1e+06", ".5", "5.",
+                                    " 2.25 ", "+1.5", "-0", "1e400", "nan", "inf", "0x10", "1.2.3",
+                                    "4990.234375000001", "2.2250738585072014e-308"};
+        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (int i = 0; i < values.size(); ++i)
+            text += QByteArray::number(i + 1) + ',' + values[i].toLatin1() + ",1, \n";
+        text += "\nStop Date:,x\nStop Time:,x\nTotal Samples:,1,1\nMaximum (mV):,0,0\nMinimum (mV):,0,0\n"
+                "Missed Samples:,0,0\n";
+        const QString path = Folder() + QStringLiteral("decimals.csv");
+        WriteFile(path, text);
+        QVector<LoggerData *> runs;
+        QCOMPARE(Utility::LoadValues(path, &runs), 0);
+        QCOMPARE(runs.size(), 1);
+        const std::vector<double> &a = runs[0]->chA.values->yValues;
+        QCOMPARE(int(a.size()), values.size());
+        for (int i = 0; i < values.size(); ++i) {
+            bool ok = false;
+            double expected = values[i].toDouble(&ok);
+            if (!ok || !std::isfinite(expected))
+                expected = 0.0;
+            QVERIFY2(a[size_t(i)] == expected,
+                     qPrintable(values[i] + QStringLiteral(" read as ") + QString::number(a[size_t(i)], 'g', 17)));
+        }
+        DeleteRuns(runs);
+    }
+
     // Memo markers go out with a CSV save and come back with the chart.
     void memoMarkersRoundTrip()
     {
