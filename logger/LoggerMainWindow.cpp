@@ -331,6 +331,7 @@ void LoggerMainWindow::MapComponentsToEvents()
     for (const auto &entry : wiring)
         connect(entry.action, SIGNAL(triggered()), this, entry.slot);
     connect(ui->menu_Y_Scale, SIGNAL(triggered(QAction *)), this, SLOT(RetrieveCustomYScale(QAction *)));
+    InitChartFiles();
 }
 
 void LoggerMainWindow::InitMenuIcons()

@@ -116,6 +116,10 @@ public:
     int OpenFile(QString path);
     void ClearLoggerData();
     void AppendToWindowSubMenu(QString path);
+    void RemoveFromWindowSubMenu(QString name);
+    void ClearIconInWindow();
+    bool SaveAsBitMap(QString path);   // false when the image was not written
+    void SaveAsDataLogFile(QString path);
 
     // Chart view control, axis units and custom Y scales.
     void ApplyXSettings(XSettings xs, bool apply) override;
@@ -333,6 +337,13 @@ private:
     void CursorButtonClicked(ActiveMarker which);
     void ToggleCursor(ActiveMarker which);
     QLabel *CoordinateLabel(MarkerCoordinate coordinate) const;
+    // Chart files: menu wiring, the chart as CSV with its memo file, printing.
+    void InitChartFiles();
+    bool SaveChartAsCSV(const QString &path);
+    void PrintChart(bool landscape);
+    // The first run of an opened chart that the backup file could not take (its runs
+    // then hold every row and are saved from memory).
+    const LoggerData *unmirroredChart = nullptr;
 };
 
 extern LoggerMainWindow *LoggerWin;

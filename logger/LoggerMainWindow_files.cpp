@@ -1,61 +1,451 @@
 // Chart files, the Window menu, print and clipboard.
 #include "LoggerMainWindow.h"
 
+#include "ChartFileDialogs.h"
+#include "MemoWindow.h"
+#include "PollThread.h"
+#include "Utility.h"
+#include "ui_LoggerMainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBrush>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPen>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTemporaryFile>
+#include <QThread>
+#include <qwt_plot_marker.h>
+#include <qwt_symbol.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <mutex>
+#include <thread>
+
+// ---- Dialogs ------------------------------------------------------------------------------
+
+ChartFileDialogs &ChartFileDialogs::Instance()
+{
+    static ChartFileDialogs dialogs = [] {
+        ChartFileDialogs d;
+        d.Reset();
+        return d;
+    }();
+    return dialogs;
+}
+
+void ChartFileDialogs::Reset()
+{
+    open = [](QWidget *parent, const QString &caption, const QString &folder, const QString &filter) {
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    };
+    save = [](QWidget *parent, const QString &caption, const QString &proposed, const QString &filters,
+              QString *selected) {
+        return QFileDialog::getSaveFileName(parent, caption, proposed, filters, selected);
+    };
+    print = [](QPrinter *printer, QWidget *parent) {
+        QPrintDialog dialog(printer, parent);
+        return dialog.exec() == QDialog::Accepted;
+    };
+}
+
+namespace {
+
+const char *const WindowTitle = "Tamberlo for ZR70K33";
+const char *const SampleIcon = ":/images/Images/Icons/SampleSelect.jpg";
+
+QString DocumentsFolder()
+{
+    return QDir::homePath() + QStringLiteral("/Documents/KestrimaIII/");
+}
+
+// The memo file belongs to a chart file: "_Memo" before the last four characters.
+QString MemoPath(const QString &path)
+{
+    const int cut = std::max(0, int(path.size()) - 4);
+    return path.left(cut) + QStringLiteral("_Memo") + path.mid(cut);
+}
+
+// One file, whatever path names it (links, "..", another spelling of the folder).
+bool SameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// A run CSV begins with its first run's start date.
+bool HoldsRuns(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(11) == "Start Date:";
+}
+
+// A file written beside its target and put in the target's place only once it is whole,
+// so that a failure (full disk, unreadable source) leaves the old target as it was.
+class ReplacingFile {
+public:
+    // An empty target makes nothing.
+    explicit ReplacingFile(const QString &target)
+        : target(target), temp(QFileInfo(target).absolutePath() + QStringLiteral("/.")
+                               + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
+    {
+        ok = !target.isEmpty() && temp.open();
+    }
+
+    bool IsOpen() const { return ok; }
+    QFile &File() { return temp; }
+    QString TempPath() const { return temp.fileName(); }
+
+    bool Write(const char *data, qint64 size)
+    {
+        ok = ok && temp.write(data, size) == size;
+        return ok;
+    }
+
+    // Puts the whole file in the target's place; false (target untouched) on any failure.
+    // A target that holds runs is first kept as `keepAs`, when one is named.
+    bool Commit(const QString &keepAs = QString())
+    {
+        if (!ok)
+            return false;
+        if (temp.isOpen()) {
+            const bool flushed = temp.flush();
+            temp.close();
+            if (!flushed || temp.error() != QFileDevice::NoError)
+                return false;
+        }
+        // A replaced file keeps its permissions; a new one gets those of a file the
+        // program makes.
+        const QFileInfo old(target);
+        QFile::setPermissions(temp.fileName(),
+                              old.exists() ? old.permissions()
+                                           : QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        const QByteArray from = QFile::encodeName(temp.fileName());
+        const QByteArray to = QFile::encodeName(target);
+        if (!keepAs.isEmpty() && HoldsRuns(target)) {
+            const QByteArray kept = QFile::encodeName(keepAs);
+#ifdef Q_OS_WIN
+            QFile::remove(keepAs);
+#endif
+            if (std::rename(to.constData(), kept.constData()) != 0)
+                return false;
+        }
+#ifdef Q_OS_WIN
+        QFile::remove(target);
+#endif
+        if (std::rename(from.constData(), to.constData()) != 0)
+            return false;
+        temp.setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QString target;
+    QTemporaryFile temp;
+    bool ok = false;
+};
+
+// Copies up to `limit` bytes (all when negative) of `from` into `out`. Reports where the
+// last run's column-title line begins, so that a run still being logged can be closed.
+bool CopyBytes(const QString &from, ReplacingFile &out, qint64 limit, qint64 *lastHeader = nullptr)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    static const char header[] = "\nSample Number,";
+    constexpr qint64 HeaderLen = sizeof header - 1;
+    constexpr qint64 Chunk = 1 << 20;
+    std::vector<char> buf(size_t(Chunk + HeaderLen));
+    qint64 done = 0;
+    qint64 carried = 0;   // the end of the previous chunk, for a title split between chunks
+    if (lastHeader)
+        *lastHeader = -1;
+    for (;;) {
+        const qint64 want = limit < 0 ? Chunk : std::min(Chunk, limit - done);
+        if (want <= 0)
+            break;
+        const qint64 n = in.read(buf.data() + carried, want);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        if (!out.Write(buf.data() + carried, n))
+            return false;
+        if (lastHeader) {
+            const char *b = buf.data();
+            const char *e = b + carried + n;
+            for (const char *p = b; (p = static_cast<const char *>(memmem(p, size_t(e - p), header, HeaderLen)));
+                 ++p)
+                *lastHeader = done - carried + qint64(p - b) + 1;
+            carried = std::min<qint64>(HeaderLen - 1, carried + n);
+            std::memmove(buf.data(), e - carried, size_t(carried));
+        }
+        done += n;
+    }
+    return limit < 0 || done == limit;
+}
+
+// The stop block of a run that is still being logged, as of now: its rows counted and
+// measured from the copy, so that the block agrees with the rows the copy holds.
+bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
+{
+    QFile &file = out.File();
+    if (headerPos < 0 || !file.flush() || !file.seek(headerPos))
+        return false;
+    int rows[2] = {0, 0};
+    int missed[2] = {0, 0};
+    bool any[2] = {false, false};
+    double lo[2] = {0.0, 0.0};
+    double hi[2] = {0.0, 0.0};
+    auto takeRow = [&](const char *b, const char *e) {
+        // number, A, B, memo: the two value fields between the first three commas
+        const char *c1 = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
+        const char *c2 = c1 ? static_cast<const char *>(std::memchr(c1 + 1, ',', size_t(e - c1 - 1))) : nullptr;
+        const char *c3 = c2 ? static_cast<const char *>(std::memchr(c2 + 1, ',', size_t(e - c2 - 1))) : nullptr;
+        if (!c3)
+            return;
+        const char *fb[2] = {c1 + 1, c2 + 1};
+        const char *fe[2] = {c2, c3};
+        for (int c = 0; c < 2; ++c) {
+            if (fb[c] == fe[c])
+                continue;
+            ++rows[c];
+            const double v = std::strtod(std::string(fb[c], fe[c]).c_str(), nullptr);
+            if (v == MissedSampleValue) {
+                ++missed[c];
+            } else if (!any[c]) {
+                lo[c] = hi[c] = v;
+                any[c] = true;
+            } else {
+                lo[c] = std::min(lo[c], v);
+                hi[c] = std::max(hi[c], v);
+            }
+        }
+    };
+    QByteArray pending;
+    bool title = true;   // the first line is the column titles
+    for (;;) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        pending += chunk;
+        const char *b = pending.constData();
+        const char *e = b + pending.size();
+        const char *p = b;
+        while (const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)))) {
+            if (!title)
+                takeRow(p, nl);
+            title = false;
+            p = nl + 1;
+        }
+        pending.remove(0, int(p - b));
+    }
+    LoggerData run;
+    ChannelRecord *ch[2] = {&run.chA, &run.chB};
+    for (int c = 0; c < 2; ++c) {
+        ch[c]->totalSamples = rows[c];
+        ch[c]->missedSamples = missed[c];
+        ch[c]->minValue = lo[c];
+        ch[c]->maxValue = hi[c];
+    }
+    run.stopDate = Utility::GetDate();
+    run.stopTime = Utility::GetTime();
+    return file.seek(file.size()) && Utility::SaveStopInfo(&file, &run) == 0;
+}
+
+// The runs' own rows written in the target's place.
+bool WriteRuns(const QString &target, const QVector<LoggerData *> *runs, const QString &keepAs = QString())
+{
+    ReplacingFile out(target);
+    if (!out.IsOpen())
+        return false;
+    out.File().close();
+    return Utility::SaveToCSVFormat(out.TempPath(), runs, false) == 0 && out.Commit(keepAs);
+}
+
+bool WriteMemoFile(const QString &target, const QVector<QwtPlotMarker *> &markers)
+{
+    ReplacingFile out(target);
+    if (!out.IsOpen())
+        return false;
+    out.File().close();
+    return Utility::SaveMemoToCSVFormat(out.TempPath(), &markers) == 0 && out.Commit();
+}
+
+// A chart file's sample interval, taken only when the logger could run at it: a value
+// that is not a positive number is refused, one below the unit's minimum is raised to it.
+bool UsableInterval(double &interval, SampIntervalUnit unit)
+{
+    if (unit != Seconds && unit != MilliSeconds && unit != MicroSeconds)
+        return false;
+    if (!std::isfinite(interval) || !(interval > 0.0))
+        return false;
+    const double ms = Utility::ConvertToMilliSec(interval, unit);
+    if (!(ms <= double(INT_MAX)))
+        return false;   // no timer runs that slowly
+    if (ms < 1.0)
+        interval = unit == Seconds ? 0.001 : unit == MicroSeconds ? 1000.0 : 1.0;
+    return true;
+}
+
+}   // namespace
+
+// ---- Open -----------------------------------------------------------------------------
+
+void LoggerMainWindow::InitChartFiles()
+{
+    // While a run logs, the charts cannot be switched: the entries show it.
+    connect(ui->menu_File, &QMenu::aboutToShow, this, [this] { ui->action_Load->setEnabled(!loggingActive); });
+    connect(ui->menu_Window, &QMenu::aboutToShow, this, [this] {
+        ui->action_Data1->setEnabled(!loggingActive);
+        if (windowMenuEntries[1].action)
+            windowMenuEntries[1].action->setEnabled(!loggingActive);
+    });
+}
+
 void LoggerMainWindow::on_OpenButton_clicked()
 {
-    // chart files fill this: open a chart CSV
-}
-
-void LoggerMainWindow::on_SaveButton_clicked()
-{
-    // chart files fill this: save the chart as BMP or CSV
-}
-
-void LoggerMainWindow::CloseChart()
-{
-    // chart files fill this: close the chart file shown
-}
-
-void LoggerMainWindow::on_PrintButton_clicked()
-{
-    // printing fills this: print the chart area
-}
-
-void LoggerMainWindow::PrintDataLogger()
-{
-    // printing fills this: print the chart in landscape
-}
-
-void LoggerMainWindow::Exitfunc()
-{
-    close();   // the close handler does the rest
-}
-
-void LoggerMainWindow::CopyToClipboard()
-{
-    // the clipboard feature fills this: the chart image onto the clipboard
-}
-
-void LoggerMainWindow::Data1SubMenu()
-{
-    // the Window menu fills this: back to the live chart
-}
-
-void LoggerMainWindow::on_CopyButton_clicked()
-{
-    // the clipboard feature fills this: forwards to CopyToClipboard
-}
-
-void LoggerMainWindow::LoadWindow()
-{
-    // the Window menu fills this: show the chart file's entry
+    if (loggingActive)
+        return;   // the runs on screen are being logged into
+    const QString path = ChartFileDialogs::Instance().open(this, tr("Open"), DocumentsFolder(), tr("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    currentChartPath = path;
+    ClearLoggerData();
+    if (OpenFile(path) != 0) {
+        messages->DisplayMsg(FILE_OPEN_FAILED);
+        return;
+    }
+    chartFileLoaded = true;
+    AppendToWindowSubMenu(path);
+    ui->action_Clear_Screen->setEnabled(false);
+    ui->sampleInterval->setEnabled(false);
+    ui->timeUnit->setEnabled(false);
 }
 
 int LoggerMainWindow::OpenFile(QString path)
 {
-    Q_UNUSED(path);
-    // chart files fill this; until then no chart file can be read
-    return 1;
+    if (loggingActive)
+        return 1;
+    ClearScreen();
+    unmirroredChart = nullptr;
+
+    // The backup file holds the chart shown, so that saving copies it. The copy is made
+    // beside it while the chart is read, and replaces it only when whole and only when the
+    // file really was a chart.
+    const bool mirror = !SameFile(path, backupFilePath);
+    ReplacingFile copy(mirror ? backupFilePath : QString());
+    bool copied = false;
+    std::thread copier;
+    if (mirror && copy.IsOpen())
+        copier = std::thread([&] { copied = CopyBytes(path, copy, -1); });
+    const int loaded = Utility::LoadValues(path, runList);
+    if (copier.joinable())
+        copier.join();
+    if (loaded != 0)
+        return 1;
+    // A file that holds no run is no chart (an image, any other file); an empty file is
+    // an empty chart.
+    if (runList->isEmpty() && QFileInfo(path).size() > 0)
+        return 1;
+
+    if (!runList->isEmpty() && mirror) {
+        if (backupFile)
+            Utility::CloseFile(backupFile);
+        // The runs the backup held may be the only copy of a run logged before the program
+        // last ended: they are kept once more, as the start of a run keeps them.
+        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        bool mirrored = copied && copy.Commit(previous);
+        if (!mirrored)
+            mirrored = WriteRuns(backupFilePath, runList, previous);
+        if (mirrored)
+            backupIndex.Reset();
+        else
+            unmirroredChart = runList->first();
+    }
+
+    if (!runList->isEmpty()) {
+        LoggerData *first = runList->first();
+        first->drawState = -1;
+
+        // The interval of the chart becomes the logger's, when it is one the logger can use.
+        double interval = first->sampleInterval;
+        if (UsableInterval(interval, first->intervalUnit)) {
+            config->sampleInterval = interval;
+            config->intervalUnit = first->intervalUnit;
+        }
+        for (LoggerData *run : qAsConst(*runList)) {
+            double own = run->sampleInterval;
+            if (UsableInterval(own, run->intervalUnit)) {
+                run->sampleInterval = own;
+            } else {
+                run->sampleInterval = config->sampleInterval;
+                run->intervalUnit = config->intervalUnit;
+            }
+        }
+        ui->sampleInterval->setText(QString::asprintf("%.5f", config->sampleInterval));
+        if (config->intervalUnit == MicroSeconds && ui->timeUnit->count() < 3)
+            ui->timeUnit->addItem(QStringLiteral("us"));
+        ui->timeUnit->setCurrentIndex(config->intervalUnit == Seconds ? 0 : config->intervalUnit == MilliSeconds ? 1 : 2);
+        ui->horizontalSlider->setValue(0);
+
+        XSettings &xs = config->xSettings;
+        const double s = Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+        xs.timeMin = double(xs.sampleMin) * s;
+        xs.timeMax = double(xs.sampleMax) * s;
+        plotMgr->UpdateXAxis();
+        SetAxesLabels();
+
+        plotMgr->runList = runList;
+        plotMgr->DisplaySignal(runList, false);
+        plotMgr->DisplayStartInfo(runList, true);
+        plotMgr->DisplayStopInfo(runList, true);
+        plotMgr->UpdateChLabelsPosition();
+        plotMgr->UpdateStatusLabelPosition();
+
+        QVector<QwtPlotMarker *> markers;
+        if (Utility::LoadMemoValues(MemoPath(path), &markers) != 2) {
+            for (QwtPlotMarker *marker : qAsConst(markers)) {
+                marker->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::yellow),
+                                                QPen(QBrush(Qt::red), 0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin),
+                                                QSize(10, 10)));
+                marker->setSpacing(5);
+                marker->setLabelAlignment(Qt::AlignRight);
+                marker->attach(plotMgr);
+            }
+            plotMgr->SetCurrentMemoMarkerList(markers);
+            for (QwtPlotMarker *marker : plotMgr->GetCurrentMemoMarkerList())
+                marker->show();
+        }
+
+        const LoggerData *last = runList->last();
+        auto lastSample = [](const ChannelRecord &ch) {
+            return ch.values && !ch.values->xValues.empty() ? int(ch.values->xValues.back()) : 0;
+        };
+        maxScroll = std::max(lastSample(last->chA), lastSample(last->chB));
+        const int step = std::max(1, config->GetXSampleStepSize());
+        ui->horizontalSlider->setMaximum(maxScroll / step + (maxScroll % step != 0 ? 1 : 0));
+        plotMgr->replot();
+    }
+    HideShowMemoMarkersInPlot();
+    return 0;
 }
 
 void LoggerMainWindow::ClearLoggerData()
@@ -65,10 +455,241 @@ void LoggerMainWindow::ClearLoggerData()
         if (list)
             DeleteRuns(*list);
     }
+    unmirroredChart = nullptr;
 }
+
+// ---- Window menu ------------------------------------------------------------------------
 
 void LoggerMainWindow::AppendToWindowSubMenu(QString path)
 {
-    Q_UNUSED(path);
-    // the Window menu fills this: the chart file's entry
+    // A run goes on on the live chart while its saved copy gets the entry: Stop stays.
+    if (!loggingActive) {
+        ui->StopButton->setEnabled(false);
+        ui->action_Stop->setEnabled(false);
+    }
+    ui->RunButton->setEnabled(false);
+    ui->action_Start->setEnabled(false);
+
+    SetTicked(windowMenuEntries[0].action, false);
+    if (QAction *old = windowMenuEntries[1].action) {
+        SetTicked(old, false);
+        ui->menu_Window->removeAction(old);
+        old->deleteLater();
+    }
+    SubMenu &entry = windowMenuEntries[1];
+    entry.path = path;
+    entry.name = Utility::GetFilename(path);
+    entry.action = new QAction(QIcon(QString::fromLatin1(SampleIcon)), entry.name, this);
+    SetTicked(entry.action, true);
+    connect(entry.action, &QAction::triggered, this, &LoggerMainWindow::LoadWindow);
+    ui->menu_Window->addAction(entry.action);
+    setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + entry.name + QStringLiteral(")"));
+}
+
+void LoggerMainWindow::LoadWindow()
+{
+    if (loggingActive || !windowMenuEntries[1].action)
+        return;   // the live chart's runs are being logged into
+    ui->StopButton->setEnabled(false);
+    ui->RunButton->setEnabled(false);
+    ui->action_Start->setEnabled(false);
+    ui->action_Stop->setEnabled(false);
+    SetTicked(windowMenuEntries[0].action, false);
+    SetTicked(windowMenuEntries[1].action, true);
+
+    const SubMenu &entry = windowMenuEntries[1];
+    currentChartPath = entry.path;
+    if (OpenFile(entry.path) == 0) {
+        setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + entry.name + QStringLiteral(")"));
+        ui->action_Clear_Screen->setEnabled(false);
+    } else {
+        messages->DisplayMsg(FILE_OPEN_FAILED);
+    }
+}
+
+void LoggerMainWindow::Data1SubMenu()
+{
+    if (loggingActive)
+        return;   // it would clear the runs being logged
+    ui->RunButton->setEnabled(true);
+    ui->action_Start->setEnabled(true);
+    ui->action_Clear_Screen->setEnabled(true);
+    ui->sampleInterval->setEnabled(true);
+    ui->timeUnit->setEnabled(true);
+    SetTicked(windowMenuEntries[1].action, false);
+    SetTicked(ui->action_Data1, true);
+    ClearScreen();
+    currentChartPath = QStringLiteral("Data1");
+    setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + windowMenuEntries[0].name + QStringLiteral(")"));
+}
+
+void LoggerMainWindow::ClearIconInWindow()
+{
+    SetTicked(windowMenuEntries[0].action, false);
+    SetTicked(windowMenuEntries[1].action, false);
+}
+
+void LoggerMainWindow::CloseChart()
+{
+    if (loggingActive)
+        return;
+    RemoveFromWindowSubMenu(Utility::GetFilename(currentChartPath));
+    ui->sampleInterval->setEnabled(true);
+    ui->timeUnit->setEnabled(true);
+    ui->action_Clear_Screen->setEnabled(true);
+    chartFileLoaded = false;
+    plotMgr->ClearMemoList();
+    memoWindow->ClearMemoWindow();
+}
+
+void LoggerMainWindow::RemoveFromWindowSubMenu(QString name)
+{
+    SubMenu &entry = windowMenuEntries[1];
+    if (entry.action && name == entry.name) {
+        SetTicked(windowMenuEntries[0].action, false);
+        SetTicked(entry.action, false);
+        SetTicked(ui->action_Data1, true);
+        ui->menu_Window->removeAction(entry.action);
+        entry.action->deleteLater();
+        entry.action = nullptr;
+        setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (Data1)"));
+        currentChartPath = QStringLiteral("Data1");
+    }
+    ClearScreen();
+}
+
+// ---- Save -------------------------------------------------------------------------------
+
+void LoggerMainWindow::on_SaveButton_clicked()
+{
+    const QString bitmap = tr("Bitmap (*.bmp)");
+    const QString csv = tr("CSV (*.csv)");
+    QString filter;
+    QString name = ChartFileDialogs::Instance().save(
+        this, tr("Save As"), DocumentsFolder() + tr("/untitled.") + QStringLiteral("bmp"),
+        tr("Bitmap (*.bmp);;CSV (*.csv)"), &filter);
+    if (name.isEmpty())
+        return;
+    // The filter decides the format; a dialog that reports none leaves it to the name.
+    const bool asBitmap = filter == bitmap || (filter != csv && !name.endsWith(QLatin1String(".csv")));
+    if (!name.endsWith(QLatin1String(".csv")) && !name.endsWith(QLatin1String(".bmp")))
+        name += asBitmap ? QStringLiteral(".bmp") : QStringLiteral(".csv");
+    currentChartPath = name;
+
+    bool saved = false;
+    if (asBitmap)
+        saved = SaveAsBitMap(name);
+    else
+        saved = SaveChartAsCSV(name);
+    if (!saved) {
+        messages->DisplayMsg(FILE_SAVE_FAILED);
+        return;
+    }
+    AppendToWindowSubMenu(name);
+}
+
+bool LoggerMainWindow::SaveAsBitMap(QString path)
+{
+    chartPixmap = plotMgr->grab();
+    return chartPixmap.save(path, "BMP");
+}
+
+void LoggerMainWindow::SaveAsDataLogFile(QString)
+{
+}
+
+bool LoggerMainWindow::SaveChartAsCSV(const QString &path)
+{
+    bool chartSaved = true;
+    if (runList->isEmpty()) {
+        ReplacingFile out(path);
+        chartSaved = out.IsOpen() && out.Commit();
+    } else if (unmirroredChart && unmirroredChart == runList->first()) {
+        // The backup could not take this chart when it was opened: its runs hold every row.
+        chartSaved = WriteRuns(path, runList);
+    } else if (!SameFile(path, backupFilePath)) {
+        // The backup holds every run of the chart. During a run only up to what has been
+        // written now: the poll thread may be writing the run's start block.
+        qint64 size = -1;
+        bool runOpen = false;
+        if (loggingActive && pollThread) {
+            std::lock_guard lock(pollThread->FetchLock());
+            runOpen = displayStarted.load(std::memory_order_acquire) && startBlockWritten;
+            size = QFileInfo(backupFilePath).size();
+        }
+        if (backupFile && backupFile->isOpen())
+            backupFile->flush();
+        ReplacingFile out(path);
+        qint64 header = -1;
+        chartSaved = out.IsOpen() && CopyBytes(backupFilePath, out, size, runOpen ? &header : nullptr);
+        // The run in progress is closed as of now, so that the copy reads as a whole chart.
+        if (chartSaved && runOpen)
+            chartSaved = AppendStopBlock(out, header);
+        chartSaved = chartSaved && out.Commit();
+    }
+    const bool memoSaved = WriteMemoFile(MemoPath(path), plotMgr->GetCurrentMemoMarkerMVSampleList());
+    return chartSaved && memoSaved;
+}
+
+// ---- Print and clipboard ------------------------------------------------------------------
+
+void LoggerMainWindow::PrintChart(bool landscape)
+{
+    QThread::usleep(50000);   // lets a menu that was just closed leave the chart
+    chartPixmap = plotMgr->grab();
+    printLabel->setPixmap(chartPixmap);
+
+    QPrinter printer(QPrinter::ScreenResolution);
+    if (!ChartFileDialogs::Instance().print(&printer, this))
+        return;
+    if (landscape)
+        printer.setPageOrientation(QPageLayout::Landscape);
+
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    const QRect view = painter.viewport();
+    QSize size = chartPixmap.size();
+    size.scale(view.size(), Qt::KeepAspectRatio);
+    painter.setViewport(view.x(), view.y(), size.width() - 50, size.height() - 50);
+    painter.setWindow(chartPixmap.rect());
+    painter.drawPixmap(QPointF(30.0, 50.0), chartPixmap);
+    painter.end();
+}
+
+void LoggerMainWindow::on_PrintButton_clicked()
+{
+    PrintChart(false);
+}
+
+void LoggerMainWindow::PrintDataLogger()
+{
+    PrintChart(true);
+}
+
+void LoggerMainWindow::CopyToClipboard()
+{
+    const QPixmap chart = plotMgr->grab();
+    QClipboard *clipboard = QApplication::clipboard();
+    auto *data = new QMimeData;
+    data->setImageData(chart.toImage());
+    clipboard->setMimeData(data);
+    const QMimeData *now = clipboard->mimeData();
+    if (now && now->hasImage())
+        clipboard->setPixmap(QPixmap::fromImage(qvariant_cast<QImage>(now->imageData())));
+}
+
+void LoggerMainWindow::on_CopyButton_clicked()
+{
+    CopyToClipboard();
+}
+
+// ---- Exit -------------------------------------------------------------------------------
+
+void LoggerMainWindow::Exitfunc()
+{
+    // The run ends with its stop block, and no thread of it is left running.
+    if (loggingActive)
+        StopLogger();
+    close();   // the close handler does the rest
 }

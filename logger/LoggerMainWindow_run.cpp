@@ -636,6 +636,8 @@ void LoggerMainWindow::ClearScreen()
 
 void LoggerMainWindow::RestoreBackup()
 {
+    if (loggingActive)
+        return;   // the backup is being written by the run
     currentChartPath = backupFilePath;
     if (OpenFile(backupFilePath) == 0) {
         AppendToWindowSubMenu(backupFilePath);

@@ -9,6 +9,7 @@
 #include <qwt_text.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -220,6 +221,21 @@ double parseDouble(Field f)
     qint64 v = 0;
     if (plainInteger(f, 15, v))
         return double(v);
+    // Decimals as the logger writes them ("9.765625", "-1.5e-05") are read in place;
+    // from_chars rounds exactly as Qt does. Blanks, a plus sign and whatever it does not
+    // take whole go through Qt's own conversion.
+    const char *p = f.b;
+    const char *q = f.e;
+    while (p < q && isBlank(*p))
+        ++p;
+    while (q > p && isBlank(q[-1]))
+        --q;
+    if (p < q && *p != '+') {
+        double d = 0.0;
+        const std::from_chars_result r = std::from_chars(p, q, d);
+        if (r.ec == std::errc() && r.ptr == q && std::isfinite(d))
+            return d;
+    }
     return parseDouble(f.toText());
 }
 

@@ -5,6 +5,7 @@
 #include "test_home.h"
 
 #include "AlertPopUp.h"
+#include "ChartFileDialogs.h"
 #include "HWIFWrapper.h"
 #include "Help.h"
 #include "InfoWindow.h"
@@ -301,6 +302,9 @@ private slots:
 
     void shortcuts()
     {
+        // Open and Save ask nobody: their dialogs answer "cancel".
+        ChartFileDialogs::Instance().open = [](auto...) { return QString(); };
+        ChartFileDialogs::Instance().save = [](auto...) { return QString(); };
         auto win = NewWindow();
         const struct {
             QAction *action;

@@ -539,7 +539,7 @@ private slots:
         QCOMPARE(file.runs[0].rows.front().sampleNo, qint64(1));
     }
 
-    void restoreBackupWithoutChartFilesShowsMessage5()
+    void restoreBackupOpensTheLoggedRuns()
     {
         MessageRecorder boxes;
         ZrSim::useManualClock(true);
@@ -547,19 +547,16 @@ private slots:
         Log(60, 60);
         win->ui->StopButton->click();
         const QByteArray backup = FileBytes(BackupPath());
-        const QString title = win->windowTitle();
         QVERIFY(win->ui->action_Restore_Backup->isEnabled());
 
         win->ui->action_Restore_Backup->trigger();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QVERIFY(boxes.SawError(QStringLiteral("No previous data.")));
-        // The chart stays as it was.
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
         QCOMPARE(win->runList->size(), 1);
-        QCOMPARE(win->runList->last()->chA.totalSamples, 60);
-        QVERIFY(!win->chartFileLoaded);
-        QCOMPARE(win->windowTitle(), title);
+        QCOMPARE(int(win->runList->last()->chA.values->yValues.size()), 60);
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (tamberlo_backup)"));
+        QVERIFY(!win->ui->RunButton->isEnabled());
+        // The backup itself is neither deleted nor rewritten.
         QCOMPARE(FileBytes(BackupPath()), backup);
-        VerifyIdle();
     }
 
     // ---- Stops ---------------------------------------------------------------------------

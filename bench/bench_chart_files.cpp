@@ -1,0 +1,234 @@
+// Chart files, each against a baseline doing the same work on the same bytes:
+//  1. the CSV reader on decimals as the logger writes them (9.76562, -4990.23) against a
+//     plain getline + strtod loop over the same file. Goal: within 1.2x.
+//  2. opening a 1,000,000-row chart with its memo file and drawing it, against LoadValues
+//     alone on the same file. Goal: within 1.5x.
+//  3. saving a 10,000,000-row chart as CSV, against a plain copy of the same bytes.
+//     Goal: within 1.5x.
+// Every measurement is warmed, baseline and subject alternate, the median of the rounds
+// counts.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "ChartFileDialogs.h"
+#include "LoggerMainWindow.h"
+#include "MainWindow.h"
+#include "Resources.h"
+#include "ScopeGlobals.h"
+#include "Utility.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Rounds = 5;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Runs baseline and subject alternately after one warm-up each; prints and returns the
+// ratio of the medians.
+double Compare(const char *what, double goal, const std::function<double()> &baseline,
+               const std::function<double()> &subject, int rounds = Rounds)
+{
+    baseline();
+    subject();
+    std::vector<double> b, s;
+    for (int i = 0; i < rounds; ++i) {
+        b.push_back(baseline());
+        s.push_back(subject());
+    }
+    const double ratio = Median(s) / Median(b);
+    std::printf("%-58s baseline %8.1f ms  subject %8.1f ms  ratio %.2fx (goal <= %.1fx) %s\n", what,
+                Median(b) * 1e3, Median(s) * 1e3, ratio, goal, ratio <= goal ? "ok" : "MISSED");
+    std::fflush(stdout);
+    return ratio;
+}
+
+double Elapsed(const QElapsedTimer &t)
+{
+    return double(t.nsecsElapsed()) * 1e-9;
+}
+
+// A run CSV as the logger writes it, produced row by row so that no chart is held in
+// memory: test-mode codes at 9.765625 mV each, six significant digits.
+bool WriteChartFile(const QString &path, qint64 rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray out = "Start Date:,03/04/2026\nStart Time:,09:15:00 AM\nSample Interval:,1ms\n\n"
+                     "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+    for (qint64 i = 0; i < rows; ++i) {
+        const int code = int(i % 1024);
+        out += QByteArray::number(i + 1);
+        out += ',';
+        out += QByteArray::number(double(code - 512) * 9.765625, 'g', 6);
+        out += ',';
+        out += QByteArray::number(double(511 - code) * 9.765625, 'g', 6);
+        out += i % 5000 == 0 ? ",ChA ADC saturated.\n" : ", \n";
+        if (out.size() > (1 << 20)) {
+            if (file.write(out) != out.size())
+                return false;
+            out.clear();
+        }
+    }
+    out += "\nStop Date:,03/04/2026\nStop Time:,09:31:40 AM\nTotal Samples:,";
+    out += QByteArray::number(rows) + ',' + QByteArray::number(rows);
+    out += "\nMaximum (mV):,4990.23,4990.23\nMinimum (mV):,-5000,-5000\nMissed Samples:,0,0\n\n";
+    return file.write(out) == out.size();
+}
+
+bool WriteMemoFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray out = "Memo Label,Memo X,Memo Y,\n";
+    for (int i = 0; i < 200; ++i)
+        out += "note " + QByteArray::number(i) + ',' + QByteArray::number(i * 4000 + 17) + ",12.5,\n";
+    return file.write(out) == out.size();
+}
+
+double PlainGetlineStrtod(const QString &path)
+{
+    QElapsedTimer t;
+    t.start();
+    std::ifstream in(QFile::encodeName(path).constData());
+    std::string line;
+    double sum = 0.0;
+    while (std::getline(in, line)) {
+        const char *p = line.c_str();
+        char *end = nullptr;
+        const double n = std::strtod(p, &end);
+        if (end == p || *end != ',')
+            continue;   // not a row
+        const double a = std::strtod(end + 1, &end);
+        const double b = *end == ',' ? std::strtod(end + 1, &end) : 0.0;
+        sum += n + a + b;
+    }
+    const double s = Elapsed(t);
+    if (sum == 42.0)
+        std::printf(" ");   // keeps the loop
+    return s;
+}
+
+double LoadOnly(const QString &path)
+{
+    QElapsedTimer t;
+    t.start();
+    QVector<LoggerData *> runs;
+    Utility::LoadValues(path, &runs);
+    const double s = Elapsed(t);
+    DeleteRuns(runs);
+    return s;
+}
+
+double PlainCopy(const QString &from, const QString &to)
+{
+    QFile::remove(to);
+    QElapsedTimer t;
+    t.start();
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1.0;
+    std::vector<char> buf(1 << 20);
+    for (qint64 n; (n = in.read(buf.data(), qint64(buf.size()))) > 0;)
+        out.write(buf.data(), n);
+    out.close();
+    return Elapsed(t);
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));   // the logger's files stay in here
+    QApplication app(argc, argv);
+    InitResources();
+    const QString folder = home.path() + QStringLiteral("/charts/");
+    QDir().mkpath(folder);
+
+    // 1. The reader's decimal path.
+    const QString decimals = folder + QStringLiteral("decimals.csv");
+    if (!WriteChartFile(decimals, 1000000)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(decimals));
+        return 1;
+    }
+    Compare("CSV reader, 1M decimal rows vs getline + strtod", 1.2,
+            [&] { return PlainGetlineStrtod(decimals); }, [&] { return LoadOnly(decimals); });
+
+    // 2. Opening and drawing a chart with its memo file.
+    w = new MainWindow();
+    w->LoggerModeFunc();
+    LoggerMainWindow *win = LoggerWin;
+    if (!win)
+        return 1;
+    const QString chart = folder + QStringLiteral("chart.csv");
+    QFile::copy(decimals, chart);
+    WriteMemoFile(folder + QStringLiteral("chart_Memo.csv"));
+    Compare("open + draw 1M-row chart with memo vs LoadValues", 1.5, [&] { return LoadOnly(chart); },
+            [&] {
+                QElapsedTimer t;
+                t.start();
+                const int result = win->OpenFile(chart);
+                const double s = Elapsed(t);
+                if (result != 0 || win->runList->size() != 1)
+                    std::printf("open failed\n");
+                return s;
+            });
+    win->ClearLoggerData();
+
+    // 3. Saving a 10M-row chart: the backup holds it, the save copies it.
+    const QString big = win->backupFilePath;
+    if (!WriteChartFile(big, 10000000)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(big));
+        return 1;
+    }
+    auto *run = new LoggerData;   // what the chart keeps in memory: the run's counts
+    run->chA.values = new DataValues;
+    run->chB.values = new DataValues;
+    run->chA.totalSamples = run->chB.totalSamples = 10000000;
+    win->runList->append(run);
+    const QString saved = folder + QStringLiteral("saved.csv");
+    ChartFileDialogs::Instance().save = [&](QWidget *, const QString &, const QString &, const QString &,
+                                            QString *filter) {
+        *filter = QStringLiteral("CSV (*.csv)");
+        return saved;
+    };
+    Compare("save 10M-row chart as CSV vs plain copy", 1.5,
+            [&] { return PlainCopy(big, folder + QStringLiteral("copy.csv")); },
+            [&] {
+                QFile::remove(saved);
+                QElapsedTimer t;
+                t.start();
+                QMetaObject::invokeMethod(win, "on_SaveButton_clicked", Qt::DirectConnection);
+                const double s = Elapsed(t);
+                if (QFileInfo(saved).size() != QFileInfo(big).size())
+                    std::printf("save incomplete\n");
+                return s;
+            },
+            3);
+    QFile::remove(saved);
+    QFile::remove(folder + QStringLiteral("copy.csv"));
+    QFile::remove(big);
+    delete w;
+    w = nullptr;
+    return 0;
+}

@@ -1,0 +1,496 @@
+// Chart files of the logger window: opening, saving as CSV or BMP, the Window menu, the
+// charts that cannot be switched during a run, printing to a PDF file and the clipboard.
+// The file, save and print dialogs answer through their seam; message boxes are answered
+// by the recorder.
+#include <QtTest>
+
+#include "test_home.h"
+
+#include "ChartFileDialogs.h"
+#include "PlotMgr.h"
+#include "Resources.h"
+#include "Utility.h"
+#include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
+#include "test_run_control_support.h"
+
+#include <QClipboard>
+#include <QPrinter>
+#include <qwt_plot_marker.h>
+#include <sys/stat.h>
+
+using namespace RunTest;
+
+namespace {
+
+// A run with `rows` rows from sample `first` on, A a ramp of decimals, B whole numbers.
+LoggerData *MakeRun(int first, int rows, double interval, SampIntervalUnit unit)
+{
+    auto *run = new LoggerData;
+    run->startDate = run->stopDate = QStringLiteral("05/06/2026");
+    run->startTime = QStringLiteral("10:00:00 AM");
+    run->stopTime = QStringLiteral("10:05:00 AM");
+    run->sampleInterval = interval;
+    run->intervalUnit = unit;
+    run->chA.values = new DataValues;
+    run->chB.values = new DataValues;
+    for (int i = 0; i < rows; ++i) {
+        run->chA.values->xValues.push_back(first + i);
+        run->chB.values->xValues.push_back(first + i);
+        run->chA.values->yValues.push_back(9.765625 * (i % 50) - 200.0);
+        run->chB.values->yValues.push_back(i % 7 == 3 ? MissedSampleValue : double(i % 11));
+        run->memo.push_back(i == 5 ? QStringLiteral("ChA ADC saturated.") : QStringLiteral(" "));
+    }
+    run->chA.totalSamples = run->chB.totalSamples = rows;
+    run->chA.maxValue = 278.5;
+    run->chA.minValue = -200.0;
+    run->chB.maxValue = 10.0;
+    run->chB.missedSamples = rows / 7;
+    return run;
+}
+
+void WriteChart(const QString &path, int runs = 2)
+{
+    QVector<LoggerData *> list;
+    for (int r = 0; r < runs; ++r)
+        list.append(MakeRun(1 + r * 300, 200, 2.0, MilliSeconds));
+    QCOMPARE(Utility::SaveToCSVFormat(path, &list, false), 0);
+    DeleteRuns(list);
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+ino_t Inode(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The page box of the first page of a PDF: width and height in points.
+QSizeF PdfPageSize(const QByteArray &pdf)
+{
+    const int at = pdf.indexOf("/MediaBox [");
+    if (at < 0)
+        return {};
+    const int end = pdf.indexOf(']', at);
+    const QList<QByteArray> v = pdf.mid(at + 11, end - at - 11).simplified().split(' ');
+    if (v.size() != 4)
+        return {};
+    return {v[2].toDouble() - v[0].toDouble(), v[3].toDouble() - v[1].toDouble()};
+}
+
+// How many different colours an image holds (up to a limit).
+int Colours(const QImage &image)
+{
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height() && seen.size() < 8; y += 3)
+        for (int x = 0; x < image.width() && seen.size() < 8; x += 3)
+            seen.insert(image.pixel(x, y));
+    return seen.size();
+}
+
+}   // namespace
+
+class TestChartFiles : public QObject {
+    Q_OBJECT
+
+    LoggerMainWindow *win = nullptr;
+    QString openAnswer;
+    QString saveAnswer;
+    QString saveFilter;
+    QString pdfPath;
+
+    void Open(const QString &path)
+    {
+        openAnswer = path;
+        win->ui->action_Load->trigger();
+    }
+
+    void Save(const QString &path, const QString &filter)
+    {
+        saveAnswer = path;
+        saveFilter = filter;
+        win->ui->action_Save->trigger();
+    }
+
+    QString EntryText() const
+    {
+        QAction *a = win->windowMenuEntries[1].action;
+        return a ? a->text() : QString();
+    }
+
+    int Rows() const
+    {
+        int n = 0;
+        for (const LoggerData *run : *win->runList)
+            n += int(run->chA.values->xValues.size());
+        return n;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        InitResources();
+        ChartFileDialogs &d = ChartFileDialogs::Instance();
+        d.open = [this](auto...) { return openAnswer; };
+        d.save = [this](QWidget *, const QString &, const QString &, const QString &, QString *selected) {
+            *selected = saveFilter;
+            return saveAnswer;
+        };
+        d.print = [this](QPrinter *printer, QWidget *) {
+            if (pdfPath.isEmpty())
+                return false;   // cancelled
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdfPath);
+            return true;
+        };
+    }
+
+    void init()
+    {
+        FreshFolder();
+        ZrSim::reset();
+        win = OpenLogger();
+        QVERIFY(win);
+    }
+
+    void cleanup()
+    {
+        CloseLogger();
+        win = nullptr;
+        pdfPath.clear();
+    }
+
+    // Open a chart, save it as CSV elsewhere, open the copy: the same runs and rows; the
+    // backup follows the chart shown; the Window menu names it.
+    void openSaveAndOpenAgain()
+    {
+        MessageRecorder boxes;
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        WriteChart(BackupPath(), 1);   // runs of a program that ended before a restore
+        const QByteArray logged = FileBytes(BackupPath());
+        Open(chart);
+        QCOMPARE(win->runList->size(), 2);
+        QCOMPARE(Rows(), 400);
+        QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (run)"));
+        QCOMPARE(EntryText(), QStringLiteral("run"));
+        QVERIFY(!win->ui->RunButton->isEnabled());
+        QCOMPARE(win->ui->sampleInterval->text(), QStringLiteral("2.00000"));
+        QVERIFY(!win->plotMgr->Segments(PlotMgr::ChannelA).isEmpty());
+        QCOMPARE(FileBytes(BackupPath()), FileBytes(chart));
+        // Last sample 500, the default X window 0-100 moves by 20.
+        QCOMPARE(win->ui->horizontalSlider->maximum(), 25);
+
+        const QString copy = Folder() + QStringLiteral("copy.csv");
+        Save(copy, QStringLiteral("CSV (*.csv)"));
+        QCOMPARE(FileBytes(copy), FileBytes(chart));
+        QVERIFY(QFile::exists(Folder() + QStringLiteral("copy_Memo.csv")));
+        QCOMPARE(EntryText(), QStringLiteral("copy"));
+
+        // Another spelling of the backup's path is the backup: it is left as it is.
+        const ino_t inode = Inode(BackupPath());
+        Open(Folder() + QStringLiteral("../KestrimaIII/tamberlo_backup.csv"));
+        QCOMPARE(Inode(BackupPath()), inode);
+        QCOMPARE(Rows(), 400);
+        // Saving the backup onto itself copies nothing.
+        Save(BackupPath(), QStringLiteral("CSV (*.csv)"));
+        QCOMPARE(Inode(BackupPath()), inode);
+        QCOMPARE(FileBytes(BackupPath()), FileBytes(chart));
+
+        // A "tamberlo_backup.csv" of another folder is a chart like any other.
+        QVERIFY(QDir().mkpath(Folder() + QStringLiteral("old")));
+        const QString other = Folder() + QStringLiteral("old/tamberlo_backup.csv");
+        WriteChart(other, 1);
+        Open(other);
+        QCOMPARE(win->runList->size(), 1);
+        QCOMPARE(FileBytes(BackupPath()), FileBytes(other));
+
+        Open(copy);
+        QCOMPARE(win->runList->size(), 2);
+        QCOMPARE(Rows(), 400);
+        const LoggerData *second = win->runList->at(1);
+        QCOMPARE(second->firstSampleNo, 301);
+        QVERIFY(qAbs(second->chA.values->yValues[7] - (9.765625 * 7 - 200.0)) < 1e-3);   // six digits
+        QCOMPARE(second->memo[5], QStringLiteral("ChA ADC saturated."));
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+
+        // Back to the live chart, then close: the Window menu keeps only Data1.
+        win->ui->action_Data1->trigger();
+        QVERIFY(win->runList->isEmpty());
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (Data1)"));
+        QVERIFY(win->ui->RunButton->isEnabled());
+        win->windowMenuEntries[1].action->trigger();
+        QCOMPARE(win->runList->size(), 2);
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (copy)"));
+        win->ui->action_Close->trigger();
+        QVERIFY(!win->windowMenuEntries[1].action);
+    }
+
+    // A chart as the described writer makes it (six significant digits, no memo file):
+    // drawn, and its six-digit sample numbers drive the slider.
+    void chartOfTheDescribedWriter()
+    {
+        MessageRecorder boxes;
+        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (int n = 999980; n <= 999999; ++n)
+            text += QByteArray::number(n) + ",9.76562,-" + QByteArray::number(n % 9) + ", \n";
+        text += "\nStop Date:,01/02/2025\nStop Time:,08:16:40 AM\nTotal Samples:,20,20\n"
+                "Maximum (mV):,9.76562,0\nMinimum (mV):,9.76562,-8\nMissed Samples:,0,0\n\n";
+        const QString chart = Folder() + QStringLiteral("old.csv");
+        WriteFile(chart, text);
+        Open(chart);
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+        QCOMPARE(Rows(), 20);
+        QCOMPARE(win->runList->first()->chA.values->yValues.front(), 9.76562);
+        QCOMPARE(win->maxScroll, 999999);
+        QCOMPARE(win->ui->horizontalSlider->maximum(), 50000);
+        // Scrolled to its end, the chart shows the rows.
+        win->config->trackDataLogger = false;
+        win->ui->horizontalSlider->setValue(49999);
+        QCOMPARE(win->config->xSettings.sampleMin, 999980);
+        QVERIFY(!win->plotMgr->Segments(PlotMgr::ChannelA).isEmpty());
+    }
+
+    // Files that are no chart, charts with an unusable interval, saves that fail.
+    void badFilesAndFailedSaves()
+    {
+        MessageRecorder boxes;
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        Open(chart);
+        const QByteArray backup = FileBytes(BackupPath());
+
+        // An image is no chart: a message, and the backup keeps the chart.
+        const QString image = Folder() + QStringLiteral("picture.bmp");
+        Save(image, QStringLiteral("Bitmap (*.bmp)"));
+        QVERIFY(QImage(image).width() > 100);
+        QCOMPARE(EntryText(), QStringLiteral("picture"));
+        win->windowMenuEntries[1].action->trigger();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QVERIFY(boxes.SawError(QStringLiteral("Failed to open file.")));
+        QCOMPARE(FileBytes(BackupPath()), backup);
+
+        // An empty file is an empty chart.
+        const QString empty = Folder() + QStringLiteral("empty.csv");
+        WriteFile(empty, QByteArray());
+        Open(empty);
+        QCOMPARE(boxes.boxes.size(), 1);
+        QVERIFY(win->runList->isEmpty());
+        QCOMPARE(EntryText(), QStringLiteral("empty"));
+
+        // An image that cannot be written: message 1 and no Window entry for it.
+        Save(Folder() + QStringLiteral("no/such/folder/x.bmp"), QStringLiteral("Bitmap (*.bmp)"));
+        QTRY_COMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes.last().text, QStringLiteral("Failed to save file."));
+        QCOMPARE(EntryText(), QStringLiteral("empty"));
+
+        // A copy that fails leaves the old file whole.
+        Open(chart);
+        const QString target = Folder() + QStringLiteral("keep.csv");
+        WriteFile(target, "old content\n");
+        QVERIFY(QFile::remove(BackupPath()));
+        QVERIFY(QDir().mkpath(BackupPath()));   // unreadable as a file
+        Save(target, QStringLiteral("CSV (*.csv)"));
+        QTRY_COMPARE(boxes.boxes.size(), 3);
+        QCOMPARE(boxes.boxes.last().text, QStringLiteral("Failed to save file."));
+        QCOMPARE(FileBytes(target), QByteArray("old content\n"));
+        QStringList left = QDir(Folder()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(!left.join(QLatin1Char(' ')).contains(QLatin1String(".keep.csv.")), qPrintable(left.join(' ')));
+        QVERIFY(QDir(BackupPath()).removeRecursively());
+
+        // A chart whose interval is 0: the logger keeps its own.
+        QByteArray text = FileBytes(chart);
+        text.replace("Sample Interval:,2ms", "Sample Interval:,0ms");
+        const QString zero = Folder() + QStringLiteral("zero.csv");
+        WriteFile(zero, text);
+        win->config->sampleInterval = 5.0;
+        win->config->intervalUnit = MilliSeconds;
+        Open(zero);
+        QCOMPARE(win->config->sampleInterval, 5.0);
+        QCOMPARE(win->runList->first()->sampleInterval, 5.0);
+        QCOMPARE(boxes.boxes.size(), 3);
+    }
+
+    // During a run the charts cannot be switched; a save keeps Stop and holds every run,
+    // the one in progress closed as of the save; Exit stops the run first.
+    void duringARun()
+    {
+        MessageRecorder boxes;
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        Open(chart);
+        win->ui->action_Data1->trigger();
+        win->config->sampleInterval = 1.0;   // the chart's 2 ms became the logger's
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        QVERIFY(win->loggingActive);
+        auto log = [this](int ms, int rows) {
+            for (int done = 0; done < ms; done += 100) {
+                ZrSim::advanceClock(std::chrono::milliseconds(100));
+                QTest::qWait(5);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
+        };
+        log(300, 300);
+        win->ui->StopButton->click();
+        win->ui->RunButton->click();
+        log(200, 200);
+        // Let the drawing tick write rows of the second run into the backup.
+        QTRY_VERIFY_WITH_TIMEOUT(ReadRunFile(BackupPath()).runs.size() == 2
+                                     && !ReadRunFile(BackupPath()).runs[1].rows.empty(),
+                                 15000);
+
+        Open(chart);
+        win->ui->action_Restore_Backup->trigger();
+        win->windowMenuEntries[1].action->trigger();
+        win->ui->action_Data1->trigger();
+        QVERIFY(win->loggingActive);
+        QCOMPARE(win->runList->size(), 2);
+        QCOMPARE(win->currentChartPath, QStringLiteral("Data1"));
+
+        const QString saved = Folder() + QStringLiteral("midrun.csv");
+        Save(saved, QStringLiteral("CSV (*.csv)"));
+        QVERIFY(win->ui->StopButton->isEnabled());
+        QVERIFY(win->ui->action_Stop->isEnabled());
+        QVERIFY(win->loggingActive);
+        const RunFile file = ReadRunFile(saved);
+        QCOMPARE(file.badLines, 0);
+        QCOMPARE(int(file.runs.size()), 2);
+        for (const Run &run : file.runs) {
+            QVERIFY(run.stopped);
+            QVERIFY(!run.rows.empty());
+            QCOMPARE(run.totalA, qint64(run.rows.size()));
+            QCOMPARE(run.totalB, qint64(run.rows.size()));
+        }
+        QCOMPARE(file.runs[0].rows.size(), size_t(300));
+        QVERIFY(!ReadRunFile(BackupPath()).runs[1].stopped);
+
+        // The copy opens as a chart of both runs.
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(saved, &back), 0);
+        QCOMPARE(back.size(), 2);
+        DeleteRuns(back);
+
+        log(100, 300);
+        win->ui->action_Exit->trigger();
+        QVERIFY(!win->loggingActive);
+        QVERIFY(!win->pollThread || !win->pollThread->isRunning());
+        QVERIFY(!win->displayThread || !win->displayThread->isRunning());
+        const RunFile backup = ReadRunFile(BackupPath());
+        QCOMPARE(int(backup.runs.size()), 2);
+        QVERIFY(backup.runs[1].stopped);
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+    }
+
+    // Print Data Logger prints the chart's image on a landscape page, Print Chart Area on
+    // the printer's own orientation; a cancelled dialog prints nothing.
+    void printToPdf()
+    {
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        Open(chart);
+        win->resize(1100, 700);
+        win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(win));
+
+        win->ui->action_Print_Data_Logger->trigger();   // cancelled
+        QVERIFY(!QFile::exists(Folder() + QStringLiteral("landscape.pdf")));
+
+        pdfPath = Folder() + QStringLiteral("landscape.pdf");
+        win->ui->action_Print_Data_Logger->trigger();
+        const QByteArray landscape = FileBytes(pdfPath);
+        const QSizeF wide = PdfPageSize(landscape);
+        QVERIFY2(wide.width() > wide.height(), qPrintable(QStringLiteral("%1x%2").arg(wide.width()).arg(wide.height())));
+        QVERIFY(landscape.contains("/Image"));
+        QVERIFY(landscape.size() > 2000);
+        QCOMPARE(win->printLabel->pixmap(Qt::ReturnByValue).size(), win->plotMgr->grab().size());
+
+        pdfPath = Folder() + QStringLiteral("portrait.pdf");
+        win->ui->PrintButton->click();
+        const QSizeF tall = PdfPageSize(FileBytes(pdfPath));
+        QVERIFY(tall.height() > tall.width());
+        QVERIFY(FileBytes(pdfPath).contains("/Image"));
+    }
+
+    void clipboardHoldsTheChart()
+    {
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        Open(chart);
+        QApplication::clipboard()->clear();
+        win->ui->CopyButton->click();
+        const QImage image = QApplication::clipboard()->image();
+        QCOMPARE(image.size(), win->plotMgr->grab().size());
+        QVERIFY(Colours(image) >= 3);   // background, grid, traces: a drawn chart
+    }
+
+    // Decimals read as Qt reads them, however they are spelled.
+    void readerDecimals()
+    {
+        const QStringList values = {"9.765625", "-4990.23", "9.76562", "1.5e-05", "-1e+06", ".5", "5.",
+                                    " 2.25 ", "+1.5", "-0", "1e400", "nan", "inf", "0x10", "1.2.3",
+                                    "4990.234375000001", "2.2250738585072014e-308"};
+        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (int i = 0; i < values.size(); ++i)
+            text += QByteArray::number(i + 1) + ',' + values[i].toLatin1() + ",1, \n";
+        text += "\nStop Date:,x\nStop Time:,x\nTotal Samples:,1,1\nMaximum (mV):,0,0\nMinimum (mV):,0,0\n"
+                "Missed Samples:,0,0\n";
+        const QString path = Folder() + QStringLiteral("decimals.csv");
+        WriteFile(path, text);
+        QVector<LoggerData *> runs;
+        QCOMPARE(Utility::LoadValues(path, &runs), 0);
+        QCOMPARE(runs.size(), 1);
+        const std::vector<double> &a = runs[0]->chA.values->yValues;
+        QCOMPARE(int(a.size()), values.size());
+        for (int i = 0; i < values.size(); ++i) {
+            bool ok = false;
+            double expected = values[i].toDouble(&ok);
+            if (!ok || !std::isfinite(expected))
+                expected = 0.0;
+            QVERIFY2(a[size_t(i)] == expected,
+                     qPrintable(values[i] + QStringLiteral(" read as ") + QString::number(a[size_t(i)], 'g', 17)));
+        }
+        DeleteRuns(runs);
+    }
+
+    // Memo markers go out with a CSV save and come back with the chart.
+    void memoMarkersRoundTrip()
+    {
+        MessageRecorder boxes;
+        const QString chart = Folder() + QStringLiteral("memo.csv");
+        WriteChart(chart);
+        WriteFile(Folder() + QStringLiteral("memo_Memo.csv"),
+                  "Memo Label,Memo X,Memo Y,\nfirst note,12,-150.5,\n\"second, with comma\",340,8,\n");
+        Open(chart);
+        const QVector<QwtPlotMarker *> loaded = win->plotMgr->GetCurrentMemoMarkerMVSampleList();
+        if (loaded.isEmpty())
+            QSKIP("the chart keeps no memo markers yet");
+        QCOMPARE(loaded.size(), 2);
+
+        const QString copy = Folder() + QStringLiteral("again.csv");
+        Save(copy, QStringLiteral("CSV (*.csv)"));
+        Open(copy);
+        QCOMPARE(Rows(), 400);
+        const QVector<QwtPlotMarker *> back = win->plotMgr->GetCurrentMemoMarkerMVSampleList();
+        QCOMPARE(back.size(), 2);
+        QCOMPARE(back[0]->label().text(), QStringLiteral("first note"));
+        QCOMPARE(back[0]->xValue(), 12.0);
+        QCOMPARE(back[0]->yValue(), -150.5);
+        QCOMPARE(back[1]->label().text(), QStringLiteral("second, with comma"));
+        QCOMPARE(back[1]->xValue(), 340.0);
+        QCOMPARE(back[1]->yValue(), 8.0);
+        QVERIFY(boxes.boxes.isEmpty());
+    }
+};
+
+ZR_TEST_MAIN(TestChartFiles)
+
+#include "test_chart_files.moc"
