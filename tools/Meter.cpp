@@ -17,8 +17,8 @@ constexpr double Zero = 512.0;          // code of 0 V
 constexpr double MissedCode = 65535.0;  // a sample the instrument could not deliver
 // A rising crossing counts only after the signal was this far below the mean level
 // (codes, or a share of the frame's span): noise around the level is no cycle.
-constexpr double MinHysteresis = 3.0;
-constexpr double HysteresisShare = 0.05;
+constexpr double MinHysteresis = 6.0;   // one and a half 8-bit steps of a block
+constexpr double HysteresisShare = 0.1;
 
 bool IsSample(double v)
 {
