@@ -473,6 +473,9 @@ public:
             break;
         case ZrSim::Input::Constant:
             break;
+        case ZrSim::Input::Square:
+            v = in.amplitudeMv * scale * (phase < 0.5 ? 1.0 : -1.0);
+            break;
         }
         if (dc & (1 << ch))
             v += in.offsetMv * scale;

@@ -47,7 +47,7 @@ constexpr unsigned QueueCapacity = 61440;
 constexpr unsigned UserAreaSize = 128;
 
 struct Input {
-    enum Shape { Sine, Triangle, Constant };
+    enum Shape { Sine, Triangle, Constant, Square };   // Square: high the first half period
     Shape shape = Sine;
     double amplitudeMv = 0.0;   // peak; unused by Constant
     double offsetMv = 0.0;      // the whole value of Constant; blocked by AC coupling

@@ -95,17 +95,21 @@ void PollKestrimaThread::FeedMeters()
     int maxCode = 0, minCode = 0, mean = 0, cycles = 0;
     double pkToPk = 0.0, rms = 0.0, frequency = 0.0;
     bool found = false;
-    if (ChannelAOnFlag && MeterAWindowOpened) {
+    // Only a posted update is taken up (and clears the mark): marking without one would
+    // leave the meters waiting for ever, e.g. while their channel is off.
+    bool posted = false;
+    if (ChannelAOnFlag && MeterAWindowOpened && Metera) {
         Meter::do_measure_A(RealDataChanA_Size, trigger_lvl_mvolts, nanosecs_per_sample, RealDataChanA,
                             &maxCode, &minCode, &pkToPk, &mean, &rms, &frequency, &cycles, &found);
-        if (Metera)
-            QCoreApplication::postEvent(Metera, new LCDDataupdateEvent());
+        QCoreApplication::postEvent(Metera, new LCDDataupdateEvent());
+        posted = true;
     }
-    if (ChannelBOnFlag && MeterBWindowOpened) {
+    if (ChannelBOnFlag && MeterBWindowOpened && Meterb) {
         Meter::do_measure_B(RealDataChanB_Size, trigger_lvl_mvolts, nanosecs_per_sample, RealDataChanB,
                             &maxCode, &minCode, &pkToPk, &mean, &rms, &frequency, &cycles, &found);
-        if (Meterb)
-            QCoreApplication::postEvent(Meterb, new LCDDataupdateEvent());
+        QCoreApplication::postEvent(Meterb, new LCDDataupdateEvent());
+        posted = true;
     }
-    LCDUpdate = 1;
+    if (posted)
+        LCDUpdate = 1;
 }

@@ -3,8 +3,22 @@
 
 #include "test_home.h"
 
+#include "LoggerMainWindow.h"
+#include "MainWindow.h"
 #include "Meter.h"
+#include "Resources.h"
+#include "ScopeEvents.h"
 #include "ScopeGlobals.h"
+#include "ZrSim.h"
+#include "test_scope_support.h"
+
+#include <QAction>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <algorithm>
+#include <chrono>
 
 #include <cmath>
 #include <vector>
@@ -35,13 +49,108 @@ std::vector<double> square(int n, int period, double lo, double hi)
     return f;
 }
 
+// One frame of channel A from the simulated instrument, read through the driver as the
+// scope's polling tick reads it.
+std::vector<double> captureFrameA()
+{
+    Scope_SetFeatures f;
+    f.channelsOn = 3;
+    f.dcCoupling = 3;
+    f.blockMode = 1;
+    f.rangeA = f.rangeB = 5;
+    f.clockDivider = 59;   // 1 MSa/s
+    f.timeBaseCode = 10;
+    globalSetFeatures = f;
+    globalSetFeaturesPtr = &globalSetFeatures;
+    KR_HANDLE h = nullptr;
+    bool open = false;
+    std::vector<double> frame;
+    if (!KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures))
+        return frame;
+    for (int tries = 0; tries < 100 && frame.empty(); ++tries) {
+        ZrSim::advanceClock(std::chrono::milliseconds(10));
+        int bytes = 0;
+        if (!KR_ChkForData(&bytes, h, ScopeBlockBytes))
+            continue;
+        int na = 0, nb = 0;
+        KR_ReadChannelData(bytes, RawChanAData, RawChanBData, &na, &nb);
+        frame.assign(RawChanAData, RawChanAData + std::min(na, ScopeFrameMax));
+    }
+    KR_closeport(h, &open);
+    return frame;
+}
+
+// The six readings of the channel-A meter in mV and Hz, once it has shown a full average
+// of the last measurement.
+struct Shown {
+    double mean = 0, rms = 0, pkToPk = 0, minimum = 0, maximum = 0, frequency = 0;
+};
+
+Shown showA()
+{
+    Meter meter;
+    meter.channel = 0;
+    Metera = &meter;
+    MeterAshow = true;
+    MeterBshow = false;
+    // 50 events fill the average; within the next 51 it is shown once.
+    for (int i = 0; i < 101; ++i) {
+        LCDDataupdateEvent e;
+        QCoreApplication::sendEvent(&meter, &e);
+    }
+    const auto read = [&](const char *lcd, const char *unit) {
+        const double v = meter.findChild<QLCDNumber *>(QLatin1String(lcd))->value();
+        const QString u = meter.findChild<QLabel *>(QLatin1String(unit))->text();
+        const double scale = u == QLatin1String("V") || u == QLatin1String("KHz") ? 1000.0
+                             : u == QLatin1String("MHz")                         ? 1e6
+                                                                                 : 1.0;
+        return v * scale;
+    };
+    Shown s;
+    s.mean = read("lcdNumber", "label_7");
+    s.rms = read("lcdNumber_2", "label_8");
+    s.pkToPk = read("lcdNumber_3", "label_9");
+    s.minimum = read("lcdNumber_4", "label_10");
+    s.maximum = read("lcdNumber_5", "label_11");
+    s.frequency = read("lcdNumber_6", "label_12");
+    Metera = nullptr;
+    MeterAshow = false;
+    return s;
+}
+
+void setDc(int channel, double mv)
+{
+    ZrSim::Input dc;
+    dc.shape = ZrSim::Input::Constant;
+    dc.offsetMv = mv;
+    ZrSim::setInput(channel, dc);
+}
+
+// The mean a meter window shows, in mV.
+double meanShown(Meter *meter)
+{
+    const double v = meter->findChild<QLCDNumber *>(QStringLiteral("lcdNumber"))->value();
+    return meter->findChild<QLabel *>(QStringLiteral("label_7"))->text() == QLatin1String("V") ? v * 1000.0 : v;
+}
+
 } // namespace
 
 class TestScopeMeter : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { globalSetFeatures.timeBaseCode = 10; }
+    void initTestCase()
+    {
+        InitResources();
+        ZrSim::useManualClock(true);
+    }
+
+    void init()
+    {
+        ZrSim::reset();
+        ZrSim::useManualClock(true);
+        globalSetFeatures.timeBaseCode = 10;
+    }
 
     void levelsNeverCrossZero()
     {
@@ -112,21 +221,179 @@ private slots:
     {
         std::vector<double> f = square(8192, 100, 412.0, 812.0);
         const Result full = measureA(f, 8192);
-        std::vector<double> flat(8192, 512.0);   // what the array holds now does not matter for levels
+        std::vector<double> flat(8192, 512.0);   // what the array holds beyond the frame does not matter
         const Result empty = measureA(flat, 0);
         QCOMPARE(empty.maxCode, full.maxCode);
         QCOMPARE(empty.minCode, full.minCode);
         QCOMPARE(empty.pkToPk, full.pkToPk);
         QCOMPARE(empty.rms, full.rms);
-        QVERIFY(!empty.found);   // but the frequency is searched again, in the flat array
+        QCOMPARE(empty.frequency, full.frequency);   // no samples, no new frequency
+        QVERIFY(empty.found);
     }
 
-    void missedSampleDoesNotOverflowTheRms()
+    void missedSamplesAreLeftOut()
     {
-        std::vector<double> f = {65535.0, 512.0};
-        const Result r = measureA(f, 2);
-        QCOMPARE(r.rms, std::sqrt(65023.0 * 65023.0 / 2.0));
-        QCOMPARE(r.maxCode, 65535);
+        // A missed sample squared away from 512 would not even fit 32 bits; it is no sample.
+        std::vector<double> f = {65535.0, 612.0, 65535.0, 412.0};
+        const Result r = measureA(f, 4);
+        QCOMPARE(r.maxCode, 612);
+        QCOMPARE(r.minCode, 412);
+        QCOMPARE(r.mean, 0);
+        QCOMPARE(r.rms, 100.0);
+
+        // Nothing but missed samples: the last values stay.
+        std::vector<double> gone(50, 65535.0);
+        const Result kept = measureA(gone, 50);
+        QCOMPARE(kept.maxCode, 612);
+        QCOMPARE(kept.rms, 100.0);
+    }
+
+    void frequencyScanStaysInsideTheFrame()
+    {
+        // Three cycles beyond n lie in the array from an earlier frame; n holds only one.
+        std::vector<double> f = square(8192, 100, 312.0, 712.0);
+        Result r = measureA(f, 150);
+        QVERIFY(!r.found);
+        QCOMPARE(r.frequency, 0.0);
+        r = measureA(f, 0);   // no frame: the last frequency stays
+        QVERIFY(!r.found);
+    }
+
+    // Frames of the simulated instrument at 1 MSa/s on the +-5 V range, measured as they
+    // come and again with missed samples among them, and shown by a channel-A meter.
+    void knownInputsFromTheInstrument_data()
+    {
+        QTest::addColumn<int>("shape");
+        QTest::addColumn<double>("amplitude");   // mV
+        QTest::addColumn<double>("offset");      // mV
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<double>("mean");
+        QTest::addColumn<double>("rms");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("frequency");
+        QTest::newRow("dc +2 V") << int(ZrSim::Input::Constant) << 0.0 << 2000.0 << 1.0 << 2000.0 << 2000.0
+                                 << 2000.0 << 2000.0 << 0.0;
+        QTest::newRow("dc -1.5 V") << int(ZrSim::Input::Constant) << 0.0 << -1500.0 << 1.0 << -1500.0 << 1500.0
+                                   << -1500.0 << -1500.0 << 0.0;
+        QTest::newRow("sine 1.5 V 5 kHz") << int(ZrSim::Input::Sine) << 1500.0 << 0.0 << 5000.0 << 0.0
+                                          << 1500.0 / std::sqrt(2.0) << -1500.0 << 1500.0 << 5000.0;
+        QTest::newRow("square 1 V 2 kHz") << int(ZrSim::Input::Square) << 1000.0 << 0.0 << 2000.0 << 0.0 << 1000.0
+                                          << -1000.0 << 1000.0 << 2000.0;
+        QTest::newRow("square 0.8 V on 1 V, 3 kHz") << int(ZrSim::Input::Square) << 800.0 << 1000.0 << 3000.0
+                                                    << 1000.0 << std::sqrt(1800.0 * 1800.0 / 2 + 200.0 * 200.0 / 2)
+                                                    << 200.0 << 1800.0 << 3000.0;
+    }
+
+    void knownInputsFromTheInstrument()
+    {
+        QFETCH(int, shape);
+        QFETCH(double, amplitude);
+        QFETCH(double, offset);
+        QFETCH(double, hz);
+        QFETCH(double, mean);
+        QFETCH(double, rms);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(double, frequency);
+        ZrSim::Input in;
+        in.shape = ZrSim::Input::Shape(shape);
+        in.amplitudeMv = amplitude;
+        in.offsetMv = offset;
+        in.frequencyHz = hz;
+        ZrSim::setInput(0, in);
+        std::vector<double> frame = captureFrameA();
+        QCOMPARE(int(frame.size()), ScopeFrameMax);
+
+        // One code of a block is one 8-bit step: 4 codes of the 10-bit scale.
+        const double k = shw_milliVoltsPerBitA;
+        QCOMPARE(k, 9.765625);
+        const double code = 4 * k;
+        for (int missedEvery : {0, 7}) {
+            std::vector<double> f = frame;
+            if (missedEvery)
+                for (size_t i = 3; i < f.size(); i += missedEvery)
+                    f[i] = 65535.0;
+            const Result r = measureA(f, ScopeFrameMax);
+            QVERIFY2(std::fabs(r.mean * k - mean) <= code, qPrintable(QString::number(r.mean * k)));
+            QVERIFY2(std::fabs(r.rms * k - rms) <= code, qPrintable(QString::number(r.rms * k)));
+            QVERIFY(std::fabs((r.maxCode - 512) * k - std::max(maximum, 0.0)) <= code);
+            QVERIFY(std::fabs((r.minCode - 512) * k - std::min(minimum, 0.0)) <= code);
+            if (frequency > 0) {
+                QVERIFY(r.found);
+                QVERIFY2(std::fabs(r.frequency - frequency) <= frequency * 0.01, qPrintable(QString::number(r.frequency)));
+            } else {
+                QVERIFY(!r.found);
+                QCOMPARE(r.frequency, 0.0);
+            }
+
+            // What the meter shows: the true extremes, whatever side of 0 V they lie on.
+            const Shown s = showA();
+            QVERIFY2(std::fabs(s.mean - mean) <= code, qPrintable(QString::number(s.mean)));
+            QVERIFY(std::fabs(s.rms - rms) <= code);
+            QVERIFY2(std::fabs(s.minimum - minimum) <= code, qPrintable(QString::number(s.minimum)));
+            QVERIFY2(std::fabs(s.maximum - maximum) <= code, qPrintable(QString::number(s.maximum)));
+            QVERIFY(std::fabs(s.pkToPk - (maximum - minimum)) <= code);
+            QVERIFY(std::fabs(s.frequency - frequency) <= frequency * 0.01);
+        }
+    }
+
+    void noiseAroundALevelIsNoCycle()
+    {
+        // The instrument's default input: a slow sine, flat within one frame, with a little
+        // noise. Noise crossing the mean level is no frequency.
+        for (int i = 0; i < 5; ++i) {
+            std::vector<double> f = captureFrameA();
+            const Result r = measureA(f, ScopeFrameMax);
+            QVERIFY(!r.found);
+            QCOMPARE(r.frequency, 0.0);
+        }
+    }
+
+    void metersStayLiveThroughChannelOffAndLoggerMode()
+    {
+        ZrSim::reset();   // the real clock: the scope polls on its own
+        BoxCloser boxes;
+        w = new MainWindow();
+        w->show();
+        const auto button = [](const char *name) { return w->findChild<QPushButton *>(QLatin1String(name)); };
+        setDc(0, 2000.0);
+        button("MeteraButton")->click();
+        button("RunButton")->click();
+        QVERIFY(w->IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(std::fabs(meanShown(Metera) - 2000.0) < 60.0, 20000);
+
+        // Channel A off for a while, then on again with another input.
+        ChannelAOnFlag = false;
+        QTest::qWait(100);
+        ChannelAOnFlag = true;
+        setDc(0, -1000.0);
+        QTRY_VERIFY_WITH_TIMEOUT(std::fabs(meanShown(Metera) + 1000.0) < 60.0, 20000);
+
+        // Into the data logger and back; the meter stays open and follows the next run.
+        w->findChild<QAction *>(QStringLiteral("actionData_Logger"))->trigger();
+        QVERIFY(!w->IsRunning() && LoggerWin);
+        QVERIFY(QMetaObject::invokeMethod(LoggerWin, "ScopeModefunc"));
+        QVERIFY(w->isVisible());
+        setDc(0, 500.0);
+        button("RunButton")->click();
+        QVERIFY(w->IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(std::fabs(meanShown(Metera) - 500.0) < 60.0, 20000);
+
+        // Meter A deleted with an update still queued for it: meter B goes on.
+        setDc(1, 1500.0);
+        button("MeterbButton")->click();
+        QPointer<Meter> a = Metera;
+        LCDUpdate = 1;
+        QCoreApplication::postEvent(Metera, new LCDDataupdateEvent());
+        Metera->close();
+        MeterWindowCloseEvent notice;
+        QCoreApplication::sendEvent(w, &notice);
+        QVERIFY(!a);
+        QTRY_VERIFY_WITH_TIMEOUT(Meterb && std::fabs(meanShown(Meterb) - 1500.0) < 60.0, 20000);
+
+        delete w;
+        QCOMPARE(LoggerWin, nullptr);
     }
 };
 

@@ -3,7 +3,9 @@
 
 #include <QMainWindow>
 
-class QLabel;
+namespace Ui {
+class Help;
+}
 
 class Help : public QMainWindow {
     Q_OBJECT
@@ -18,6 +20,5 @@ private slots:
     void on_pushButton_clicked();
 
 private:
-    QLabel *picture;
-    QLabel *version;
+    Ui::Help *ui;
 };

@@ -1,4 +1,5 @@
 #include "Meter.h"
+#include "ui_Meter.h"
 
 #include "MainWindow.h"
 #include "ScopeEvents.h"
@@ -6,25 +7,56 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGridLayout>
-#include <QLCDNumber>
-#include <QLabel>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
+constexpr double Zero = 512.0;          // code of 0 V
+constexpr double MissedCode = 65535.0;  // a sample the instrument could not deliver
+// A rising crossing counts only after the signal was this far below the mean level
+// (codes, or a share of the frame's span): noise around the level is no cycle.
+constexpr double MinHysteresis = 6.0;   // one and a half 8-bit steps of a block
+constexpr double HysteresisShare = 0.1;
+
+bool IsSample(double v)
+{
+    return v >= 0.0 && v < MissedCode;   // false for NaN too
+}
+
 // What one measurement leaves behind, per channel; outlives the windows.
 struct MeasureState {
-    double maxval = 0.0;
-    double minval = 0.0;
+    double maxval = Zero;    // as the scope's own steps read them: never below (above) 512
+    double minval = Zero;
+    double trueMax = Zero;   // the frame's own extremes, for the display
+    double trueMin = Zero;
     double avgMean = 0.0;
     double rms = 0.0;
-    double pkToPk = 0.0;
+    double pkToPk = 0.0;     // maxval - minval
     double frequency = 0.0;
     bool wholeCycleFound = false;
 };
 MeasureState stateA;
 MeasureState stateB;
+
+// Running average of what the meter shows, per channel; outlives the windows.
+enum Field { Max, Min, Mean, Rms, PkToPk, Freq, FieldCount };
+constexpr int RingSize = 50;
+struct Averaging {
+    double vals[RingSize][FieldCount] = {};
+    double sums[FieldCount] = {};
+    unsigned char count = 0;
+    bool filled = false;
+    unsigned char batchesAcquired = 0;
+    unsigned char requiredBatches = 50;
+};
+Averaging averagingA;
+Averaging averagingB;
+
+// History that clear_measure empties; kept for callers of the old interface.
+double history[2][5][5];
+int historyCount = 0;
 
 int ScanLength(int n)
 {
@@ -45,34 +77,59 @@ int ScanLength(int n)
     }
 }
 
+struct Levels {
+    int valid = 0;
+    double max = Zero, min = Zero, sum = 0.0;
+};
+
+Levels ScanLevels(int n, const double *frame)
+{
+    Levels l;
+    l.max = -1.0;
+    l.min = MissedCode;
+    for (int i = 0; i < n; ++i) {
+        const double v = frame[i];
+        if (!IsSample(v))
+            continue;
+        ++l.valid;
+        l.max = std::max(l.max, v);
+        l.min = std::min(l.min, v);
+        l.sum += v - Zero;
+    }
+    return l;
+}
+
+double RootMeanSquare(int n, const double *frame)
+{
+    // Squares of whole codes are exact in a double far beyond any frame.
+    double acc = 0.0;
+    int valid = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!IsSample(frame[i]))
+            continue;
+        const double d = std::trunc(frame[i]) - Zero;
+        acc += d * d;
+        ++valid;
+    }
+    if (valid == 0)
+        return 0.0;
+    acc /= valid;
+    return acc > 0.0 ? std::sqrt(acc) : 0.0;
+}
+
 void Measure(MeasureState &s, int n, double nsps, double *frame, int *maxCode, int *minCode, double *pkToPk,
              int *meanOffset, double *rms, double *frequency, bool *found)
 {
-    if (n > 0) {
-        double mx = 512.0, mn = 512.0, sum = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const double v = frame[i];
-            if (v > mx)
-                mx = v;
-            if (v < mn)
-                mn = v;
-            sum += v - 512.0;
-        }
-        s.pkToPk = mx - mn;
-        s.maxval = mx;
-        s.minval = mn;
-        s.avgMean = sum / n;
-    }
-    Meter::get_frequency(n, frame, 0.0, 0.0, s.avgMean, nsps, &s.frequency, nullptr, &s.wholeCycleFound);
-    if (n > 0) {
-        // A missed sample (65535) squared away from 512 does not fit 32 bits.
-        long double acc = 0.0L;
-        for (int i = 0; i < n; ++i) {
-            const long double d = static_cast<long double>(static_cast<long long>(frame[i]) - 512);
-            acc += d * d;
-        }
-        acc /= n;
-        s.rms = acc > 0.0L ? double(std::sqrt(acc)) : 0.0;
+    const Levels l = n > 0 ? ScanLevels(n, frame) : Levels();
+    if (l.valid > 0) {
+        s.trueMax = l.max;
+        s.trueMin = l.min;
+        s.maxval = std::max(l.max, Zero);
+        s.minval = std::min(l.min, Zero);
+        s.pkToPk = s.maxval - s.minval;
+        s.avgMean = l.sum / l.valid;
+        Meter::get_frequency(n, frame, 0.0, 0.0, s.avgMean, nsps, &s.frequency, nullptr, &s.wholeCycleFound);
+        s.rms = RootMeanSquare(n, frame);
     }
     *maxCode = int(s.maxval);
     *minCode = int(s.minval);
@@ -83,6 +140,7 @@ void Measure(MeasureState &s, int n, double nsps, double *frame, int *maxCode, i
     *found = s.wholeCycleFound;
 }
 
+// v in mV: "V" from 1000 mV on, either sign.
 double Scaled(double v, QLabel *unit)
 {
     if (v >= 1000.0 || v <= -1000.0) {
@@ -98,19 +156,39 @@ double Scaled(double v, QLabel *unit)
 void Meter::get_frequency(int n, double *frame, double, double, double meanOffset, double nsps, double *frequency,
                           int *, bool *found)
 {
-    int length = ScanLength(n);
-    if (length <= 0)
+    if (n <= 0)
         return;
-    // The frame arrays hold ScopeFrameCapacity values; the scan reads one past its length.
-    length = std::min(length, ScopeFrameCapacity - 1);
-    const double threshold = meanOffset + 512.0;
+    // Only the frame's own samples: what lies beyond n is left from earlier frames.
+    const int last = std::min(std::min(ScanLength(n), n - 1), ScopeFrameCapacity - 1);
+    const double threshold = meanOffset + Zero;
+    double lo = MissedCode, hi = -1.0;
+    for (int i = 0; i <= last; ++i) {
+        if (IsSample(frame[i])) {
+            lo = std::min(lo, frame[i]);
+            hi = std::max(hi, frame[i]);
+        }
+    }
+    const double armLevel = threshold - std::max(MinHysteresis, HysteresisShare * (hi - lo));
+
+    // A rising crossing at i: frame[i] below the level, the next sample at or above it.
+    // Missed samples are stepped over; the crossing lies at the last sample before them.
     int crossings[3];
     int count = 0;
-    for (int i = 0; i < length && count < 3; ++i) {
-        if (frame[i] < threshold && frame[i + 1] >= threshold)
-            crossings[count++] = i;
+    int prev = -1;
+    bool armed = false;
+    for (int i = 0; i <= last && count < 3; ++i) {
+        const double v = frame[i];
+        if (!IsSample(v))
+            continue;
+        if (prev >= 0 && armed && frame[prev] < threshold && v >= threshold) {
+            crossings[count++] = prev;
+            armed = false;
+        }
+        if (v < armLevel)
+            armed = true;
+        prev = i;
     }
-    if (count == 3) {
+    if (count == 3 && nsps > 0.0) {
         const double period = ((crossings[2] - crossings[1]) + (crossings[1] - crossings[0])) * nsps * 0.5;
         *frequency = (1.0 / period) * 1000000000.0;
         *found = true;
@@ -132,57 +210,108 @@ void Meter::do_measure_B(int n, int, double nsps, double *frame, int *maxCode, i
     Measure(stateB, n, nsps, frame, maxCode, minCode, pkToPk, meanOffset, rms, frequency, found);
 }
 
-Meter::Meter(QWidget *parent) : QMainWindow(parent)
+void Meter::get_max_min(int n, double *frame, double *maxval, double *minval, double *pkToPk, double *meanOffset,
+                        int)
 {
-    setObjectName(QStringLiteral("Meter"));
-    setWindowTitle(tr("Channel A Meters"));
-    setStyleSheet(QStringLiteral("background-color: rgb(225, 225, 225);"));
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralwidget"));
-    auto *grid = new QGridLayout(central);
-    const char *captions[6] = {"Mean Voltage", "True RMS Voltage", "Peak to Peak Voltage",
-                               "Minval", "Maxval", "Frequency"};
-    for (int i = 0; i < 6; ++i) {
-        grid->addWidget(new QLabel(tr(captions[i]), central), 2 * i, 0, 1, 2);
-        displays[i] = new QLCDNumber(central);
-        displays[i]->setFixedSize(120, 23);
-        displays[i]->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);"));
-        displays[i]->setSegmentStyle(QLCDNumber::Filled);
-        units[i] = new QLabel(i == 5 ? QStringLiteral("Hz") : QStringLiteral("mV"), central);
-        grid->addWidget(displays[i], 2 * i + 1, 0);
-        grid->addWidget(units[i], 2 * i + 1, 1);
-    }
-    setCentralWidget(central);
-    setFixedSize(206, 354);
+    const Levels l = n > 0 ? ScanLevels(n, frame) : Levels();
+    if (l.valid == 0)
+        return;
+    *maxval = std::max(l.max, Zero);
+    *minval = std::min(l.min, Zero);
+    *pkToPk = *maxval - *minval;
+    *meanOffset = l.sum / l.valid;
+}
+
+void Meter::get_rms(int n, double *frame, double *rms)
+{
+    if (n > 0 && ScanLevels(n, frame).valid > 0)
+        *rms = RootMeanSquare(n, frame);
+}
+
+void Meter::clear_measure()
+{
+    std::memset(history, 0, sizeof history);
+    historyCount = 0;
+}
+
+Meter::Meter(QWidget *parent) : QMainWindow(parent), ui(new Ui::Meter)
+{
+    ui->setupUi(this);
+    ui->lcdNumber->setSegmentStyle(QLCDNumber::Filled);
     // Let the next polling tick measure again.
     LCDUpdate = 0;
 }
 
-Meter::~Meter() = default;
+Meter::~Meter()
+{
+    // Deleting the window drops an update posted to it that it never took up: release the
+    // hand-over, or the other meter would wait for it for ever.
+    LCDUpdate = 0;
+    delete ui;
+}
 
 void Meter::ShowChannel(int ch)
 {
     const MeasureState &s = ch == 0 ? stateA : stateB;
+    Averaging &a = ch == 0 ? averagingA : averagingB;
     const double k = ch == 0 ? shw_milliVoltsPerBitA : shw_milliVoltsPerBitB;
     Meter *target = ch == 0 ? Metera : Meterb;
+
+    // The displays show the frame's true extremes and their span.
+    const double record[FieldCount] = {(s.trueMax - Zero) * k, (s.trueMin - Zero) * k, s.avgMean * k, s.rms * k,
+                                       (s.trueMax - s.trueMin) * k, s.frequency};
+    double shown[FieldCount];
+    int c = a.count;
+    if (!a.filled) {
+        for (int f = 0; f < FieldCount; ++f) {
+            a.vals[c][f] = record[f];
+            a.sums[f] += record[f];
+            shown[f] = a.sums[f] / (c + 1);
+        }
+        if (++c == RingSize) {
+            a.filled = true;
+            c = 0;
+        }
+    } else {
+        for (int f = 0; f < FieldCount; ++f) {
+            a.sums[f] = (a.sums[f] - a.vals[c][f]) + record[f];
+            a.vals[c][f] = record[f];
+            shown[f] = a.sums[f] / RingSize;
+        }
+        if (++c == RingSize)
+            c = 0;
+    }
+    a.count = static_cast<unsigned char>(c);
+
+    if (a.batchesAcquired < a.requiredBatches) {
+        ++a.batchesAcquired;
+        return;
+    }
+    a.batchesAcquired = 0;
     if (!target)
         return;
-    const double values[5] = {s.avgMean * k, s.rms * k, s.pkToPk * k, (s.minval - 512.0) * k,
-                              (s.maxval - 512.0) * k};
-    for (int i = 0; i < 5; ++i)
-        target->displays[i]->display(Scaled(values[i], target->units[i]));
-    const double f = s.frequency;
-    QLabel *unit = target->units[5];
+    Ui::Meter *u = target->ui;
+    const double maxv = Scaled(shown[Max], u->label_11);
+    const double minv = Scaled(shown[Min], u->label_10);
+    const double pk = Scaled(shown[PkToPk], u->label_9);
+    const double rms = Scaled(shown[Rms], u->label_8);
+    const double mean = Scaled(shown[Mean], u->label_7);
+    double f = shown[Freq];
     if (f >= 1000000.0) {
-        unit->setText(QStringLiteral("MHz"));
-        target->displays[5]->display(f / 1000000.0);
+        u->label_12->setText(QStringLiteral("MHz"));
+        f /= 1000000.0;
     } else if (f >= 1000.0) {
-        unit->setText(QStringLiteral("KHz"));
-        target->displays[5]->display(f / 1000.0);
+        u->label_12->setText(QStringLiteral("KHz"));
+        f /= 1000.0;
     } else {
-        unit->setText(QStringLiteral("Hz"));
-        target->displays[5]->display(f);
+        u->label_12->setText(QStringLiteral("Hz"));
     }
+    u->lcdNumber->display(mean);
+    u->lcdNumber_2->display(rms);
+    u->lcdNumber_3->display(pk);
+    u->lcdNumber_4->display(minv);
+    u->lcdNumber_5->display(maxv);
+    u->lcdNumber_6->display(f);
 }
 
 bool Meter::event(QEvent *e)

@@ -3,8 +3,9 @@
 
 #include <QMainWindow>
 
-class QLabel;
-class QLCDNumber;
+namespace Ui {
+class Meter;
+}
 
 class Meter : public QMainWindow {
     Q_OBJECT
@@ -15,8 +16,10 @@ public:
     int channel = 0;   // 0 channel A, 1 channel B; set by the scope window after construction
 
     // Measure the first n codes of a frame of channel A (B) into that channel's state and
-    // return it: maximum and minimum code, peak-to-peak, mean offset from 512, RMS (codes),
-    // frequency (Hz) and whether three rising crossings were found. The trigger level and
+    // return it: maximum and minimum code (never beyond 512 on the wrong side, as the scope's
+    // own steps expect them), peak-to-peak of those two, mean offset from 512, RMS (codes),
+    // frequency (Hz) and whether three rising crossings were found. Missed samples (65535)
+    // are left out. A frame without samples keeps the last values. The trigger level and
     // the cycle count are accepted for callers that pass them and not used.
     static void do_measure_A(int n, int triggerMilliVolts, double nanosecsPerSample, double *frame,
                              int *maxCode, int *minCode, double *pkToPk, int *meanOffset, double *rms,
@@ -25,17 +28,23 @@ public:
                              int *maxCode, int *minCode, double *pkToPk, int *meanOffset, double *rms,
                              double *frequency, int *cycles, bool *found);
     // Frequency from the mean of two whole periods between three rising crossings of the mean
-    // level; the scan length follows the scope's time base.
+    // level, within the first n samples and the scan length of the scope's time base. Leaves
+    // frequency and found as they were when n is 0.
     static void get_frequency(int n, double *frame, double unused1, double unused2, double meanOffset,
                               double nanosecsPerSample, double *frequency, int *unused3, bool *found);
+    // The two halves of a measurement without any state: max, min, peak-to-peak and mean
+    // offset; and the RMS. Nothing is written when the frame holds no sample.
+    static void get_max_min(int n, double *frame, double *maxval, double *minval, double *pkToPk,
+                            double *meanOffset, int unused);
+    static void get_rms(int n, double *frame, double *rms);
+    static void clear_measure();
 
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    void ShowChannel(int ch);
+    static void ShowChannel(int ch);
 
-    QLCDNumber *displays[6];
-    QLabel *units[6];
+    Ui::Meter *ui;
 };
