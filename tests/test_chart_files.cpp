@@ -468,25 +468,26 @@ private slots:
         const QString chart = Folder() + QStringLiteral("memo.csv");
         WriteChart(chart);
         WriteFile(Folder() + QStringLiteral("memo_Memo.csv"),
-                  "Memo Label,Memo X,Memo Y,\nfirst note,12,-150.5,\n\"second, with comma\",340,8,\n");
+                  "Memo Label,Memo X,Memo Y,\nfirst note,12,-150.5,\n\"second, with comma\",340,8,\n"
+                  "\"two\nlines\",350,9,\n");
         Open(chart);
         const QVector<QwtPlotMarker *> loaded = win->plotMgr->GetCurrentMemoMarkerMVSampleList();
-        if (loaded.isEmpty())
-            QSKIP("the chart keeps no memo markers yet");
-        QCOMPARE(loaded.size(), 2);
+        QCOMPARE(loaded.size(), 3);
 
         const QString copy = Folder() + QStringLiteral("again.csv");
         Save(copy, QStringLiteral("CSV (*.csv)"));
         Open(copy);
         QCOMPARE(Rows(), 400);
         const QVector<QwtPlotMarker *> back = win->plotMgr->GetCurrentMemoMarkerMVSampleList();
-        QCOMPARE(back.size(), 2);
+        QCOMPARE(back.size(), 3);
         QCOMPARE(back[0]->label().text(), QStringLiteral("first note"));
         QCOMPARE(back[0]->xValue(), 12.0);
         QCOMPARE(back[0]->yValue(), -150.5);
         QCOMPARE(back[1]->label().text(), QStringLiteral("second, with comma"));
         QCOMPARE(back[1]->xValue(), 340.0);
         QCOMPARE(back[1]->yValue(), 8.0);
+        QCOMPARE(back[2]->label().text(), QStringLiteral("two\nlines"));
+        QCOMPARE(back[2]->xValue(), 350.0);
         QVERIFY(boxes.boxes.isEmpty());
     }
 };
