@@ -497,8 +497,10 @@ bool MainWindow::SaveScopeXMLConfig()
     channel(QStringLiteral("ChannelB"), 2, s.rangeB, s.x10B);
 
     // Written beside the old file and renamed over it, so a full disk keeps the old settings.
+    // Unbuffered: a buffered write cut short by a full disk or a size limit can still be
+    // committed over the old file.
     QSaveFile file(appFolderPath + QLatin1String(ConfigFileName));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray text = doc.toByteArray(1);
     if (file.write(text) != text.size()) {

@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
+#include <csignal>
+#include <sys/resource.h>
 
 class TestScopeWindow : public QObject {
     Q_OBJECT
@@ -127,6 +129,25 @@ private slots:
         QCOMPARE(int(globalSetFeatures.dcCoupling), 1);
         QVERIFY(!ChannelAOnFlag);
         QVERIFY(ChannelBOnFlag);
+
+        // A write cut short (full disk, size limit) leaves the old file whole.
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        globalSetFeatures.rangeA = 3;
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = rlim_t(before.size() / 2);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = w->SaveScopeXMLConfig();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void configurationKeepsCalibrationAccess()
