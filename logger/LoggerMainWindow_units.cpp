@@ -3,6 +3,8 @@
 #include "LoggerMainWindow.h"
 
 #include "ui_LoggerMainWindow.h"
+#include "Utility.h"
+#include "XWindow.h"
 #include "ycontrolsWindow.h"
 
 #include <QAction>
@@ -95,6 +97,31 @@ bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
     return true;
 }
 
+// The X axis in sample numbers (0) or seconds (1).
+void SwitchXUnit(LoggerMainWindow *win, int mode)
+{
+    const bool timeAxis = mode == 1;
+    LoggerMainWindow::SetTicked(win->ui->action_Time, timeAxis);
+    LoggerMainWindow::SetTicked(win->ui->action_Sample_No, !timeAxis);
+    XSettings &xs = win->config->xSettings;
+    xs.xUnitChanged = xs.xMode != mode;
+    xs.xMode = mode;
+    // The rows on the chart are those of the window now shown: on the time axis the ones
+    // the time window covers, which a zoom in sample numbers has left behind.
+    const int first = xs.sampleMin;
+    const int last = xs.sampleMax;
+    NormalizeXWindow(xs, Utility::ConvertToSec(win->config->sampleInterval, win->config->intervalUnit));
+    if (!win->chartFileLoaded && (xs.sampleMin != first || xs.sampleMax != last)) {
+        win->ClearDisplayBuffer();
+        win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+    }
+    win->ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
+    win->plotMgr->UpdateXAxis();
+    // Converted once: the next X update must not convert the cursors again.
+    xs.xUnitChanged = false;
+    RedrawAfterUnitSwitch(win);
+}
+
 // An open Y-controls window shows what the menu or the Y button chose.
 void RefreshYControls(LoggerMainWindow *win)
 {
@@ -108,29 +135,12 @@ void RefreshYControls(LoggerMainWindow *win)
 
 void LoggerMainWindow::SetSampleNoScale()
 {
-    SetTicked(ui->action_Sample_No, true);
-    SetTicked(ui->action_Time, false);
-    XSettings &xs = config->xSettings;
-    xs.xUnitChanged = xs.xMode != 0;
-    xs.xMode = 0;
-    ui->xAxisLabel->setText(QStringLiteral("Sample"));
-    plotMgr->UpdateXAxis();
-    // Converted once: the next X update must not convert the cursors again.
-    xs.xUnitChanged = false;
-    RedrawAfterUnitSwitch(this);
+    SwitchXUnit(this, 0);
 }
 
 void LoggerMainWindow::SetTimeScale()
 {
-    SetTicked(ui->action_Time, true);
-    SetTicked(ui->action_Sample_No, false);
-    XSettings &xs = config->xSettings;
-    xs.xUnitChanged = xs.xMode != 1;
-    xs.xMode = 1;
-    ui->xAxisLabel->setText(QStringLiteral("Sec"));
-    plotMgr->UpdateXAxis();
-    xs.xUnitChanged = false;
-    RedrawAfterUnitSwitch(this);
+    SwitchXUnit(this, 1);
 }
 
 void LoggerMainWindow::on_xAxisLabel_clicked()

@@ -5,6 +5,7 @@
 #include "ScreenPlacement.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
+#include "XWindow.h"
 #include "ui_LoggerMainWindow.h"
 
 #include "InfoWindow.h"
@@ -23,10 +24,6 @@
 
 namespace {
 
-// The X windows the system makes are at least this many samples wide; a slider move that
-// runs into the start of the record shrinks the window, but not below this.
-constexpr qint64 MinWindowSamples = 10;
-
 int ClampToInt(qint64 v)
 {
     return int(std::max<qint64>(INT_MIN, std::min<qint64>(INT_MAX, v)));
@@ -43,9 +40,8 @@ int CeilDiv(int value, int step)
     return value / step + (value % step != 0 ? 1 : 0);
 }
 
-// An X window as the chart can show it: from sample 0 (time 0) on, at least the smallest
-// width wide. On the time axis the sample bounds become the rows the time window covers:
-// they decide which rows are read back and how far the slider steps.
+}   // namespace
+
 void NormalizeXWindow(XSettings &xs, double intervalSec)
 {
     if (xs.xMode != 0) {
@@ -68,8 +64,6 @@ void NormalizeXWindow(XSettings &xs, double intervalSec)
     if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
         xs.sampleMax = xs.sampleMin + int(MinWindowSamples);
 }
-
-}   // namespace
 
 void LoggerMainWindow::RedrawRuns()
 {
@@ -434,6 +428,8 @@ void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
     SetTicked(ui->action_Sample_No, !timeAxis);
     ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
     plotMgr->UpdateXAxis();
+    // Memo markers and cursors are converted now; a later X update must not do it again.
+    config->xSettings.xUnitChanged = false;
     SetAxesLabels();
     maxScroll = std::max(maxScroll, xs.sampleMax);
     if (!runList->isEmpty()) {

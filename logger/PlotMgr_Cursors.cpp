@@ -3,6 +3,7 @@
 
 #include "MacPickers.h"
 #include "Utility.h"
+#include "XWindow.h"
 
 #include <QBrush>
 #include <QFont>
@@ -19,9 +20,6 @@
 #include <cmath>
 
 namespace {
-
-// The narrowest X window a zoom makes: 10 samples, or 10 intervals on the time axis.
-constexpr qint64 MinWindowSamples = 10;
 
 // Whole sample number, halves upwards.
 double RoundHalfUp(double s)
