@@ -315,6 +315,93 @@ private slots:
         QVERIFY(qAbs(points.last().x() - 0.2) < 1e-9);
     }
 
+    // A plain switch to the time axis after a zoom in sample numbers shows the rows of the
+    // time window, not those of the old sample window.
+    void timeSwitchReloadsTheTimeWindow()
+    {
+        win->config->sampleInterval = 1.0;
+        StoreRun(300);
+        win->chartFileLoaded = false;
+        XSettings xs = win->config->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = 0.1;
+        xs.timeMax = 0.2;
+        win->ApplyXSettings(xs, true);
+        SetSampleWindow(0, 50);   // the time window stays 0.1 .. 0.2
+        QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
+        win->ui->action_Time->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
+        QVERIFY(!points.isEmpty());
+        QVERIFY(qAbs(points.first().x() - 0.1) < 1e-9);
+        QVERIFY(qAbs(points.last().x() - 0.2) < 1e-9);
+        win->ui->xAxisLabel->click();   // and back: the same rows in sample numbers
+        QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(200, 2.0));
+    }
+
+    // mV -> V -> kV -> mV and samples -> time -> samples: cursor read-outs and memo markers
+    // are converted once per switch and come back; a later X update converts nothing.
+    void unitRoundTripsConvertOnce()
+    {
+        AddRun(100, 100);
+        SetSampleWindow(0, 300);
+        ConfigSettings *c = win->config;
+        c->yScales.push_back({"Kilo", "kV", 0.001});
+        win->AddYScale("Kilo");
+        win->ui->action_mV->trigger();
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        win->dataCursorChA->trigger();
+        win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));   // on sample 150: 1500 mV
+        win->ui->MissedDataCursor->click();
+        win->missedCursorMenu->hide();
+        win->missedCursorChB->trigger();
+        win->plotMgr->MoveMissedCursor(QPointF(250.0, 700.0));   // away from the samples
+        win->plotMgr->CreateNewMarker(QPointF(140.2, 1400.0));
+        QwtPlotMarker *memo = win->plotMgr->GetCurrentMemoMarkerList().value(0);
+        QVERIFY(memo);
+
+        const auto check = [&](double x, double cursorX, double missedX, double k) {
+            QCOMPARE(Text(win->ui->xData), QString::asprintf("%.4f", cursorX));
+            QCOMPARE(Text(win->ui->yData), QString::asprintf("%.4f", 1500.0 * k));
+            QCOMPARE(Text(win->ui->xMissed), QString::asprintf("%.4f", missedX));
+            QCOMPARE(Text(win->ui->yMissed), QString::asprintf("%.4f", 700.0 * k));
+            QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(MissedMarker).y(), 700.0 * k));
+            QVERIFY(qFuzzyCompare(memo->xValue(), x));
+            QVERIFY(qFuzzyCompare(memo->yValue(), 1400.0 * k));
+        };
+        check(140.0, 150.0, 250.0, 1.0);
+        win->ui->action_V->trigger();
+        check(140.0, 150.0, 250.0, 0.001);
+        QAction *kilo = nullptr;
+        for (QAction *a : win->ui->menu_Y_Scale->actions())
+            if (a->text() == "Kilo")
+                kilo = a;
+        kilo->trigger();
+        check(140.0, 150.0, 250.0, 0.000001);
+        win->ui->action_mV->trigger();
+        check(140.0, 150.0, 250.0, 1.0);
+
+        // Samples -> time through the X controls' path, then further X updates.
+        XSettings xs = c->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = 0.0;
+        xs.timeMax = 3.0;
+        win->ApplyXSettings(xs, true);
+        QVERIFY(!c->xSettings.xUnitChanged);
+        check(1.4, 1.5, 2.5, 1.0);
+        win->ApplyXSettings(c->xSettings, true);
+        win->ui->action_Time->trigger();
+        check(1.4, 1.5, 2.5, 1.0);
+        win->ui->xAxisLabel->click();
+        check(140.0, 150.0, 250.0, 1.0);
+        win->ui->xAxisLabel->click();
+        win->ui->action_Clear_Screen->trigger();   // the runs and memos go; the cursors stay where they were
+        QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(DataMarker).x(), 1.5));
+        QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(MissedMarker).x(), 2.5));
+    }
+
     // Stop labels stand after the run's last sample whichever channel holds it; a redraw
     // of the labels replaces them.
     void runLabels()
