@@ -1,6 +1,7 @@
 // Chart cursors with their read-outs and delta, the zoom windows, and the run labels.
 #include <QtTest>
 
+#include "test_chart_support.h"
 #include "test_home.h"
 
 #include "LoggerMainWindow.h"
@@ -52,38 +53,9 @@ class TestChartCursors : public QObject {
         return run;
     }
 
-    // One run of `rows` samples from sample 1 in the backup file, as a live chart pages it.
-    void StoreRun(int rows)
-    {
-        LoggerData stored;
-        DataValues a, b;
-        for (int n = 1; n <= rows; ++n) {
-            a.xValues.push_back(n);
-            b.xValues.push_back(n);
-            a.yValues.push_back(10.0 * n);
-            b.yValues.push_back(-1.0 * n);
-            stored.memo.push_back(QString());
-        }
-        stored.firstSampleNo = 1;
-        stored.sampleInterval = 1.0;
-        stored.intervalUnit = MilliSeconds;
-        stored.startDate = stored.stopDate = "01/02/2024";
-        stored.startTime = stored.stopTime = "10:00:00 AM";
-        stored.chA.values = &a;
-        stored.chB.values = &b;
-        stored.chA.totalSamples = stored.chB.totalSamples = rows;
-        const QVector<LoggerData *> list{&stored};
-        QCOMPARE(Utility::SaveToCSVFormat(win->backupFilePath, &list, false), 0);
-        auto *run = new LoggerData;
-        run->firstSampleNo = 1;
-        run->sampleInterval = 1.0;
-        run->intervalUnit = MilliSeconds;
-        run->chA.values = new DataValues;
-        run->chB.values = new DataValues;
-        run->chA.totalSamples = run->chB.totalSamples = rows;
-        win->runList->append(run);
-        win->maxScroll = rows;
-    }
+    // One run of `rows` samples from sample 1 in the backup file, as a live chart pages it:
+    // channel A 10 n mV, channel B -n mV.
+    void StoreRun(int rows) { QVERIFY(chart::StoreRun(win.get(), rows, 10.0, -1.0)); }
 
     void SetSampleWindow(int lo, int hi)
     {
@@ -94,6 +66,15 @@ class TestChartCursors : public QObject {
         win->ApplyXSettings(xs, true);
     }
 
+    void SetTimeWindow(double lo, double hi)
+    {
+        XSettings xs = win->config->xSettings;
+        xs.xMode = 1;
+        xs.timeMin = lo;
+        xs.timeMax = hi;
+        win->ApplyXSettings(xs, true);
+    }
+
     QPair<double, double> SampleWindow() const
     {
         return {double(win->config->xSettings.sampleMin), double(win->config->xSettings.sampleMax)};
@@ -101,14 +82,7 @@ class TestChartCursors : public QObject {
 
     QString Text(QLabel *label) const { return label->text(); }
 
-    QVector<QPointF> Drawn(PlotMgr::Channel channel) const
-    {
-        QVector<QPointF> points;
-        for (QwtPlotCurve *curve : win->plotMgr->Segments(channel))
-            for (size_t i = 0; i < curve->dataSize(); ++i)
-                points.append(curve->sample(int(i)));
-        return points;
-    }
+    QVector<QPointF> Drawn(PlotMgr::Channel channel) const { return chart::Drawn(win->plotMgr, channel); }
 
     QPoint Pixel(double x, double y) const
     {
@@ -117,17 +91,11 @@ class TestChartCursors : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        InitResources();
-        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
-    }
+    void initTestCase() { QVERIFY(chart::PrepareApplication()); }
 
     void init()
     {
-        win.reset(new LoggerMainWindow);
-        LoggerWin = win.get();
-        QFile::remove(win->backupFilePath);
+        chart::NewWindow(win);
         ConfigSettings *c = win->config;
         c->sampleInterval = 10.0;
         c->intervalUnit = MilliSeconds;
@@ -181,11 +149,7 @@ private slots:
 
         // Seconds (10 ms): the cursors move with the unit and snap to the same samples.
         win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 3.0;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 3.0);
         QCOMPARE(Text(win->ui->xData), QString("1.5000"));
         QCOMPARE(Text(win->ui->xMissed), QString("1.2000"));
         QCOMPARE(Text(win->ui->xDelta), QString("0.3000"));
@@ -281,11 +245,7 @@ private slots:
 
         // A window under a second zooms in to half its width, not to one second.
         c->maxSamples = 1000;
-        XSettings xs = c->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 0.1;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 0.1);
         win->plotMgr->ZoomIn(QPointF(0.05, 0));
         QVERIFY(qFuzzyCompare(c->xSettings.timeMin, 0.025));
         QVERIFY(qFuzzyCompare(c->xSettings.timeMax, 0.075));
@@ -303,11 +263,7 @@ private slots:
         win->config->sampleInterval = 1.0;
         StoreRun(300);
         win->chartFileLoaded = false;
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 0.1;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 0.1);
         win->ui->action_out->trigger();
         QVERIFY(qFuzzyCompare(win->config->xSettings.timeMax, 0.2));
         const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
@@ -322,11 +278,7 @@ private slots:
         win->config->sampleInterval = 1.0;
         StoreRun(300);
         win->chartFileLoaded = false;
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.1;
-        xs.timeMax = 0.2;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.1, 0.2);
         SetSampleWindow(0, 50);   // the time window stays 0.1 .. 0.2
         QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
         win->ui->action_Time->trigger();
@@ -384,11 +336,7 @@ private slots:
         check(140.0, 150.0, 250.0, 1.0);
 
         // Samples -> time through the X controls' path, then further X updates.
-        XSettings xs = c->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 3.0;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 3.0);
         QVERIFY(!c->xSettings.xUnitChanged);
         check(1.4, 1.5, 2.5, 1.0);
         win->ApplyXSettings(c->xSettings, true);
