@@ -75,6 +75,18 @@ void MakeActiveEntry(LoggerMainWindow *win, QAction *entry)
     win->config->activeYScale = entry->text();
 }
 
+// The Y axis in the built-in mV (0) or V (1), with its menu entry ticked.
+void ShowBuiltInScale(LoggerMainWindow *win, int unit)
+{
+    QAction *entry = unit == 1 ? win->ui->action_V : win->ui->action_mV;
+    LoggerMainWindow::SetTicked(unit == 1 ? win->ui->action_mV : win->ui->action_V, false);
+    MakeActiveEntry(win, entry);
+    win->config->ySettings.yUnit = unit;
+    win->ui->yAxisLabel->setText(unit == 1 ? QStringLiteral("V") : QStringLiteral("mV"));
+    win->plotMgr->UpdateYAxis();
+    RedrawAfterUnitSwitch(win);
+}
+
 // The same physical range in the scale's unit. False when the scale cannot be shown.
 bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
 {
@@ -155,22 +167,12 @@ void LoggerMainWindow::on_xAxisLabel_clicked()
 
 void LoggerMainWindow::SetVScale()
 {
-    SetTicked(ui->action_mV, false);
-    MakeActiveEntry(this, ui->action_V);
-    config->ySettings.yUnit = 1;
-    ui->yAxisLabel->setText(QStringLiteral("V"));
-    plotMgr->UpdateYAxis();
-    RedrawAfterUnitSwitch(this);
+    ShowBuiltInScale(this, 1);
 }
 
 void LoggerMainWindow::SetmVScale()
 {
-    SetTicked(ui->action_V, false);
-    MakeActiveEntry(this, ui->action_mV);
-    config->ySettings.yUnit = 0;
-    ui->yAxisLabel->setText(QStringLiteral("mV"));
-    plotMgr->UpdateYAxis();
-    RedrawAfterUnitSwitch(this);
+    ShowBuiltInScale(this, 0);
 }
 
 void LoggerMainWindow::SetCustomYScale()

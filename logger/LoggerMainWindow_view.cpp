@@ -139,16 +139,28 @@ void LoggerMainWindow::TrackDataLogger()
         xControlsWindow->EnableTextFields();
 }
 
+// The zoom-in and zoom-out modes exclude each other: turning one over ends the other.
+void LoggerMainWindow::ToggleZoom(bool in)
+{
+    bool &active = in ? zoomInActive : zoomOutActive;
+    bool &otherActive = in ? zoomOutActive : zoomInActive;
+    QPushButton *button = in ? ui->ZoomInButton : ui->ZoomOutButton;
+    QPushButton *otherButton = in ? ui->ZoomOutButton : ui->ZoomInButton;
+    void (PlotMgr::*perform)(bool) = in ? &PlotMgr::PerformZoomingIn : &PlotMgr::PerformZoomingOut;
+    void (PlotMgr::*performOther)(bool) = in ? &PlotMgr::PerformZoomingOut : &PlotMgr::PerformZoomingIn;
+    active = !active;
+    if (otherButton->isChecked() || otherActive) {
+        otherButton->setChecked(false);
+        (plotMgr->*performOther)(false);
+        otherActive = false;
+    }
+    button->setChecked(active);
+    (plotMgr->*perform)(active);
+}
+
 void LoggerMainWindow::ZoomIn()
 {
-    zoomInActive = !zoomInActive;
-    if (ui->ZoomOutButton->isChecked() || zoomOutActive) {
-        ui->ZoomOutButton->setChecked(false);
-        plotMgr->PerformZoomingOut(false);
-        zoomOutActive = false;
-    }
-    ui->ZoomInButton->setChecked(zoomInActive);
-    plotMgr->PerformZoomingIn(zoomInActive);
+    ToggleZoom(true);
 }
 
 void LoggerMainWindow::ZoomInFromMenu()
@@ -158,14 +170,7 @@ void LoggerMainWindow::ZoomInFromMenu()
 
 void LoggerMainWindow::ZoomOut()
 {
-    zoomOutActive = !zoomOutActive;
-    if (ui->ZoomInButton->isChecked() || zoomInActive) {
-        ui->ZoomInButton->setChecked(false);
-        plotMgr->PerformZoomingIn(false);
-        zoomInActive = false;
-    }
-    ui->ZoomOutButton->setChecked(zoomOutActive);
-    plotMgr->PerformZoomingOut(zoomOutActive);
+    ToggleZoom(false);
 }
 
 void LoggerMainWindow::ZoomOutFromMenu()

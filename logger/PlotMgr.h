@@ -224,6 +224,9 @@ private:
     // Run labels.
     QwtPlotMarker *NewRunLabel(bool start, double x, const QString &text);
     void RemoveRunLabels(bool start);
+    // The first run a display of run labels draws (-1: none); a redraw of all runs first
+    // removes the old labels of that kind.
+    int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
     void RepaintDue();
     static constexpr int RepaintIntervalMs = 40;
 
