@@ -57,23 +57,22 @@ class TestChartCursors : public QObject {
     // channel A 10 n mV, channel B -n mV.
     void StoreRun(int rows) { QVERIFY(chart::StoreRun(win.get(), rows, 10.0, -1.0)); }
 
-    void SetSampleWindow(int lo, int hi)
+    // An X window in sample numbers (mode 0) or seconds (1), as the X controls apply it.
+    void SetWindow(int mode, double lo, double hi)
     {
         XSettings xs = win->config->xSettings;
-        xs.xMode = 0;
-        xs.sampleMin = lo;
-        xs.sampleMax = hi;
+        xs.xMode = mode;
+        if (mode == 1) {
+            xs.timeMin = lo;
+            xs.timeMax = hi;
+        } else {
+            xs.sampleMin = int(lo);
+            xs.sampleMax = int(hi);
+        }
         win->ApplyXSettings(xs, true);
     }
-
-    void SetTimeWindow(double lo, double hi)
-    {
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = lo;
-        xs.timeMax = hi;
-        win->ApplyXSettings(xs, true);
-    }
+    void SetSampleWindow(int lo, int hi) { SetWindow(0, lo, hi); }
+    void SetTimeWindow(double lo, double hi) { SetWindow(1, lo, hi); }
 
     QPair<double, double> SampleWindow() const
     {
