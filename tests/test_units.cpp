@@ -346,6 +346,8 @@ private slots:
                 QCOMPARE(Ticked(win.get()), QStringList{"Pressure"});
                 QCOMPARE(win->activeYScaleAction, Entry(win.get(), "Pressure"));
                 CheckRange(win.get(), -25.0, 25.0, "bar");
+                win->ShowYControls();
+                QCOMPARE(win->yControlsWindow->ui->unitComboBox->currentText(), QString("Pressure"));
                 win->ui->action_mV->trigger();
                 CheckRange(win.get(), -10000.0, 10000.0, "mV");
             } else {
