@@ -335,6 +335,8 @@ private:
     void RedrawRuns();
     // Cursor buttons: pop-up, delta entries and the cursor's active state.
     void CursorButtonClicked(ActiveMarker which);
+    // Zoom in (true) or out: the mode turned over, the other mode ended.
+    void ToggleZoom(bool in);
     void ToggleCursor(ActiveMarker which);
     QLabel *CoordinateLabel(MarkerCoordinate coordinate) const;
     // Chart files: menu wiring, the chart as CSV with its memo file, printing.

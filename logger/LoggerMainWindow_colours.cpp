@@ -1,6 +1,7 @@
 // Chart colours and the View menu's toggles; the channel buttons.
 #include "LoggerMainWindow.h"
 
+#include "PlotMgr.h"
 #include "ui_LoggerMainWindow.h"
 
 #include <QColorDialog>
@@ -16,6 +17,40 @@ QString ButtonStyle(const QString &colourName)
 QColor ChooseColour(QWidget *parent)
 {
     return QColorDialog::getColor(QColor(), parent);
+}
+
+// The channel's button in its trace colour; a switched-off channel keeps its grey button.
+void PaintChannelButton(LoggerMainWindow *win, int channel)
+{
+    const ColorSettings &colours = win->config->colorSettings;
+    if (channel == 0 && win->config->chAEnabled)
+        win->ui->chAButton->setStyleSheet(ButtonStyle(colours.chAColorName));
+    else if (channel == 1 && win->config->chBEnabled)
+        win->ui->chBButton->setStyleSheet(ButtonStyle(colours.chBColorName));
+}
+
+void SetTraceColour(LoggerMainWindow *win, int channel)
+{
+    const QColor colour = ChooseColour(win);
+    if (!colour.isValid())
+        return;
+    ColorSettings &colours = win->config->colorSettings;
+    (channel == 0 ? colours.chAColorName : colours.chBColorName) = colour.name();
+    (channel == 0 ? colours.chAColor : colours.chBColor) = colour;
+    if (channel == 0)
+        win->plotMgr->UpdateChAColor();
+    else
+        win->plotMgr->UpdateChBColor();
+    win->plotMgr->replot();
+    PaintChannelButton(win, channel);
+}
+
+// A View toggle: the setting turned over, its menu tick, and the chart following it.
+void Toggle(bool &setting, QAction *entry, PlotMgr *chart, void (PlotMgr::*show)(bool))
+{
+    setting = !setting;
+    LoggerMainWindow::SetTicked(entry, setting);
+    (chart->*show)(setting);
 }
 
 }   // namespace
@@ -42,31 +77,12 @@ void LoggerMainWindow::SetGridColor()
 
 void LoggerMainWindow::SetChATraceColor()
 {
-    const QColor colour = ChooseColour(this);
-    if (!colour.isValid())
-        return;
-    ColorSettings &colours = config->colorSettings;
-    colours.chAColorName = colour.name();
-    colours.chAColor = colour;
-    plotMgr->UpdateChAColor();
-    plotMgr->replot();
-    // A switched-off channel keeps its grey button.
-    if (config->chAEnabled)
-        ui->chAButton->setStyleSheet(ButtonStyle(colours.chAColorName));
+    SetTraceColour(this, 0);
 }
 
 void LoggerMainWindow::SetChBTraceColor()
 {
-    const QColor colour = ChooseColour(this);
-    if (!colour.isValid())
-        return;
-    ColorSettings &colours = config->colorSettings;
-    colours.chBColorName = colour.name();
-    colours.chBColor = colour;
-    plotMgr->UpdateChBColor();
-    plotMgr->replot();
-    if (config->chBEnabled)
-        ui->chBButton->setStyleSheet(ButtonStyle(colours.chBColorName));
+    SetTraceColour(this, 1);
 }
 
 void LoggerMainWindow::RestoreDefaults()
@@ -77,42 +93,28 @@ void LoggerMainWindow::RestoreDefaults()
     plotMgr->UpdateChAColor();
     plotMgr->UpdateChBColor();
     plotMgr->replot();
-    if (config->chAEnabled)
-        ui->chAButton->setStyleSheet(ButtonStyle(config->colorSettings.chAColorName));
-    if (config->chBEnabled)
-        ui->chBButton->setStyleSheet(ButtonStyle(config->colorSettings.chBColorName));
+    PaintChannelButton(this, 0);
+    PaintChannelButton(this, 1);
 }
 
 void LoggerMainWindow::ShowChATrace()
 {
-    const bool on = !config->showChATrace;
-    config->showChATrace = on;
-    SetTicked(ui->action_ChA_Trace_2, on);
-    plotMgr->MakeChannelAVisible(on);
+    Toggle(config->showChATrace, ui->action_ChA_Trace_2, plotMgr, &PlotMgr::MakeChannelAVisible);
 }
 
 void LoggerMainWindow::ShowChBTrace()
 {
-    const bool on = !config->showChBTrace;
-    config->showChBTrace = on;
-    SetTicked(ui->action_ChB_Trace_2, on);
-    plotMgr->MakeChannelBVisible(on);
+    Toggle(config->showChBTrace, ui->action_ChB_Trace_2, plotMgr, &PlotMgr::MakeChannelBVisible);
 }
 
 void LoggerMainWindow::ShowTextLabels()
 {
-    const bool on = !config->showTextLabels;
-    config->showTextLabels = on;
-    SetTicked(ui->action_Text_Labels, on);
-    plotMgr->MakeTextLabelsVisible(on);
+    Toggle(config->showTextLabels, ui->action_Text_Labels, plotMgr, &PlotMgr::MakeTextLabelsVisible);
 }
 
 void LoggerMainWindow::ShowGrid()
 {
-    const bool on = !config->showGrid;
-    config->showGrid = on;
-    SetTicked(ui->action_Grid_2, on);
-    plotMgr->MakeGridVisible(on);
+    Toggle(config->showGrid, ui->action_Grid_2, plotMgr, &PlotMgr::MakeGridVisible);
 }
 
 void LoggerMainWindow::on_chAButton_clicked()

@@ -3,6 +3,8 @@
 #include "LoggerMainWindow.h"
 
 #include "ui_LoggerMainWindow.h"
+#include "Utility.h"
+#include "XWindow.h"
 #include "ycontrolsWindow.h"
 
 #include <QAction>
@@ -73,6 +75,18 @@ void MakeActiveEntry(LoggerMainWindow *win, QAction *entry)
     win->config->activeYScale = entry->text();
 }
 
+// The Y axis in the built-in mV (0) or V (1), with its menu entry ticked.
+void ShowBuiltInScale(LoggerMainWindow *win, int unit)
+{
+    QAction *entry = unit == 1 ? win->ui->action_V : win->ui->action_mV;
+    LoggerMainWindow::SetTicked(unit == 1 ? win->ui->action_mV : win->ui->action_V, false);
+    MakeActiveEntry(win, entry);
+    win->config->ySettings.yUnit = unit;
+    win->ui->yAxisLabel->setText(unit == 1 ? QStringLiteral("V") : QStringLiteral("mV"));
+    win->plotMgr->UpdateYAxis();
+    RedrawAfterUnitSwitch(win);
+}
+
 // The same physical range in the scale's unit. False when the scale cannot be shown.
 bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
 {
@@ -95,6 +109,31 @@ bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
     return true;
 }
 
+// The X axis in sample numbers (0) or seconds (1).
+void SwitchXUnit(LoggerMainWindow *win, int mode)
+{
+    const bool timeAxis = mode == 1;
+    LoggerMainWindow::SetTicked(win->ui->action_Time, timeAxis);
+    LoggerMainWindow::SetTicked(win->ui->action_Sample_No, !timeAxis);
+    XSettings &xs = win->config->xSettings;
+    xs.xUnitChanged = xs.xMode != mode;
+    xs.xMode = mode;
+    // The rows on the chart are those of the window now shown: on the time axis the ones
+    // the time window covers, which a zoom in sample numbers has left behind.
+    const int first = xs.sampleMin;
+    const int last = xs.sampleMax;
+    NormalizeXWindow(xs, Utility::ConvertToSec(win->config->sampleInterval, win->config->intervalUnit));
+    if (!win->chartFileLoaded && (xs.sampleMin != first || xs.sampleMax != last)) {
+        win->ClearDisplayBuffer();
+        win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+    }
+    win->ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
+    win->plotMgr->UpdateXAxis();
+    // Converted once: the next X update must not convert the cursors again.
+    xs.xUnitChanged = false;
+    RedrawAfterUnitSwitch(win);
+}
+
 // An open Y-controls window shows what the menu or the Y button chose.
 void RefreshYControls(LoggerMainWindow *win)
 {
@@ -108,29 +147,12 @@ void RefreshYControls(LoggerMainWindow *win)
 
 void LoggerMainWindow::SetSampleNoScale()
 {
-    SetTicked(ui->action_Sample_No, true);
-    SetTicked(ui->action_Time, false);
-    XSettings &xs = config->xSettings;
-    xs.xUnitChanged = xs.xMode != 0;
-    xs.xMode = 0;
-    ui->xAxisLabel->setText(QStringLiteral("Sample"));
-    plotMgr->UpdateXAxis();
-    // Converted once: the next X update must not convert the cursors again.
-    xs.xUnitChanged = false;
-    RedrawAfterUnitSwitch(this);
+    SwitchXUnit(this, 0);
 }
 
 void LoggerMainWindow::SetTimeScale()
 {
-    SetTicked(ui->action_Time, true);
-    SetTicked(ui->action_Sample_No, false);
-    XSettings &xs = config->xSettings;
-    xs.xUnitChanged = xs.xMode != 1;
-    xs.xMode = 1;
-    ui->xAxisLabel->setText(QStringLiteral("Sec"));
-    plotMgr->UpdateXAxis();
-    xs.xUnitChanged = false;
-    RedrawAfterUnitSwitch(this);
+    SwitchXUnit(this, 1);
 }
 
 void LoggerMainWindow::on_xAxisLabel_clicked()
@@ -145,22 +167,12 @@ void LoggerMainWindow::on_xAxisLabel_clicked()
 
 void LoggerMainWindow::SetVScale()
 {
-    SetTicked(ui->action_mV, false);
-    MakeActiveEntry(this, ui->action_V);
-    config->ySettings.yUnit = 1;
-    ui->yAxisLabel->setText(QStringLiteral("V"));
-    plotMgr->UpdateYAxis();
-    RedrawAfterUnitSwitch(this);
+    ShowBuiltInScale(this, 1);
 }
 
 void LoggerMainWindow::SetmVScale()
 {
-    SetTicked(ui->action_V, false);
-    MakeActiveEntry(this, ui->action_mV);
-    config->ySettings.yUnit = 0;
-    ui->yAxisLabel->setText(QStringLiteral("mV"));
-    plotMgr->UpdateYAxis();
-    RedrawAfterUnitSwitch(this);
+    ShowBuiltInScale(this, 0);
 }
 
 void LoggerMainWindow::SetCustomYScale()

@@ -5,6 +5,7 @@
 #include "ScreenPlacement.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
+#include "XWindow.h"
 #include "ui_LoggerMainWindow.h"
 
 #include "InfoWindow.h"
@@ -23,10 +24,6 @@
 
 namespace {
 
-// The X windows the system makes are at least this many samples wide; a slider move that
-// runs into the start of the record shrinks the window, but not below this.
-constexpr qint64 MinWindowSamples = 10;
-
 int ClampToInt(qint64 v)
 {
     return int(std::max<qint64>(INT_MIN, std::min<qint64>(INT_MAX, v)));
@@ -43,9 +40,8 @@ int CeilDiv(int value, int step)
     return value / step + (value % step != 0 ? 1 : 0);
 }
 
-// An X window as the chart can show it: from sample 0 (time 0) on, at least the smallest
-// width wide. On the time axis the sample bounds become the rows the time window covers:
-// they decide which rows are read back and how far the slider steps.
+}   // namespace
+
 void NormalizeXWindow(XSettings &xs, double intervalSec)
 {
     if (xs.xMode != 0) {
@@ -68,8 +64,6 @@ void NormalizeXWindow(XSettings &xs, double intervalSec)
     if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
         xs.sampleMax = xs.sampleMin + int(MinWindowSamples);
 }
-
-}   // namespace
 
 void LoggerMainWindow::RedrawRuns()
 {
@@ -145,16 +139,28 @@ void LoggerMainWindow::TrackDataLogger()
         xControlsWindow->EnableTextFields();
 }
 
+// The zoom-in and zoom-out modes exclude each other: turning one over ends the other.
+void LoggerMainWindow::ToggleZoom(bool in)
+{
+    bool &active = in ? zoomInActive : zoomOutActive;
+    bool &otherActive = in ? zoomOutActive : zoomInActive;
+    QPushButton *button = in ? ui->ZoomInButton : ui->ZoomOutButton;
+    QPushButton *otherButton = in ? ui->ZoomOutButton : ui->ZoomInButton;
+    void (PlotMgr::*perform)(bool) = in ? &PlotMgr::PerformZoomingIn : &PlotMgr::PerformZoomingOut;
+    void (PlotMgr::*performOther)(bool) = in ? &PlotMgr::PerformZoomingOut : &PlotMgr::PerformZoomingIn;
+    active = !active;
+    if (otherButton->isChecked() || otherActive) {
+        otherButton->setChecked(false);
+        (plotMgr->*performOther)(false);
+        otherActive = false;
+    }
+    button->setChecked(active);
+    (plotMgr->*perform)(active);
+}
+
 void LoggerMainWindow::ZoomIn()
 {
-    zoomInActive = !zoomInActive;
-    if (ui->ZoomOutButton->isChecked() || zoomOutActive) {
-        ui->ZoomOutButton->setChecked(false);
-        plotMgr->PerformZoomingOut(false);
-        zoomOutActive = false;
-    }
-    ui->ZoomInButton->setChecked(zoomInActive);
-    plotMgr->PerformZoomingIn(zoomInActive);
+    ToggleZoom(true);
 }
 
 void LoggerMainWindow::ZoomInFromMenu()
@@ -164,14 +170,7 @@ void LoggerMainWindow::ZoomInFromMenu()
 
 void LoggerMainWindow::ZoomOut()
 {
-    zoomOutActive = !zoomOutActive;
-    if (ui->ZoomInButton->isChecked() || zoomInActive) {
-        ui->ZoomInButton->setChecked(false);
-        plotMgr->PerformZoomingIn(false);
-        zoomInActive = false;
-    }
-    ui->ZoomOutButton->setChecked(zoomOutActive);
-    plotMgr->PerformZoomingOut(zoomOutActive);
+    ToggleZoom(false);
 }
 
 void LoggerMainWindow::ZoomOutFromMenu()
@@ -434,6 +433,8 @@ void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
     SetTicked(ui->action_Sample_No, !timeAxis);
     ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
     plotMgr->UpdateXAxis();
+    // Memo markers and cursors are converted now; a later X update must not do it again.
+    config->xSettings.xUnitChanged = false;
     SetAxesLabels();
     maxScroll = std::max(maxScroll, xs.sampleMax);
     if (!runList->isEmpty()) {

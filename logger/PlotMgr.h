@@ -216,12 +216,17 @@ private:
     bool FindSample(int channel, const QPointF &p, double &x, double &y) const;
     bool FindMemoMarker(const QPointF &p, double &x, double &y) const;
     void PlaceCursor(int which, const QPointF &p);
+    // The units the cursor positions are in, from the first cursor shown on.
+    void NoteCursorUnits();
     void MakeCursorVisible(int which, bool visible);
     void UpdateDelta();
     void ApplyZoomWindow(double lo, double hi);
     // Run labels.
     QwtPlotMarker *NewRunLabel(bool start, double x, const QString &text);
     void RemoveRunLabels(bool start);
+    // The first run a display of run labels draws (-1: none); a redraw of all runs first
+    // removes the old labels of that kind.
+    int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
     void RepaintDue();
     static constexpr int RepaintIntervalMs = 40;
 
@@ -258,6 +263,7 @@ private:
 
     PlotClient *client = nullptr;
     int cursorXMode = -1;             // X unit the cursor positions are in; -1 not yet known
+    double cursorYMultiplier = 0.0;   // Y multiplier the cursor positions are in; 0 not yet known
     QTimer *repaintTimer = nullptr;   // single shot, pending while a repaint is due
     QRect dirtyRect;                  // canvas pixels the due repaint covers
     double xShown[2] = {0.0, 0.0};   // the X range the bottom axis was last given

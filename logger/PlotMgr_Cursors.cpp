@@ -3,6 +3,7 @@
 
 #include "MacPickers.h"
 #include "Utility.h"
+#include "XWindow.h"
 
 #include <QBrush>
 #include <QFont>
@@ -19,9 +20,6 @@
 #include <cmath>
 
 namespace {
-
-// The narrowest X window a zoom makes: 10 samples, or 10 intervals on the time axis.
-constexpr qint64 MinWindowSamples = 10;
 
 // Whole sample number, halves upwards.
 double RoundHalfUp(double s)
@@ -62,6 +60,11 @@ QwtText MemoLabel(const QString &text)
     label.setFont(font);
     label.setColor(Qt::cyan);
     return label;
+}
+
+bool UsableMultiplier(double m)
+{
+    return std::isfinite(m) && m > 0.0;
 }
 
 }   // namespace
@@ -162,8 +165,7 @@ void PlotMgr::PlaceCursor(int which, const QPointF &p)
     const double xMin = timeAxis ? xs.timeMin : double(xs.sampleMin);
     const double xMax = timeAxis ? xs.timeMax : double(xs.sampleMax);
 
-    if (cursorXMode < 0)
-        cursorXMode = timeAxis ? 1 : 0;
+    NoteCursorUnits();
     c.marker->setValue(p);
     double x = 0.0, y = 0.0;
     const bool found = which == 2 && *c.channel == 99 ? FindMemoMarker(p, x, y)
@@ -237,8 +239,7 @@ void PlotMgr::MakeCursorVisible(int which, bool visible)
     CursorParts c = Cursor(which);
     if (!c.marker)
         return;
-    if (cursorXMode < 0)
-        cursorXMode = config->xSettings.xMode != 0 ? 1 : 0;
+    NoteCursorUnits();
     c.marker->setVisible(visible);
     PlotClient *cl = Client();
     if (visible) {
@@ -286,10 +287,19 @@ void PlotMgr::SetCurrentDelta(DeltaCalculation delta)
     UpdateDelta();
 }
 
+void PlotMgr::NoteCursorUnits()
+{
+    if (cursorXMode < 0)
+        cursorXMode = config->xSettings.xMode != 0 ? 1 : 0;
+    if (!UsableMultiplier(cursorYMultiplier) && UsableMultiplier(config->ySettings.multiplier))
+        cursorYMultiplier = config->ySettings.multiplier;
+}
+
 void PlotMgr::UpdateCursorValueDisplay(bool)
 {
-    // Cursor positions are kept in the unit they were placed in; a change of unit converts
-    // them once, however often the axis is updated while the change is flagged.
+    // Cursor positions are kept in the units they were placed in; a change of unit converts
+    // them once, however often the axes are updated while the change is flagged. A cursor
+    // on a sample snaps to it again; one away from the samples keeps its place.
     const int mode = config->xSettings.xMode != 0 ? 1 : 0;
     const bool convert = cursorXMode >= 0 && mode != cursorXMode;
     const double iv = IntervalSec();
@@ -298,18 +308,25 @@ void PlotMgr::UpdateCursorValueDisplay(bool)
             return x;
         return mode == 1 ? x * iv : x / iv;
     };
+    const double m = config->ySettings.multiplier;
+    const bool convertY = UsableMultiplier(cursorYMultiplier) && UsableMultiplier(m)
+                          && m != cursorYMultiplier;
+    auto toNewYUnit = [&](double y) { return convertY ? y * m / cursorYMultiplier : y; };
     for (int i = 0; i < 3; ++i) {
         CursorParts c = Cursor(i);
         if (!c.marker)
             continue;
         c.pos[0] = toNewUnit(c.pos[0]);
-        const QPointF p(toNewUnit(c.marker->xValue()), c.marker->yValue());
+        c.pos[1] = toNewYUnit(c.pos[1]);
+        const QPointF p(toNewUnit(c.marker->xValue()), toNewYUnit(c.marker->yValue()));
         if (c.marker->isVisible())
             PlaceCursor(i, p);
         else
             c.marker->setValue(p);
     }
     cursorXMode = mode;
+    if (UsableMultiplier(m))
+        cursorYMultiplier = m;
 }
 
 // ---- Memo markers ---------------------------------------------------------------------

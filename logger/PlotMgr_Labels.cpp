@@ -47,6 +47,14 @@ QwtText LabelText(const QString &text, int weight, const QColor &color)
     return label;
 }
 
+// Where a run label stands: at a sample of the run, in seconds on the time axis.
+double RunLabelX(const ConfigSettings &config, const LoggerData &run, double sampleNo)
+{
+    if (config.xSettings.xMode == 1)
+        return sampleNo * Utility::ConvertToSec(run.sampleInterval, run.intervalUnit);
+    return sampleNo;
+}
+
 }   // namespace
 
 void PlotMgr::DisplayStatus(bool running, bool testMode)
@@ -151,16 +159,21 @@ void PlotMgr::RemoveRunLabels(bool start)
     textLabels = kept;
 }
 
-void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
+int PlotMgr::FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start)
 {
     if (!runs)
-        return;
+        return -1;
     if (allRuns)
-        RemoveRunLabels(true);
+        RemoveRunLabels(start);
     if (runs->isEmpty())
-        return;
+        return -1;
+    return allRuns ? 0 : runs->size() - 1;
+}
+
+void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
+{
     const bool *flags = config->chartLabels;
-    for (int i = allRuns ? 0 : runs->size() - 1; i < runs->size(); ++i) {
+    for (int i = FirstRunToLabel(runs, allRuns, true); i >= 0 && i < runs->size(); ++i) {
         const LoggerData *run = runs->at(i);
         if (!run || (!run->chA.values && !run->chB.values))
             break;
@@ -170,24 +183,15 @@ void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
         if (flags[1])
             body += QStringLiteral("Sample Interval: ") + Number(run->sampleInterval)
                     + UnitText(run->intervalUnit);
-        double x = run->firstSampleNo;
-        if (config->xSettings.xMode == 1)
-            x *= Utility::ConvertToSec(run->sampleInterval, run->intervalUnit);
-        NewRunLabel(true, x, QStringLiteral("Started at: \n") + body);
+        NewRunLabel(true, RunLabelX(*config, *run, run->firstSampleNo), QStringLiteral("Started at: \n") + body);
     }
     canvas()->update();
 }
 
 void PlotMgr::DisplayStopInfo(const QVector<LoggerData *> *runs, bool allRuns)
 {
-    if (!runs)
-        return;
-    if (allRuns)
-        RemoveRunLabels(false);
-    if (runs->isEmpty())
-        return;
     const bool *flags = config->chartLabels;
-    for (int i = allRuns ? 0 : runs->size() - 1; i < runs->size(); ++i) {
+    for (int i = FirstRunToLabel(runs, allRuns, false); i >= 0 && i < runs->size(); ++i) {
         const LoggerData *run = runs->at(i);
         if (!run || (!run->chA.values && !run->chB.values))
             continue;
@@ -216,9 +220,7 @@ void PlotMgr::DisplayStopInfo(const QVector<LoggerData *> *runs, bool allRuns)
         if (flags[7])
             body += QStringLiteral("\nMissed:\nChA: ") + QString::number(a.missedSamples)
                     + QStringLiteral("\nChB: ") + QString::number(b.missedSamples);
-        double x = double(run->firstSampleNo) + double(std::max(total, 0));
-        if (config->xSettings.xMode == 1)
-            x *= Utility::ConvertToSec(run->sampleInterval, run->intervalUnit);
+        const double x = RunLabelX(*config, *run, double(run->firstSampleNo) + double(std::max(total, 0)));
         NewRunLabel(false, x, QStringLiteral("Stopped at: \n") + body);
     }
     canvas()->update();

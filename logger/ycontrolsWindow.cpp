@@ -44,6 +44,12 @@ QString NumberText(double v)
     return QVariant(v).toString();
 }
 
+template <typename Y>
+auto &SaturationOf(Y &ys, int channel)
+{
+    return channel == 0 ? ys.chASaturation : ys.chBSaturation;
+}
+
 }   // namespace
 
 ycontrolsWindow::ycontrolsWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_ycontrolsWindow)
@@ -304,7 +310,7 @@ void ycontrolsWindow::ApplyChannelChange()
 
 void ycontrolsWindow::SetX10(int channel, bool on)
 {
-    ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation;
+    ChannelSaturation &sat = SaturationOf(settingsCopy, channel);
     QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
     sat.multiplier = on ? 1 : 0;
     for (int i = 0; i < ranges->count() && i < 8; ++i)
@@ -326,7 +332,7 @@ void ycontrolsWindow::on_x10CheckBoxB_clicked(bool checked)
 // as the instrument set-up reads them.
 void ycontrolsWindow::SetCoupling(int channel, int signalType)
 {
-    (channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation).signalType = signalType;
+    SaturationOf(settingsCopy, channel).signalType = signalType;
     ApplyChannelChange();
 }
 
@@ -350,27 +356,28 @@ void ycontrolsWindow::on_dcRadioB_clicked(bool checked)
     SetCoupling(1, checked ? 1 : 0);
 }
 
-void ycontrolsWindow::on_voltComboBoxA_currentIndexChanged(int index)
+void ycontrolsWindow::SetVoltageRange(int channel, int index)
 {
     if (initializing || !config || index < 0)
         return;
-    settingsCopy.chASaturation.voltage = index;
-    if (config->ySettings.chASaturation.voltage != index)
+    SaturationOf(settingsCopy, channel).voltage = index;
+    if (SaturationOf(config->ySettings, channel).voltage != index)
         ApplyChannelChange();
+}
+
+void ycontrolsWindow::on_voltComboBoxA_currentIndexChanged(int index)
+{
+    SetVoltageRange(0, index);
 }
 
 void ycontrolsWindow::on_voltComboBoxB_currentIndexChanged(int index)
 {
-    if (initializing || !config || index < 0)
-        return;
-    settingsCopy.chBSaturation.voltage = index;
-    if (config->ySettings.chBSaturation.voltage != index)
-        ApplyChannelChange();
+    SetVoltageRange(1, index);
 }
 
 void ycontrolsWindow::ShowChannel(int channel)
 {
-    const ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation : settingsCopy.chBSaturation;
+    const ChannelSaturation &sat = SaturationOf(settingsCopy, channel);
     QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
     QRadioButton *dc = channel == 0 ? ui->acRadioA : ui->acRadioB;   // labelled "DC"
     QRadioButton *ac = channel == 0 ? ui->dcRadioA : ui->dcRadioB;   // labelled "AC"

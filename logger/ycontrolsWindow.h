@@ -61,6 +61,7 @@ private:
     void ShowChannel(int channel);
     void SetX10(int channel, bool on);
     void SetCoupling(int channel, int signalType);
+    void SetVoltageRange(int channel, int index);
     void ApplyChannelChange();
     QList<QWidget *> ChannelControls() const;
 

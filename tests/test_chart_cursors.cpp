@@ -1,6 +1,7 @@
 // Chart cursors with their read-outs and delta, the zoom windows, and the run labels.
 #include <QtTest>
 
+#include "test_chart_support.h"
 #include "test_home.h"
 
 #include "LoggerMainWindow.h"
@@ -52,47 +53,26 @@ class TestChartCursors : public QObject {
         return run;
     }
 
-    // One run of `rows` samples from sample 1 in the backup file, as a live chart pages it.
-    void StoreRun(int rows)
-    {
-        LoggerData stored;
-        DataValues a, b;
-        for (int n = 1; n <= rows; ++n) {
-            a.xValues.push_back(n);
-            b.xValues.push_back(n);
-            a.yValues.push_back(10.0 * n);
-            b.yValues.push_back(-1.0 * n);
-            stored.memo.push_back(QString());
-        }
-        stored.firstSampleNo = 1;
-        stored.sampleInterval = 1.0;
-        stored.intervalUnit = MilliSeconds;
-        stored.startDate = stored.stopDate = "01/02/2024";
-        stored.startTime = stored.stopTime = "10:00:00 AM";
-        stored.chA.values = &a;
-        stored.chB.values = &b;
-        stored.chA.totalSamples = stored.chB.totalSamples = rows;
-        const QVector<LoggerData *> list{&stored};
-        QCOMPARE(Utility::SaveToCSVFormat(win->backupFilePath, &list, false), 0);
-        auto *run = new LoggerData;
-        run->firstSampleNo = 1;
-        run->sampleInterval = 1.0;
-        run->intervalUnit = MilliSeconds;
-        run->chA.values = new DataValues;
-        run->chB.values = new DataValues;
-        run->chA.totalSamples = run->chB.totalSamples = rows;
-        win->runList->append(run);
-        win->maxScroll = rows;
-    }
+    // One run of `rows` samples from sample 1 in the backup file, as a live chart pages it:
+    // channel A 10 n mV, channel B -n mV.
+    void StoreRun(int rows) { QVERIFY(chart::StoreRun(win.get(), rows, 10.0, -1.0)); }
 
-    void SetSampleWindow(int lo, int hi)
+    // An X window in sample numbers (mode 0) or seconds (1), as the X controls apply it.
+    void SetWindow(int mode, double lo, double hi)
     {
         XSettings xs = win->config->xSettings;
-        xs.xMode = 0;
-        xs.sampleMin = lo;
-        xs.sampleMax = hi;
+        xs.xMode = mode;
+        if (mode == 1) {
+            xs.timeMin = lo;
+            xs.timeMax = hi;
+        } else {
+            xs.sampleMin = int(lo);
+            xs.sampleMax = int(hi);
+        }
         win->ApplyXSettings(xs, true);
     }
+    void SetSampleWindow(int lo, int hi) { SetWindow(0, lo, hi); }
+    void SetTimeWindow(double lo, double hi) { SetWindow(1, lo, hi); }
 
     QPair<double, double> SampleWindow() const
     {
@@ -101,14 +81,7 @@ class TestChartCursors : public QObject {
 
     QString Text(QLabel *label) const { return label->text(); }
 
-    QVector<QPointF> Drawn(PlotMgr::Channel channel) const
-    {
-        QVector<QPointF> points;
-        for (QwtPlotCurve *curve : win->plotMgr->Segments(channel))
-            for (size_t i = 0; i < curve->dataSize(); ++i)
-                points.append(curve->sample(int(i)));
-        return points;
-    }
+    QVector<QPointF> Drawn(PlotMgr::Channel channel) const { return chart::Drawn(win->plotMgr, channel); }
 
     QPoint Pixel(double x, double y) const
     {
@@ -117,17 +90,11 @@ class TestChartCursors : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        InitResources();
-        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
-    }
+    void initTestCase() { QVERIFY(chart::PrepareApplication()); }
 
     void init()
     {
-        win.reset(new LoggerMainWindow);
-        LoggerWin = win.get();
-        QFile::remove(win->backupFilePath);
+        chart::NewWindow(win);
         ConfigSettings *c = win->config;
         c->sampleInterval = 10.0;
         c->intervalUnit = MilliSeconds;
@@ -181,11 +148,7 @@ private slots:
 
         // Seconds (10 ms): the cursors move with the unit and snap to the same samples.
         win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 3.0;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 3.0);
         QCOMPARE(Text(win->ui->xData), QString("1.5000"));
         QCOMPARE(Text(win->ui->xMissed), QString("1.2000"));
         QCOMPARE(Text(win->ui->xDelta), QString("0.3000"));
@@ -281,11 +244,7 @@ private slots:
 
         // A window under a second zooms in to half its width, not to one second.
         c->maxSamples = 1000;
-        XSettings xs = c->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 0.1;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 0.1);
         win->plotMgr->ZoomIn(QPointF(0.05, 0));
         QVERIFY(qFuzzyCompare(c->xSettings.timeMin, 0.025));
         QVERIFY(qFuzzyCompare(c->xSettings.timeMax, 0.075));
@@ -303,16 +262,91 @@ private slots:
         win->config->sampleInterval = 1.0;
         StoreRun(300);
         win->chartFileLoaded = false;
-        XSettings xs = win->config->xSettings;
-        xs.xMode = 1;
-        xs.timeMin = 0.0;
-        xs.timeMax = 0.1;
-        win->ApplyXSettings(xs, true);
+        SetTimeWindow(0.0, 0.1);
         win->ui->action_out->trigger();
         QVERIFY(qFuzzyCompare(win->config->xSettings.timeMax, 0.2));
         const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
         QVERIFY(!points.isEmpty());
         QVERIFY(qAbs(points.last().x() - 0.2) < 1e-9);
+    }
+
+    // A plain switch to the time axis after a zoom in sample numbers shows the rows of the
+    // time window, not those of the old sample window.
+    void timeSwitchReloadsTheTimeWindow()
+    {
+        win->config->sampleInterval = 1.0;
+        StoreRun(300);
+        win->chartFileLoaded = false;
+        SetTimeWindow(0.1, 0.2);
+        SetSampleWindow(0, 50);   // the time window stays 0.1 .. 0.2
+        QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
+        win->ui->action_Time->trigger();
+        QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
+        QVERIFY(!points.isEmpty());
+        QVERIFY(qAbs(points.first().x() - 0.1) < 1e-9);
+        QVERIFY(qAbs(points.last().x() - 0.2) < 1e-9);
+        win->ui->xAxisLabel->click();   // and back: the same rows in sample numbers
+        QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(200, 2.0));
+    }
+
+    // mV -> V -> kV -> mV and samples -> time -> samples: cursor read-outs and memo markers
+    // are converted once per switch and come back; a later X update converts nothing.
+    void unitRoundTripsConvertOnce()
+    {
+        AddRun(100, 100);
+        SetSampleWindow(0, 300);
+        ConfigSettings *c = win->config;
+        c->yScales.push_back({"Kilo", "kV", 0.001});
+        win->AddYScale("Kilo");
+        win->ui->action_mV->trigger();
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        win->dataCursorChA->trigger();
+        win->plotMgr->MoveDataCursor(QPointF(150.0, 0.0));   // on sample 150: 1500 mV
+        win->ui->MissedDataCursor->click();
+        win->missedCursorMenu->hide();
+        win->missedCursorChB->trigger();
+        win->plotMgr->MoveMissedCursor(QPointF(250.0, 700.0));   // away from the samples
+        win->plotMgr->CreateNewMarker(QPointF(140.2, 1400.0));
+        QwtPlotMarker *memo = win->plotMgr->GetCurrentMemoMarkerList().value(0);
+        QVERIFY(memo);
+
+        const auto check = [&](double x, double cursorX, double missedX, double k) {
+            QCOMPARE(Text(win->ui->xData), QString::asprintf("%.4f", cursorX));
+            QCOMPARE(Text(win->ui->yData), QString::asprintf("%.4f", 1500.0 * k));
+            QCOMPARE(Text(win->ui->xMissed), QString::asprintf("%.4f", missedX));
+            QCOMPARE(Text(win->ui->yMissed), QString::asprintf("%.4f", 700.0 * k));
+            QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(MissedMarker).y(), 700.0 * k));
+            QVERIFY(qFuzzyCompare(memo->xValue(), x));
+            QVERIFY(qFuzzyCompare(memo->yValue(), 1400.0 * k));
+        };
+        check(140.0, 150.0, 250.0, 1.0);
+        win->ui->action_V->trigger();
+        check(140.0, 150.0, 250.0, 0.001);
+        QAction *kilo = nullptr;
+        for (QAction *a : win->ui->menu_Y_Scale->actions())
+            if (a->text() == "Kilo")
+                kilo = a;
+        kilo->trigger();
+        check(140.0, 150.0, 250.0, 0.000001);
+        win->ui->action_mV->trigger();
+        check(140.0, 150.0, 250.0, 1.0);
+
+        // Samples -> time through the X controls' path, then further X updates.
+        SetTimeWindow(0.0, 3.0);
+        QVERIFY(!c->xSettings.xUnitChanged);
+        check(1.4, 1.5, 2.5, 1.0);
+        win->ApplyXSettings(c->xSettings, true);
+        win->ui->action_Time->trigger();
+        check(1.4, 1.5, 2.5, 1.0);
+        win->ui->xAxisLabel->click();
+        check(140.0, 150.0, 250.0, 1.0);
+        win->ui->xAxisLabel->click();
+        win->ui->action_Clear_Screen->trigger();   // the runs and memos go; the cursors stay where they were
+        QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(DataMarker).x(), 1.5));
+        QVERIFY(qFuzzyCompare(win->plotMgr->CursorPoint(MissedMarker).x(), 2.5));
     }
 
     // Stop labels stand after the run's last sample whichever channel holds it; a redraw

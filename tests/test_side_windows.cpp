@@ -2,6 +2,7 @@
 // file, the X-Controls range checks and the information and raw count windows.
 #include <QtTest>
 
+#include "test_chart_support.h"
 #include "test_home.h"
 
 #include "InfoWindow.h"
@@ -63,16 +64,11 @@ class TestSideWindows : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        InitResources();
-        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
-    }
+    void initTestCase() { QVERIFY(chart::PrepareApplication()); }
 
     void init()
     {
-        win.reset(new LoggerMainWindow);
-        LoggerWin = win.get();
+        chart::NewWindow(win);
         win->config->chartLabels[2] = true;
         win->resize(1200, 800);
         win->show();

@@ -2,6 +2,7 @@
 // redraw of the stored runs from the backup file that each move brings.
 #include <QtTest>
 
+#include "test_chart_support.h"
 #include "test_home.h"
 
 #include "AlertPopUp.h"
@@ -27,49 +28,10 @@ class TestViewTracking : public QObject {
     static double ValueB(double n) { return -5.0 * n; }
 
     // A stopped chart of one run of `rows` samples from sample 1, in the backup file and
-    // in the run list (whose vectors, as after a stop, hold nothing yet).
-    void StoreRun(int rows)
-    {
-        LoggerData stored;
-        DataValues a, b;
-        for (int n = 1; n <= rows; ++n) {
-            a.xValues.push_back(n);
-            b.xValues.push_back(n);
-            a.yValues.push_back(ValueA(n));
-            b.yValues.push_back(ValueB(n));
-            stored.memo.push_back(QString());
-        }
-        stored.firstSampleNo = 1;
-        stored.sampleInterval = 1.0;
-        stored.intervalUnit = MilliSeconds;
-        stored.startDate = stored.stopDate = "01/02/2024";
-        stored.startTime = stored.stopTime = "10:00:00 AM";
-        stored.chA.values = &a;
-        stored.chB.values = &b;
-        stored.chA.totalSamples = stored.chB.totalSamples = rows;
-        const QVector<LoggerData *> list{&stored};
-        QCOMPARE(Utility::SaveToCSVFormat(win->backupFilePath, &list, false), 0);
+    // in the run list.
+    void StoreRun(int rows) { QVERIFY(chart::StoreRun(win.get(), rows, ValueA(1), ValueB(1))); }
 
-        auto *run = new LoggerData;
-        run->firstSampleNo = 1;
-        run->sampleInterval = 1.0;
-        run->intervalUnit = MilliSeconds;
-        run->chA.values = new DataValues;
-        run->chB.values = new DataValues;
-        run->chA.totalSamples = run->chB.totalSamples = rows;
-        win->runList->append(run);
-        win->maxScroll = rows;
-    }
-
-    // Sample numbers and values of a channel's curves, in drawing order.
-    static QVector<QPointF> Drawn(PlotMgr *chart, PlotMgr::Channel channel)
-    {
-        QVector<QPointF> points;
-        for (QwtPlotCurve *curve : chart->Segments(channel))
-            for (size_t i = 0; i < curve->dataSize(); ++i)
-                points.append(curve->sample(int(i)));
-        return points;
-    }
+    static QVector<QPointF> Drawn(PlotMgr *plot, PlotMgr::Channel channel) { return chart::Drawn(plot, channel); }
 
     // The slider as ApplyXSettings leaves it: the value recorded, not applied.
     void PlaceSlider(int value, int maximum)
@@ -104,18 +66,9 @@ class TestViewTracking : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        InitResources();
-        QVERIFY(QDir().mkpath(QDir::homePath() + "/Documents/KestrimaIII"));
-    }
+    void initTestCase() { QVERIFY(chart::PrepareApplication()); }
 
-    void init()
-    {
-        win.reset(new LoggerMainWindow);
-        LoggerWin = win.get();
-        QFile::remove(win->backupFilePath);
-    }
+    void init() { chart::NewWindow(win); }
 
     void cleanup()
     {

@@ -1,0 +1,15 @@
+// The X window as the chart can show it, shared by the operations that set one.
+#pragma once
+
+#include "LoggerData.h"
+
+#include <QtGlobal>
+
+// The X windows the system makes are at least this many samples wide (this many
+// intervals on the time axis).
+constexpr qint64 MinWindowSamples = 10;
+
+// From sample 0 (time 0) on and at least the smallest width wide. On the time axis the
+// sample bounds become the rows the time window covers: they decide which rows are read
+// back and how far the slider steps.
+void NormalizeXWindow(XSettings &xs, double intervalSec);
