@@ -94,7 +94,7 @@ int DisplayThread::IntervalsSinceLastTick()
 
 void DisplayThread::Notify()
 {
-    notified = true;
+    notified.store(true, std::memory_order_release);
     // The first block may be handed over in the poll thread; the display record, the
     // flags and the chart's labels belong to the GUI thread.
     if (QThread::currentThread() == thread())
@@ -105,6 +105,9 @@ void DisplayThread::Notify()
 
 void DisplayThread::BeginDrawing()
 {
+    // Pairs with Notify's store: what the poll thread wrote into the run before handing
+    // over its first block (start date and time) is visible here.
+    (void)notified.load(std::memory_order_acquire);
     if (stopRequested || !displayBuffer || !config)
         return;
     AppendDisplayRecord();
