@@ -146,11 +146,9 @@ double Median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    if (!IsolateBenchHome(home))
+    BenchApp bench(argc, argv);
+    if (!bench.Isolated())
         return 1;
-    QApplication app(argc, argv);
-    InitResources();
     const int bigRows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
     const int smallRows = 10000;
     if (bigRows < smallRows) {
@@ -161,8 +159,8 @@ int main(int argc, char **argv)
     Chart big, small;
     QElapsedTimer t;
     t.start();
-    if (!MakeChart(big, home.filePath(QStringLiteral("big.csv")), bigRows)
-        || !MakeChart(small, home.filePath(QStringLiteral("small.csv")), smallRows)) {
+    if (!MakeChart(big, bench.FilePath(QStringLiteral("big.csv")), bigRows)
+        || !MakeChart(small, bench.FilePath(QStringLiteral("small.csv")), smallRows)) {
         std::fprintf(stderr, "cannot write the charts\n");
         return 1;
     }

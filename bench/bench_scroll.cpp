@@ -118,11 +118,9 @@ size_t RowsHeld(QVector<LoggerData *> *runs)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    if (!IsolateBenchHome(home))
+    BenchApp bench(argc, argv);
+    if (!bench.Isolated())
         return 1;
-    QApplication app(argc, argv);
-    InitResources();
     const qint64 totalRows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10000000;
     if (totalRows < Runs * (Moves + 2) * WindowRows) {
         std::fprintf(stderr, "too few rows\n");

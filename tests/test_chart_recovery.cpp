@@ -88,14 +88,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--child") == 0)
-            return RunChild(argc, argv);
-    TestHome::Isolate();
-    QApplication app(argc, argv);
-    TestChartRecovery test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return KillChild::Main<TestChartRecovery>(argc, argv, RunChild);
 }
 
 #include "test_chart_recovery.moc"

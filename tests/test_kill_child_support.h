@@ -68,6 +68,11 @@ public:
 
     bool Start()
     {
+        QProcessEnvironment env = process.processEnvironment();
+        if (env.isEmpty())
+            env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZR_KILL_CHILD"), QStringLiteral("1"));
+        process.setProcessEnvironment(env);
         clock.start();
         process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
         return process.waitForStarted();
@@ -96,5 +101,20 @@ public:
         return rows;
     }
 };
+
+// The test program's main: the test, or the child when the test started it.
+template <class Test>
+int Main(int argc, char **argv, int (*runChild)(int, char **))
+{
+    // Only as the test's own child: by hand it would log into the real home folder.
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--child") == 0 && qEnvironmentVariableIsSet("ZR_KILL_CHILD"))
+            return runChild(argc, argv);
+    TestHome::Isolate();
+    QApplication app(argc, argv);
+    Test test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 
 }   // namespace KillChild

@@ -49,7 +49,6 @@ private slots:
         KillChild::Parent child(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home);
-        env.insert(QStringLiteral("ZR_RUN_KILL_CHILD"), QStringLiteral("1"));
         child.process.setProcessEnvironment(env);
         qint64 loggingAt = -1;
         QStringList odd;
@@ -116,15 +115,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    // Only as the test's own child: by hand it would log into the real home folder.
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--child") == 0 && qEnvironmentVariableIsSet("ZR_RUN_KILL_CHILD"))
-            return RunChild(argc, argv);
-    TestHome::Isolate();
-    QApplication app(argc, argv);
-    TestRunKill test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return KillChild::Main<TestRunKill>(argc, argv, RunChild);
 }
 
 #include "test_run_kill.moc"
