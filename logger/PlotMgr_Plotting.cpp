@@ -405,10 +405,8 @@ void PlotMgr::DisplaySelectedData(const QVector<LoggerData *> *runs, int index, 
         return;
 
     // A stored run is placed with its own sample interval, its markers with it.
-    const double xFactor = config->xSettings.xMode == 1
-                               ? Utility::ConvertToSec(run->sampleInterval, run->intervalUnit)
-                               : 1.0;
     const bool convertX = config->xSettings.xMode == 1;
+    const double xFactor = convertX ? Utility::ConvertToSec(run->sampleInterval, run->intervalUnit) : 1.0;
     const bool convertY = config->ySettings.yUnit != 0;
     const double yFactor = config->ySettings.multiplier * 0.001;
     const double windowLo = std::min(xShown[0], xShown[1]);
