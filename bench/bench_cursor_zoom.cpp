@@ -8,6 +8,7 @@
 #include "LoggerMainWindow.h"
 #include "Resources.h"
 #include "Utility.h"
+#include "bench_home.h"
 
 #include <QApplication>
 #include <QDir>
@@ -145,17 +146,9 @@ double Median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    // Everything goes into a folder of its own, never into the user's files.
-    QTemporaryDir home;
-    if (!home.isValid())
+    BenchApp bench(argc, argv);
+    if (!bench.Isolated())
         return 1;
-    qputenv("HOME", home.path().toLocal8Bit());
-    QDir().mkpath(home.path() + QStringLiteral("/Documents/KestrimaIII"));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "default.debug=false");
-    QApplication app(argc, argv);
-    InitResources();
     const int bigRows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
     const int smallRows = 10000;
     if (bigRows < smallRows) {
@@ -166,8 +159,8 @@ int main(int argc, char **argv)
     Chart big, small;
     QElapsedTimer t;
     t.start();
-    if (!MakeChart(big, home.filePath(QStringLiteral("big.csv")), bigRows)
-        || !MakeChart(small, home.filePath(QStringLiteral("small.csv")), smallRows)) {
+    if (!MakeChart(big, bench.FilePath(QStringLiteral("big.csv")), bigRows)
+        || !MakeChart(small, bench.FilePath(QStringLiteral("small.csv")), smallRows)) {
         std::fprintf(stderr, "cannot write the charts\n");
         return 1;
     }

@@ -10,6 +10,7 @@
 #include "LoggerMainWindow.h"
 #include "Resources.h"
 #include "Utility.h"
+#include "bench_home.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,17 +118,9 @@ size_t RowsHeld(QVector<LoggerData *> *runs)
 
 int main(int argc, char **argv)
 {
-    // Everything goes into a folder of its own, never into the user's files.
-    QTemporaryDir home;
-    if (!home.isValid())
+    BenchApp bench(argc, argv);
+    if (!bench.Isolated())
         return 1;
-    qputenv("HOME", home.path().toLocal8Bit());
-    QDir().mkpath(home.path() + QStringLiteral("/Documents/KestrimaIII"));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "default.debug=false");
-    QApplication app(argc, argv);
-    InitResources();
     const qint64 totalRows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10000000;
     if (totalRows < Runs * (Moves + 2) * WindowRows) {
         std::fprintf(stderr, "too few rows\n");

@@ -18,6 +18,7 @@
 #include <qwt_symbol.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <pwd.h>
 #include <unistd.h>
@@ -40,6 +41,18 @@ QString LoginName()
             return name;
     }
     return QString();
+}
+
+void WidenExtremes(bool &have, double &lo, double &hi, double newLo, double newHi)
+{
+    if (!have) {
+        lo = newLo;
+        hi = newHi;
+        have = true;
+    } else {
+        lo = std::min(lo, newLo);
+        hi = std::max(hi, newHi);
+    }
 }
 
 }   // namespace
@@ -233,14 +246,7 @@ void PlotMgr::NoteExtremes(Channel channel, const QVector<double> &plottedY)
         return;
     const auto range = std::minmax_element(plottedY.cbegin(), plottedY.cend());
     const int c = int(channel);
-    if (!haveExtremes[c]) {
-        drawnMin[c] = *range.first;
-        drawnMax[c] = *range.second;
-        haveExtremes[c] = true;
-    } else {
-        drawnMin[c] = std::min(drawnMin[c], *range.first);
-        drawnMax[c] = std::max(drawnMax[c], *range.second);
-    }
+    WidenExtremes(haveExtremes[c], drawnMin[c], drawnMax[c], *range.first, *range.second);
 }
 
 void PlotMgr::ResetExtremes(Channel channel)
@@ -386,6 +392,10 @@ void PlotMgr::DisplaySignal(const QVector<LoggerData *> *runs, bool firstRunOnly
     displayOngoing = false;
 }
 
+// A stored run is drawn straight from its vectors, converted as Prepare converts live
+// samples: only the rows the X window shows (and one on each side, for the lines that lead
+// into it) become curve points and markers, so a long run costs what the window shows.
+// The drawn extremes still cover the whole run.
 void PlotMgr::DisplaySelectedData(const QVector<LoggerData *> *runs, int index, int &counter, bool)
 {
     if (!runs || index < 0 || index >= runs->size())
@@ -394,32 +404,80 @@ void PlotMgr::DisplaySelectedData(const QVector<LoggerData *> *runs, int index, 
     if (!run || !run->chA.values || !run->chB.values)
         return;
 
+    // A stored run is placed with its own sample interval, its markers with it.
+    const bool convertX = config->xSettings.xMode == 1;
+    const double xFactor = convertX ? Utility::ConvertToSec(run->sampleInterval, run->intervalUnit) : 1.0;
+    const bool convertY = config->ySettings.yUnit != 0;
+    const double yFactor = config->ySettings.multiplier * 0.001;
+    const double windowLo = std::min(xShown[0], xShown[1]);
+    const double windowHi = std::max(xShown[0], xShown[1]);
+
     for (int c = 0; c < 2; ++c) {
-        const Channel channel = Channel(c);
         const DataValues *values = c == 0 ? run->chA.values : run->chB.values;
-        const QVector<double> x(values->xValues.begin(), values->xValues.end());
-        const QVector<double> y(values->yValues.begin(), values->yValues.end());
-        if (y.isEmpty())
+        const std::vector<double> &xs = values->xValues;
+        const std::vector<double> &ys = values->yValues;
+        if (ys.empty())
             continue;
-        // A stored run is placed with its own sample interval, its markers with it.
-        Prepared p;
-        Prepare(x, y, run->sampleInterval, run->intervalUnit, p);
+        const int n = int(std::min({xs.size(), ys.size(), size_t(INT_MAX)}));
+        if (n == 0)
+            continue;
+        auto px = [&](int i) { return convertX ? xs[size_t(i)] * xFactor : xs[size_t(i)]; };
+        auto mv = [&](int i) { return ys[size_t(i)] == MissedSampleValue ? 0.0 : ys[size_t(i)]; };
+        auto py = [&](int i) { return convertY ? mv(i) * yFactor : mv(i); };
+
+        // One pass for the extremes and whether the X values are in order.
+        double minX = px(0), maxX = minX, minY = py(0), maxY = minY;
+        bool ordered = true;
+        for (int i = 1; i < n; ++i) {
+            const double x = px(i);
+            const double y = py(i);
+            if (!(x >= px(i - 1)))
+                ordered = false;
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+        }
+        WidenExtremes(haveExtremes[c], drawnMin[c], drawnMax[c], minY, maxY);
+        if (maxX < windowLo || minX > windowHi)
+            continue;   // nothing of the run in the window: no marker, no curve
+
+        int first = 0;
+        int last = n - 1;
+        if (ordered) {
+            int lo = 0, hi = n;   // the first row at or right of the window
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                if (px(mid) < windowLo)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            first = std::max(0, lo - 1);
+            hi = n;               // the first row right of the window
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                if (px(mid) > windowHi)
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            last = std::min(n - 1, lo);
+        }
+
         const bool show = c == 0 ? config->showChATrace : config->showChBTrace;
         QVector<QwtPlotMarker *> &markers = c == 0 ? chAMissedMarkers : chBMissedMarkers;
-        for (int i = 0; i < p.px.size(); ++i) {
-            if (p.missed[i] && XWindowShows(p.px[i], p.px[i])) {
-                CreateMissedMarker(x[i], c == 0, c == 1);
-                markers.last()->setValue(p.px[i], 0.0);
+        QVector<QPointF> points(last - first + 1);
+        for (int i = first; i <= last; ++i) {
+            const double x = px(i);
+            points[i - first] = QPointF(x, py(i));
+            if (ys[size_t(i)] == MissedSampleValue && XWindowShows(x, x)) {
+                CreateMissedMarker(xs[size_t(i)], c == 0, c == 1);
+                markers.last()->setValue(x, 0.0);
                 markers.last()->setVisible(show);
             }
         }
-        NoteExtremes(channel, p.py);
-        if (p.px.isEmpty() || !XWindowShows(p.minX, p.maxX))
-            continue;
-        QwtPlotCurve *segment = NewSegment(channel);
-        QVector<QPointF> points(p.px.size());
-        for (int i = 0; i < p.px.size(); ++i)
-            points[i] = QPointF(p.px[i], p.py[i]);
+        QwtPlotCurve *segment = NewSegment(Channel(c));
         segment->setData(new SegmentData(points));
         segment->attach(this);
         segment->setVisible(show);

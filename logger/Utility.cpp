@@ -163,16 +163,23 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
+// The field without the blanks around it.
+Field trimmed(Field f)
+{
+    while (f.b < f.e && isBlank(*f.b))
+        ++f.b;
+    while (f.e > f.b && isBlank(f.e[-1]))
+        --f.e;
+    return f;
+}
+
 // Plain digits with an optional sign and blanks around, the common case, read without
 // going through QString; false for anything else.
 bool plainInteger(Field f, int maxDigits, qint64 &value)
 {
-    const char *p = f.b;
-    const char *q = f.e;
-    while (p < q && isBlank(*p))
-        ++p;
-    while (q > p && isBlank(q[-1]))
-        --q;
+    const Field t = trimmed(f);
+    const char *p = t.b;
+    const char *q = t.e;
     const char *digits = p;
     if (digits < q && (*digits == '-' || *digits == '+'))
         ++digits;
@@ -224,12 +231,9 @@ double parseDouble(Field f)
     // Decimals as the logger writes them ("9.765625", "-1.5e-05") are read in place;
     // from_chars rounds exactly as Qt does. Blanks, a plus sign and whatever it does not
     // take whole go through Qt's own conversion.
-    const char *p = f.b;
-    const char *q = f.e;
-    while (p < q && isBlank(*p))
-        ++p;
-    while (q > p && isBlank(q[-1]))
-        --q;
+    const Field t = trimmed(f);
+    const char *p = t.b;
+    const char *q = t.e;
     if (p < q && *p != '+') {
         double d = 0.0;
         const std::from_chars_result r = std::from_chars(p, q, d);
@@ -579,9 +583,10 @@ int Utility::SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *r
                 continue;
             int count;
             if (loaded) {
-                const size_t a = run->chA.values ? run->chA.values->yValues.size() : 0;
-                const size_t b = run->chB.values ? run->chB.values->yValues.size() : 0;
-                count = sizeAsInt32(a != 0 ? a : b);
+                // Every row read has its number, with or without values.
+                const size_t a = run->chA.values ? run->chA.values->xValues.size() : 0;
+                const size_t b = run->chB.values ? run->chB.values->xValues.size() : 0;
+                count = sizeAsInt32(std::max(a, b));
             } else {
                 count = run->chA.totalSamples > 0 ? run->chA.totalSamples : run->chB.totalSamples;
             }
@@ -799,18 +804,23 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             }
         }
 
-        if (!rowsOn || !run || n < 4)
-            continue;
+        if (!rowsOn || !run || n < 4 || f[0].empty())
+            continue;   // a row without its sample number is no row
         DataValues *a = run->chA.values;
         DataValues *bv = run->chB.values;
-        if (!f[0].empty()) {
-            const double x = double(parseInteger(f[0]));
-            a->xValues.push_back(x);
-            bv->xValues.push_back(x);
-        }
-        if (!f[1].empty())
+        // A channel that was not logged has an empty column in every row. A row whose
+        // columns differ from the run's first row is skipped whole: each row holds a
+        // value for every channel of the run, or the values no longer match their numbers.
+        const bool hasA = !f[1].empty();
+        const bool hasB = !f[2].empty();
+        if (!a->xValues.empty() && (hasA == a->yValues.empty() || hasB == bv->yValues.empty()))
+            continue;
+        const double x = double(parseInteger(f[0]));
+        a->xValues.push_back(x);
+        bv->xValues.push_back(x);
+        if (hasA)
             a->yValues.push_back(parseDouble(f[1]));
-        if (!f[2].empty())
+        if (hasB)
             bv->yValues.push_back(parseDouble(f[2]));
         const Field &memo = f[3];
         if (memo.empty() || (memo.size() == 1 && memo.b[0] == ' ')) {
@@ -983,7 +993,7 @@ int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, in
                 break;
             if (line.empty() && !line.overlong)
                 break;
-            if (!line.overlong && splitFields(line.b, line.e, f, 4) >= 4) {
+            if (!line.overlong && splitFields(line.b, line.e, f, 4) >= 4 && !f[0].empty()) {
                 appendPagedRow(run, f);
                 ++appended;
             }
@@ -995,7 +1005,9 @@ int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, in
         while (reader.next(line) && line.terminated) {
             if (!line.empty()) {
                 const int n = splitFields(line.b, line.e, f, 4);
-                if (n >= 4 && parseDouble(f[0]) == 0.0) {
+                if (n >= 4 && f[0].empty()) {
+                    // a row without its sample number: no row, and no run header either
+                } else if (n >= 4 && parseDouble(f[0]) == 0.0) {
                     // the header line of the next run
                     if (++target >= list->size() || !(*list)[target])
                         break;

@@ -152,9 +152,7 @@ private slots:
 
     void init()
     {
-        FreshFolder();
-        ZrSim::reset();
-        win = OpenLogger();
+        win = OpenFreshLogger();
         QVERIFY(win);
     }
 

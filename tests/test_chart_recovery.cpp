@@ -8,46 +8,36 @@
 
 #include "Resources.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
-#include "test_run_control_support.h"
-
-#include <QProcess>
-#include <cstdio>
+#include "test_kill_child_support.h"
 
 using namespace RunTest;
 
 namespace {
 
+// The child: a first run of 300 rows at 1 ms, stopped, then a second one, reporting its
+// rows until killed.
 int RunChild(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InitResources();
-    LoggerMainWindow *win = OpenLogger();
-    if (!win)
-        return 2;
-    win->config->sampleInterval = 1.0;
-    win->config->intervalUnit = MilliSeconds;
-    win->ui->RunButton->click();
-    if (!win->loggingActive)
-        return 3;
-    QTimer report;
     int stage = 1;
-    QObject::connect(&report, &QTimer::timeout, [&] {
-        const int rows = FetchedRows(win);
-        if (stage == 1 && rows >= 300) {
-            win->ui->StopButton->click();
+    return KillChild::Run(
+        argc, argv,
+        [](LoggerMainWindow *win) {
+            win->config->sampleInterval = 1.0;
+            win->config->intervalUnit = MilliSeconds;
             win->ui->RunButton->click();
-            stage = 2;
-            std::printf("second\n");
-        } else if (stage == 2) {
-            std::printf("fetched %d\n", rows);
-        }
-        std::fflush(stdout);
-    });
-    report.start(50);
-    QTimer::singleShot(120000, &app, &QCoreApplication::quit);   // never left behind
-    return app.exec();
+            return win->loggingActive.load();
+        },
+        [&stage](LoggerMainWindow *win) {
+            const int rows = FetchedRows(win);
+            if (stage == 1 && rows >= 300) {
+                win->ui->StopButton->click();
+                win->ui->RunButton->click();
+                stage = 2;
+                std::printf("second\n");
+            } else if (stage == 2) {
+                std::printf("fetched %d\n", rows);
+            }
+        });
 }
 
 }   // namespace
@@ -59,35 +49,17 @@ private slots:
     void restoreAfterKill()
     {
         FreshFolder();
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QElapsedTimer clock;
-        qint64 secondAt = -1;
-        std::vector<std::pair<qint64, int>> reports;   // (when received, rows of the second run)
-        connect(&child, &QProcess::readyReadStandardOutput, this, [&] {
-            while (child.canReadLine()) {
-                const QString line = QString::fromUtf8(child.readLine()).trimmed();
-                if (line == QLatin1String("second"))
-                    secondAt = clock.elapsed();
-                else if (line.startsWith(QLatin1String("fetched ")))
-                    reports.push_back({clock.elapsed(), line.mid(8).toInt()});
-            }
-        });
-        clock.start();
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
-        QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(secondAt >= 0 || child.state() == QProcess::NotRunning, 60000);
+        KillChild::Parent child(this);
+        qint64 secondAt = -1;   // the reports are the second run's rows
+        child.onLine = [&](const QString &line) {
+            if (line == QLatin1String("second"))
+                secondAt = child.clock.elapsed();
+        };
+        QVERIFY(child.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(secondAt >= 0 || child.process.state() == QProcess::NotRunning, 60000);
         QVERIFY(secondAt >= 0);
-        while (clock.elapsed() < secondAt + 2500 && child.state() == QProcess::Running)
-            QTest::qWait(20);
-        QCOMPARE(child.state(), QProcess::Running);
-        child.kill();
-        const qint64 killedAt = clock.elapsed();
-        QVERIFY(child.waitForFinished(30000));
-        int loggedBefore = 0;
-        for (const auto &report : reports)
-            if (report.first <= killedAt - 1000)
-                loggedBefore = std::max(loggedBefore, report.second);
+        QVERIFY(child.KillAt(secondAt + 2500));
+        const int loggedBefore = child.LoggedBy(child.killedAt - 1000);
         QVERIFY(loggedBefore > 0);
 
         // Started again: File > Restore Backup.
@@ -116,14 +88,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--child") == 0)
-            return RunChild(argc, argv);
-    TestHome::Isolate();
-    QApplication app(argc, argv);
-    TestChartRecovery test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return KillChild::Main<TestChartRecovery>(argc, argv, RunChild);
 }
 
 #include "test_chart_recovery.moc"

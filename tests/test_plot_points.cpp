@@ -354,6 +354,41 @@ private slots:
         QVERIFY(chart->Segments(PlotMgr::ChannelB).isEmpty());
         QCOMPARE(chart->MissedMarkers(PlotMgr::ChannelA)[0]->xValue(), 4.0);
         QVERIFY(!chart->IsDisplayOngoing());
+
+        // A long run: only the rows the window 100..200 shows, with one on each side for
+        // the lines into it, become points and markers; the extremes cover the whole run.
+        config->xSettings.xMode = 0;
+        config->xSettings.sampleMin = 100;
+        config->xSettings.sampleMax = 200;
+        chart->UpdateXAxis();
+        DataValues longA, longB;
+        for (int i = 1; i <= 100000; ++i) {
+            longA.xValues.push_back(i);
+            longA.yValues.push_back(i % 50 == 0 ? MissedSampleValue : (i == 90001 ? -900 : i % 7));
+        }
+        LoggerData longRun;
+        longRun.chA.values = &longA;
+        longRun.chB.values = &longB;
+        runs = {&longRun};
+        chart->DisplaySignal(&runs, false);
+        QCOMPARE(chart->Segments(PlotMgr::ChannelA).size(), 1);
+        const QVector<QPointF> shown = Points(chart->Segments(PlotMgr::ChannelA)[0]);
+        QCOMPARE(shown.size(), 103);
+        QCOMPARE(shown.first(), QPointF(99, 99 % 7));
+        QCOMPARE(shown.last(), QPointF(201, 201 % 7));
+        QCOMPARE(chart->MissedMarkers(PlotMgr::ChannelA).size(), 3);   // 100, 150, 200
+        double minA, minB, maxA, maxB;
+        chart->GetMinMaxValue(minA, minB, maxA, maxB);
+        QCOMPARE(minA, -900.0);
+        // Rows out of order are drawn whole; a run wholly outside the window not at all.
+        std::swap(longA.xValues[10], longA.xValues[20]);
+        chart->DisplaySignal(&runs, false);
+        QCOMPARE(int(Points(chart->Segments(PlotMgr::ChannelA)[0]).size()), 100000);
+        QCOMPARE(chart->MissedMarkers(PlotMgr::ChannelA).size(), 3);
+        longA.xValues = {300, 301};
+        longA.yValues = {1, 2};
+        chart->DisplaySignal(&runs, false);
+        QVERIFY(chart->Segments(PlotMgr::ChannelA).isEmpty());
     }
 
     void conversionsAndExtremes()

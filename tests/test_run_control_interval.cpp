@@ -44,9 +44,7 @@ private slots:
 
     void init()
     {
-        FreshFolder();
-        ZrSim::reset();
-        win = OpenLogger();
+        win = OpenFreshLogger();
         QVERIFY(win);
     }
 

@@ -266,6 +266,14 @@ inline LoggerMainWindow *OpenLogger()
     return LoggerWin;
 }
 
+// A logger for one test case: an empty folder, the simulated instrument as it starts.
+inline LoggerMainWindow *OpenFreshLogger()
+{
+    FreshFolder();
+    ZrSim::reset();
+    return OpenLogger();
+}
+
 inline void CloseLogger()
 {
     delete w;   // deletes the logger window too

@@ -7,10 +7,7 @@
 
 #include "Resources.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
-#include "test_run_control_support.h"
-
-#include <QProcess>
-#include <cstdio>
+#include "test_kill_child_support.h"
 
 using namespace RunTest;
 
@@ -20,29 +17,20 @@ namespace {
 // (each of them was written to "temp.csv" before it was counted).
 int RunChild(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InitResources();
-    LoggerMainWindow *win = OpenLogger();
-    if (!win)
-        return 2;
-    win->ui->RunButton->click();
-    if (!win->loggingActive) {
-        std::printf("refused\n");
-        std::fflush(stdout);
-        return 3;
-    }
-    std::printf("logging %g %d\n", win->config->sampleInterval, int(win->config->intervalUnit));
-    std::fflush(stdout);
-    QTimer report;
-    QObject::connect(&report, &QTimer::timeout, [win] {
-        std::printf("fetched %d\n", FetchedRows(win));
-        std::fflush(stdout);
-    });
-    report.start(50);
-    QTimer::singleShot(120000, &app, &QCoreApplication::quit);   // never left behind
-    return app.exec();
+    return KillChild::Run(
+        argc, argv,
+        [](LoggerMainWindow *win) {
+            win->ui->RunButton->click();
+            if (!win->loggingActive) {
+                std::printf("refused\n");
+                std::fflush(stdout);
+                return false;
+            }
+            std::printf("logging %g %d\n", win->config->sampleInterval, int(win->config->intervalUnit));
+            std::fflush(stdout);
+            return true;
+        },
+        [](LoggerMainWindow *win) { std::printf("fetched %d\n", FetchedRows(win)); });
 }
 
 }   // namespace
@@ -58,56 +46,32 @@ private slots:
         QVERIFY(QDir().mkpath(home));
         const QString folder = home + QStringLiteral("/Documents/KestrimaIII/");
 
-        QProcess child;
+        KillChild::Parent child(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home);
-        env.insert(QStringLiteral("ZR_RUN_KILL_CHILD"), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-
-        QElapsedTimer clock;
+        child.process.setProcessEnvironment(env);
         qint64 loggingAt = -1;
-        std::vector<std::pair<qint64, int>> reports;   // (when received, rows fetched)
         QStringList odd;
-        connect(&child, &QProcess::readyReadStandardOutput, this, [&] {
-            while (child.canReadLine()) {
-                const QString line = QString::fromUtf8(child.readLine()).trimmed();
-                if (line.startsWith(QLatin1String("logging"))) {
-                    loggingAt = clock.elapsed();
-                    if (line != QLatin1String("logging 1 1"))   // 1 ms
-                        odd << line;
-                } else if (line.startsWith(QLatin1String("fetched "))) {
-                    reports.push_back({clock.elapsed(), line.mid(8).toInt()});
-                } else {
+        child.onLine = [&](const QString &line) {
+            if (line.startsWith(QLatin1String("logging"))) {
+                loggingAt = child.clock.elapsed();
+                if (line != QLatin1String("logging 1 1"))   // 1 ms
                     odd << line;
-                }
+            } else {
+                odd << line;
             }
-        });
-        clock.start();
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
-        QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(loggingAt >= 0 || child.state() == QProcess::NotRunning, 60000);
+        };
+        QVERIFY(child.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(loggingAt >= 0 || child.process.state() == QProcess::NotRunning, 60000);
         QVERIFY2(loggingAt >= 0, qPrintable(odd.join(QLatin1Char('|'))));
         QVERIFY2(odd.isEmpty(), qPrintable(odd.join(QLatin1Char('|'))));
-        while (clock.elapsed() < loggingAt + 2000 && child.state() == QProcess::Running)
-            QTest::qWait(20);
-        QCOMPARE(child.state(), QProcess::Running);
-        child.kill();   // SIGKILL: no handler, no flush, no stop block
-        const qint64 killedAt = clock.elapsed();
-        QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QVERIFY(child.KillAt(loggingAt + 2000));
+        QCOMPARE(child.process.exitStatus(), QProcess::CrashExit);
 
         // Rows reported before a moment were written to "temp.csv" by then, and drawn
         // (so written to the backup) within a second of it, however loaded the machine.
-        auto loggedBy = [&](qint64 moment) {
-            int rows = 0;
-            for (const auto &report : reports)
-                if (report.first <= moment)
-                    rows = std::max(rows, report.second);
-            return rows;
-        };
-        const int loggedBefore = loggedBy(killedAt - 1000);
-        QVERIFY2(loggedBefore > 0, qPrintable(QString::number(reports.size())));
+        const int loggedBefore = child.LoggedBy(child.killedAt - 1000);
+        QVERIFY2(loggedBefore > 0, qPrintable(QString::number(child.reports.size())));
 
         // "temp.csv": whole rows numbered from 1, at least those logged by then; only a
         // row cut by the kill may be incomplete, and only at the very end.
@@ -116,7 +80,7 @@ private slots:
         const std::vector<Row> temp = ReadRows(folder + QStringLiteral("temp.csv"), &bad);
         QVERIFY(bad == 0 || (bad == 1 && !tempBytes.endsWith('\n')));
         // Each write reaches the file at once: a buffer held back would lose its rows.
-        const int writtenBefore = loggedBy(killedAt - 200);
+        const int writtenBefore = child.LoggedBy(child.killedAt - 200);
         QVERIFY2(int(temp.size()) >= writtenBefore,
                  qPrintable(QStringLiteral("%1 rows, %2 logged").arg(temp.size()).arg(writtenBefore)));
         for (size_t i = 0; i < temp.size(); ++i) {
@@ -151,15 +115,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    // Only as the test's own child: by hand it would log into the real home folder.
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--child") == 0 && qEnvironmentVariableIsSet("ZR_RUN_KILL_CHILD"))
-            return RunChild(argc, argv);
-    TestHome::Isolate();
-    QApplication app(argc, argv);
-    TestRunKill test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return KillChild::Main<TestRunKill>(argc, argv, RunChild);
 }
 
 #include "test_run_kill.moc"

@@ -173,9 +173,9 @@ private slots:
         const QByteArray text = "\xEF\xBB\xBF\"Start Date:\",\"05/06/2024\"\r\nStart Time:,11:00:00 PM\r\n"
                                 "Sample Interval:,\"250ms\"\r\n\r\n"
                                 "\"Sample Number\",\"ChA Voltage (mV)\",\"ChB Voltage (mV)\",\"Memo\"\r\n"
-                                "\"7\",\"1.5\",\"\",\"a b\"\r\n 8 ,+2, -3 ,\r\n\r\n"
-                                "Stop Date:,05/06/2024\r\nStop Time:,11:01:00 PM\r\nTotal Samples:,2,1\r\n"
-                                "Maximum (mV):,2,-3\r\nMinimum (mV):,1.5,-3\r\nMissed Samples:,0,0\r\n";
+                                "\"7\",\"1.5\",\"-2\",\"a b\"\r\n 8 ,+2, -3 ,\r\n\r\n"
+                                "Stop Date:,05/06/2024\r\nStop Time:,11:01:00 PM\r\nTotal Samples:,2,2\r\n"
+                                "Maximum (mV):,2,-2\r\nMinimum (mV):,1.5,-3\r\nMissed Samples:,0,0\r\n";
         QVERIFY(writeBytes(path("quoted.csv"), text));
         QVector<LoggerData *> back;
         QCOMPARE(Utility::LoadValues(path("quoted.csv"), &back), 0);
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(int(r->intervalUnit), int(MilliSeconds));
         QCOMPARE(r->chA.values->xValues, (std::vector<double>{7, 8}));
         QCOMPARE(r->chA.values->yValues, (std::vector<double>{1.5, 2}));
-        QCOMPARE(r->chB.values->yValues, (std::vector<double>{-3}));
+        QCOMPARE(r->chB.values->yValues, (std::vector<double>{-2, -3}));
         QCOMPARE(r->memo, (std::vector<QString>{"a b", " "}));
         QCOMPARE(r->firstSampleNo, 7);
         DeleteRuns(back);
@@ -203,11 +203,13 @@ private slots:
                           "Start Date:,01/01/2000\nSample Interval:,\n"
                           "Sample Number,x,y,z\n"
                           "1,2\n"                                     // too few fields for a row
+                          ",7,8,no number\n"                          // no sample number: skipped
                           "abc,def,1e400,nan\n"                       // fields that do not parse
                           "99999999999999999999,inf,-1e-400,\n";
         text += QByteArray(3 * 1024 * 1024, 'x') + ",1,2,3\n";      // a line of megabytes
         text += QByteArray("4,5,6,7\n");
-        text += QByteArray("\0\x01\xff\xfe,\x80,,\n", 9);
+        text += QByteArray("\0\x01\xff\xfe,\x80,,\n", 9);       // no B value in a run with B: skipped
+        text += QByteArray("8,,9,\n");                                  // nor A
         text += "Stop Date:,d\nTotal Samples:,99999999999,-5\nMaximum (mV):,1e999,5\n"
                 "Missed Samples:,abc\nMissed Samples:,1,1\n";
         QVERIFY(writeBytes(path("junk.csv"), text));
@@ -219,10 +221,12 @@ private slots:
         QCOMPARE(r->sampleInterval, 0.0);
         QCOMPARE(int(r->intervalUnit), int(Seconds));
         QCOMPARE(r->dataUnit, QString("V"));
-        QCOMPARE(r->chA.values->xValues, (std::vector<double>{0, 0, 4, 0}));
-        QCOMPARE(r->chA.values->yValues, (std::vector<double>{0, 0, 5, 0}));
+        // Every row read holds a number and both values: the vectors stay in step.
+        QCOMPARE(r->chA.values->xValues, (std::vector<double>{0, 0, 4}));
+        QCOMPARE(r->chB.values->xValues, r->chA.values->xValues);
+        QCOMPARE(r->chA.values->yValues, (std::vector<double>{0, 0, 5}));
         QCOMPARE(r->chB.values->yValues, (std::vector<double>{0, 0, 6}));
-        QCOMPARE(r->memo.size(), size_t(4));
+        QCOMPARE(r->memo.size(), size_t(3));
         QCOMPARE(r->memo[0], QString("nan"));
         QCOMPARE(r->memo[1], QString(" "));
         QCOMPARE(r->chA.totalSamples, 0);   // out of range

@@ -91,6 +91,21 @@ private slots:
         QCOMPARE(pos, qint64(backup.indexOf("Sample Number", backup.indexOf("Start Date:", 10))));
         QCOMPARE(file.pos(), qint64(0));
         DeleteRuns(list);
+
+        // A row without its sample number is no row, in either mode, and no run's header.
+        QVERIFY(writeBytes(path("nonumber.csv"), "1,10,20, \n,11,21, \n2,12,22, \n"));
+        QFile rows(path("nonumber.csv"));
+        QVERIFY(rows.open(QIODevice::ReadOnly));
+        for (const bool byRun : {true, false}) {
+            list = {newRun(1, 0), newRun(101, 0)};
+            pos = 0;
+            QCOMPARE(Utility::ReadSamplesFromFile(&rows, pos, 0, 100, &list, byRun, 0), 2);
+            const LoggerData *run = list[byRun ? 0 : 1];   // the newest run when not by run
+            QCOMPARE(run->chA.values->xValues, range(1, 2));
+            QCOMPARE(run->chB.values->yValues, (std::vector<double>{20, 22}));
+            QVERIFY(list[byRun ? 1 : 0]->chA.values->xValues.empty());
+            DeleteRuns(list);
+        }
     }
 
     // temp.csv: the run control appends blocks and the drawing tick pages them

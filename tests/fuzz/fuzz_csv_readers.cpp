@@ -35,6 +35,16 @@ bool close(double a, double b, double absolute)
     return std::fabs(a - b) <= std::max(absolute, 1e-5 * std::max(std::fabs(a), std::fabs(b)));
 }
 
+// Every row of a run holds a sample number, a memo and a value for each channel the run
+// has (a channel not logged has none): the vectors stay in step, whatever the input.
+bool consistent(const LoggerData &d)
+{
+    const size_t n = d.chA.values->xValues.size();
+    const size_t ya = d.chA.values->yValues.size(), yb = d.chB.values->yValues.size();
+    return d.chB.values->xValues.size() == n && d.memo.size() == n && (ya == n || ya == 0)
+           && (yb == n || yb == 0);
+}
+
 // The runs read back hold what was written: the same rows, values and memos, per run.
 // `exact` once the numbers have been through the writer already (a second round trip
 // must change nothing).
@@ -48,17 +58,6 @@ void checkSame(const QVector<LoggerData *> &a, const QVector<LoggerData *> &b, b
         check(close(x.sampleInterval, y.sampleInterval, exact ? 0.0 : 1e-9));
         if (exact)
             check(x.startDate == y.startDate && x.startTime == y.startTime && x.memo == y.memo);
-        // A malformed row (no sample number, or one value) leaves the vectors of a run of
-        // unequal length, which the writer cannot represent; such a run is only compared
-        // after it has been through the writer once.
-        const auto consistent = [](const LoggerData &d) {
-            const size_t n = d.chA.values->xValues.size();
-            const size_t ya = d.chA.values->yValues.size(), yb = d.chB.values->yValues.size();
-            return d.chB.values->xValues.size() == n && d.memo.size() == n && (ya == n || ya == 0)
-                   && (yb == n || yb == 0);   // a channel not logged has no values
-        };
-        if (!exact && !consistent(x))
-            continue;
         check(x.memo.size() == y.memo.size());
         for (const auto ch : {&LoggerData::chA, &LoggerData::chB}) {
             const DataValues &u = *(x.*ch).values, &v = *(y.*ch).values;
@@ -97,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QVector<LoggerData *> runs;
     check(Utility::LoadValues(*inputPath, &runs) == 0);
     for (const LoggerData *run : runs)
-        check(run && run->chA.values && run->chB.values && run->drawState == -1);
+        check(run && run->chA.values && run->chB.values && run->drawState == -1 && consistent(*run));
     // What was read can be written and read again, run for run.
     const QString again = *inputPath + ".again";
     check(Utility::SaveToCSVFormat(again, &runs, false) == 0);
@@ -142,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const LoggerData *run : pages) {
         check(run->chA.values->xValues.size() == run->chA.values->yValues.size());
         check(run->memo.size() == run->chB.values->yValues.size());
+        check(run->chB.values->xValues == run->chA.values->xValues);
     }
     DeleteRuns(pages);
     return 0;
