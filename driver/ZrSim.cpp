@@ -503,9 +503,8 @@ public:
                 break;
             }
             acq = Idle;
-            queue.clear();
             inGap = false;
-            queue.insert(queue.end(), {KrWire::SyncReply, uint8_t('Z'), uint8_t('R'), r[3]});
+            queue.assign({KrWire::SyncReply, uint8_t('Z'), uint8_t('R'), r[3]});
             break;
         case KrWire::Mode:
             configure<uint8_t>(channels, r[1] & 3);
