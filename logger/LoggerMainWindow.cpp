@@ -277,8 +277,11 @@ void LoggerMainWindow::MapComponentsToEvents()
         "QMenuBar::item { background-color: #CAE1FA;} QMenuBar {background-color: #CAE1FA;}"));
     // The window's grey background reaches the menus, highlighted entry included, which
     // then shows white on light grey like a disabled one: give it a colour of its own.
+    // The same style sheet takes the menus' frame, so an open menu would merge into the
+    // tool row beneath it: draw a border of their own.
     for (QMenu *menu : ui->menubar->findChildren<QMenu *>())
         menu->setStyleSheet(QStringLiteral(
+            "QMenu { border: 1px solid rgb(130, 130, 130); }"
             "QMenu::item:selected { background-color: rgb(48, 140, 198); color: white; }"
             "QMenu::item:disabled { color: rgb(150, 150, 150); background-color: transparent; }"));
 

@@ -621,6 +621,7 @@ void LoggerMainWindow::ClearScreen()
     xs.sampleMin = 0;
     xs.sampleMax = 100;
     plotMgr->UpdateXAxis();
+    SetAxesLabels();   // the axes panel would still show the old chart's range
 
     if (tempFile) {
         Utility::CloseFile(tempFile);

@@ -428,8 +428,8 @@ private slots:
         auto row = [](const char *n, QRect r, const char *t, int pt, bool b) {
             QTest::newRow(n) << QString(n) << r << QString(t) << pt << b;
         };
-        row("label", QRect(720, 20, 91, 16), "Sample Interval", 12, false);
-        row("sampleInterval", QRect(820, 20, 161, 20), "", 12, false);
+        row("label", QRect(720, 20, 125, 20), "Sample Interval", 12, false);
+        row("sampleInterval", QRect(850, 20, 131, 20), "", 12, false);
         row("dataRadioButton", QRect(720, 56, 100, 20), "Data Cursor", -1, false);
         row("missedRadioButton", QRect(830, 56, 100, 20), "Missed Cursor", -1, false);
         row("markRadioButton", QRect(940, 56, 100, 20), "Memo Cursor", -1, false);

@@ -514,6 +514,8 @@ private slots:
         }
         QVERIFY(win->elapseTimer);
         win->ui->horizontalSlider->setValue(3);
+        win->ui->action_Full->trigger();   // a window the slider does not lead back from
+        QVERIFY(win->ui->xMaxLabel->text() != QString("100"));
 
         win->ui->action_Clear_Screen->trigger();
         for (const AlertEntry &alert : win->config->alertSettings.alerts)
@@ -526,6 +528,7 @@ private slots:
         QCOMPARE(win->ui->horizontalSlider->value(), 0);
         QCOMPARE(win->config->xSettings.sampleMin, 0);
         QCOMPARE(win->config->xSettings.sampleMax, 100);
+        QCOMPARE(win->ui->xMaxLabel->text(), QString("100"));   // the panel follows the axis
         QCOMPARE(QFileInfo(TempPath()).size(), 0);
         QCOMPARE(FileBytes(BackupPath()), backup);   // untouched until the next start
 
