@@ -123,9 +123,12 @@ void SwitchXUnit(LoggerMainWindow *win, int mode)
     const int first = xs.sampleMin;
     const int last = xs.sampleMax;
     NormalizeXWindow(xs, Utility::ConvertToSec(win->config->sampleInterval, win->config->intervalUnit));
-    if (!win->chartFileLoaded && (xs.sampleMin != first || xs.sampleMax != last)) {
-        win->ClearDisplayBuffer();
-        win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+    if (xs.sampleMin != first || xs.sampleMax != last) {
+        if (!win->chartFileLoaded) {
+            win->ClearDisplayBuffer();
+            win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+        }
+        PlaceSliderAtWindow(win);
     }
     win->ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
     win->plotMgr->UpdateXAxis();

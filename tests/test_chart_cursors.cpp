@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QSlider>
 #include <memory>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
@@ -282,6 +283,10 @@ private slots:
         QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
         win->ui->action_Time->trigger();
         QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        // The slider stands at the new window: one step on moves it by a fifth.
+        QSlider *slider = win->ui->horizontalSlider;
+        QCOMPARE(slider->value(), 10);
+        QVERIFY(slider->maximum() >= 10);
         const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
         QVERIFY(!points.isEmpty());
         QVERIFY(qAbs(points.first().x() - 0.1) < 1e-9);
@@ -289,6 +294,15 @@ private slots:
         win->ui->xAxisLabel->click();   // and back: the same rows in sample numbers
         QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
         QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(200, 2.0));
+
+        // Slider steps on the time axis cover the rows of the time window they reach, also
+        // when the window is not a multiple of five samples.
+        win->ui->action_Time->trigger();
+        SetTimeWindow(0.0, 0.012);
+        slider->setValue(slider->value() + 5);
+        QVERIFY(qAbs(win->config->xSettings.timeMin - 0.012) < 1e-9);
+        QCOMPARE(SampleWindow(), qMakePair(12.0, 24.0));
+        QVERIFY(qAbs(Drawn(PlotMgr::ChannelA).last().x() - 0.024) < 1e-9);
     }
 
     // mV -> V -> kV -> mV and samples -> time -> samples: cursor read-outs and memo markers
