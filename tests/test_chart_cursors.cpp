@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSlider>
 #include <memory>
 #include <qwt_plot_canvas.h>
@@ -166,6 +167,31 @@ private slots:
         QVERIFY(Text(win->ui->xDelta).isEmpty());
         QVERIFY(Text(win->ui->xMissed).isEmpty());
         QVERIFY(!win->deltaDataMissed->isEnabled());
+    }
+
+    // A real drag on the canvas moves the active cursor, which snaps to the samples.
+    void cursorDraggedWithTheMouse()
+    {
+        AddRun(100, 100);
+        SetSampleWindow(0, 300);
+        win->resize(1200, 800);
+        win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(win.get()));
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        win->dataCursorChA->trigger();
+        QWidget *canvas = win->plotMgr->canvas();
+        auto send = [canvas](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, canvas->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &event);
+        };
+        send(QEvent::MouseButtonPress, Pixel(150.0, 0.0), Qt::LeftButton);
+        send(QEvent::MouseMove, Pixel(170.0, 5.0), Qt::LeftButton);
+        send(QEvent::MouseMove, Pixel(160.2, 5.0), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, Pixel(160.2, 5.0), Qt::NoButton);
+        QTRY_COMPARE(Text(win->ui->xData), QString("160.0000"));
+        QCOMPARE(Text(win->ui->yData), QString("1.6000"));
+        QCOMPARE(win->plotMgr->CursorPoint(DataMarker), QPointF(160.0, 1.6));
     }
 
     // Channels of a file may differ in length, and a run may hold channel B only.
