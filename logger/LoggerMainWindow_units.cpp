@@ -209,7 +209,13 @@ void LoggerMainWindow::on_yAxisLabel_clicked()
 {
     const std::vector<YScaleSettings> &scales = config->yScales;
     const int count = int(scales.size());
+    // The active scale when it is the one shown: scales may share a unit (a probe scale in
+    // V), and the first of them would send the button back to the same scale for ever.
     int current = -1;
+    for (int i = 0; i < count && current < 0; ++i)
+        if (scales[size_t(i)].name == config->activeYScale
+            && scales[size_t(i)].unit == config->ySettings.unitText)
+            current = i;
     for (int i = 0; i < count && current < 0; ++i)
         if (scales[size_t(i)].unit == config->ySettings.unitText)
             current = i;
