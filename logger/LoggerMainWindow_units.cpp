@@ -123,9 +123,12 @@ void SwitchXUnit(LoggerMainWindow *win, int mode)
     const int first = xs.sampleMin;
     const int last = xs.sampleMax;
     NormalizeXWindow(xs, Utility::ConvertToSec(win->config->sampleInterval, win->config->intervalUnit));
-    if (!win->chartFileLoaded && (xs.sampleMin != first || xs.sampleMax != last)) {
-        win->ClearDisplayBuffer();
-        win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+    if (xs.sampleMin != first || xs.sampleMax != last) {
+        if (!win->chartFileLoaded) {
+            win->ClearDisplayBuffer();
+            win->ReadDataForScrolling(win->runList, xs.sampleMin, xs.sampleMax);
+        }
+        PlaceSliderAtWindow(win);
     }
     win->ui->xAxisLabel->setText(timeAxis ? QStringLiteral("Sec") : QStringLiteral("Sample"));
     win->plotMgr->UpdateXAxis();
@@ -206,7 +209,13 @@ void LoggerMainWindow::on_yAxisLabel_clicked()
 {
     const std::vector<YScaleSettings> &scales = config->yScales;
     const int count = int(scales.size());
+    // The active scale when it is the one shown: scales may share a unit (a probe scale in
+    // V), and the first of them would send the button back to the same scale for ever.
     int current = -1;
+    for (int i = 0; i < count && current < 0; ++i)
+        if (scales[size_t(i)].name == config->activeYScale
+            && scales[size_t(i)].unit == config->ySettings.unitText)
+            current = i;
     for (int i = 0; i < count && current < 0; ++i)
         if (scales[size_t(i)].unit == config->ySettings.unitText)
             current = i;

@@ -102,6 +102,12 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
                                * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
         if (!(xs.timeMax - xs.timeMin >= minTime))
             xs.timeMax = xs.timeMin + minTime;
+        // On the time axis the rows are those the moved time window covers: whole sample
+        // steps drift from time steps when the window is not a multiple of 5 samples.
+        if (config->xSettings.xMode == 1) {
+            xs.xMode = 1;
+            NormalizeXWindow(xs, Utility::ConvertToSec(config->sampleInterval, config->intervalUnit));
+        }
         if (!chartFileLoaded) {
             ClearDisplayBuffer();
             ReadDataForScrolling(runList, xs.sampleMin, xs.sampleMax);
@@ -436,14 +442,24 @@ void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
     // Memo markers and cursors are converted now; a later X update must not do it again.
     config->xSettings.xUnitChanged = false;
     SetAxesLabels();
-    maxScroll = std::max(maxScroll, xs.sampleMax);
-    if (!runList->isEmpty()) {
-        const int step = SliderStep(config);
-        ui->horizontalSlider->setMaximum(CeilDiv(maxScroll, step));
-        ui->horizontalSlider->setValue(CeilDiv(xs.sampleMax, step));
-    }
+    PlaceSliderAtWindow(this);
     sliderActive = true;
     RedrawRuns();
+}
+
+void PlaceSliderAtWindow(LoggerMainWindow *win)
+{
+    const XSettings &xs = win->config->xSettings;
+    win->maxScroll = std::max(win->maxScroll, xs.sampleMax);
+    if (win->runList->isEmpty())
+        return;
+    // Only recorded by the slider's slot: the window is already where the slider goes.
+    const bool active = win->sliderActive;
+    win->sliderActive = false;
+    const int step = SliderStep(win->config);
+    win->ui->horizontalSlider->setMaximum(CeilDiv(win->maxScroll, step));
+    win->ui->horizontalSlider->setValue(CeilDiv(xs.sampleMax, step));
+    win->sliderActive = active;
 }
 
 int LoggerMainWindow::GetMaxScroll() const

@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+class LoggerMainWindow;
+
 // The X windows the system makes are at least this many samples wide (this many
 // intervals on the time axis).
 constexpr qint64 MinWindowSamples = 10;
@@ -13,3 +15,7 @@ constexpr qint64 MinWindowSamples = 10;
 // sample bounds become the rows the time window covers: they decide which rows are read
 // back and how far the slider steps.
 void NormalizeXWindow(XSettings &xs, double intervalSec);
+
+// The scroll slider's range and position for the window in the configuration, set without
+// moving the window again.
+void PlaceSliderAtWindow(LoggerMainWindow *win);

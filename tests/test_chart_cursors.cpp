@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QSlider>
 #include <memory>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
@@ -167,6 +169,31 @@ private slots:
         QVERIFY(!win->deltaDataMissed->isEnabled());
     }
 
+    // A real drag on the canvas moves the active cursor, which snaps to the samples.
+    void cursorDraggedWithTheMouse()
+    {
+        AddRun(100, 100);
+        SetSampleWindow(0, 300);
+        win->resize(1200, 800);
+        win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(win.get()));
+        win->ui->DataCursor->click();
+        win->dataCursorMenu->hide();
+        win->dataCursorChA->trigger();
+        QWidget *canvas = win->plotMgr->canvas();
+        auto send = [canvas](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, canvas->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &event);
+        };
+        send(QEvent::MouseButtonPress, Pixel(150.0, 0.0), Qt::LeftButton);
+        send(QEvent::MouseMove, Pixel(170.0, 5.0), Qt::LeftButton);
+        send(QEvent::MouseMove, Pixel(160.2, 5.0), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, Pixel(160.2, 5.0), Qt::NoButton);
+        QTRY_COMPARE(Text(win->ui->xData), QString("160.0000"));
+        QCOMPARE(Text(win->ui->yData), QString("1.6000"));
+        QCOMPARE(win->plotMgr->CursorPoint(DataMarker), QPointF(160.0, 1.6));
+    }
+
     // Channels of a file may differ in length, and a run may hold channel B only.
     void cursorIndexesAreBoundsChecked()
     {
@@ -282,6 +309,10 @@ private slots:
         QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(50, 0.5));
         win->ui->action_Time->trigger();
         QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
+        // The slider stands at the new window: one step on moves it by a fifth.
+        QSlider *slider = win->ui->horizontalSlider;
+        QCOMPARE(slider->value(), 10);
+        QVERIFY(slider->maximum() >= 10);
         const QVector<QPointF> points = Drawn(PlotMgr::ChannelA);
         QVERIFY(!points.isEmpty());
         QVERIFY(qAbs(points.first().x() - 0.1) < 1e-9);
@@ -289,6 +320,15 @@ private slots:
         win->ui->xAxisLabel->click();   // and back: the same rows in sample numbers
         QCOMPARE(SampleWindow(), qMakePair(100.0, 200.0));
         QCOMPARE(Drawn(PlotMgr::ChannelA).last(), QPointF(200, 2.0));
+
+        // Slider steps on the time axis cover the rows of the time window they reach, also
+        // when the window is not a multiple of five samples.
+        win->ui->action_Time->trigger();
+        SetTimeWindow(0.0, 0.012);
+        slider->setValue(slider->value() + 5);
+        QVERIFY(qAbs(win->config->xSettings.timeMin - 0.012) < 1e-9);
+        QCOMPARE(SampleWindow(), qMakePair(12.0, 24.0));
+        QVERIFY(qAbs(Drawn(PlotMgr::ChannelA).last().x() - 0.024) < 1e-9);
     }
 
     // mV -> V -> kV -> mV and samples -> time -> samples: cursor read-outs and memo markers

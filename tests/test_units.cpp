@@ -151,6 +151,13 @@ private slots:
             QCOMPARE(Ticked(win.get()), QStringList{step.entry});
             QCOMPARE(win->config->activeYScale, QString(step.entry));
         }
+
+        // A scale sharing its unit with another does not hold the button on itself.
+        AddScale(win.get(), "Probe", "V", "0.5");
+        CheckRange(win.get(), -5.0, 5.0, "V");
+        win->ui->yAxisLabel->click();
+        CheckRange(win.get(), -10000.0, 10000.0, "mV");
+        QCOMPARE(Ticked(win.get()), QStringList{"mV"});
     }
 
     // The X unit: one entry ticked, the axis in the unit, and a conversion only once.
