@@ -116,6 +116,16 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
         // Tracking: the next window starts where this one ends.
         const qint64 width = qint64(xs.sampleMax) - xs.sampleMin;
         const double timeWidth = xs.timeMax - xs.timeMin;
+        // A run started after a long stop begins many windows further on: skip the empty
+        // windows in between instead of showing them one per drawing tick.
+        if (loggingActive && !runList->isEmpty() && width > 0) {
+            const qint64 first = runList->last()->firstSampleNo;
+            const qint64 skip = (first - qint64(xs.sampleMax)) / width;
+            if (skip > 0) {
+                xs.sampleMax = ClampToInt(qint64(xs.sampleMax) + skip * width);
+                xs.timeMax += double(skip) * timeWidth;
+            }
+        }
         xs.sampleMin = xs.sampleMax;
         xs.sampleMax = ClampToInt(qint64(xs.sampleMax) + width);
         xs.timeMin = xs.timeMax;

@@ -174,6 +174,19 @@ private slots:
         win->EnableTracking();
         QCOMPARE(xs.sampleMin, 300);
         QCOMPARE(win->pendingSliderValue, 15);
+
+        // A run that begins far on (intervals counted during a long stop) is reached in one
+        // move, not one empty window per drawing tick.
+        SetTracking(true);
+        auto *run = new LoggerData();
+        run->firstSampleNo = 9806;
+        win->runList->append(run);
+        win->loggingActive = true;
+        win->EnableTracking();
+        win->loggingActive = false;
+        QCOMPARE(xs.sampleMin, 9800);
+        QCOMPARE(xs.sampleMax, 9900);
+        QVERIFY(qFuzzyCompare(xs.timeMin, 9.8));
     }
 
     // The old window's samples leave the chart and the run's vectors when tracking moves on.
