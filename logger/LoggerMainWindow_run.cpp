@@ -652,7 +652,7 @@ void LoggerMainWindow::RestoreBackup()
 
 void LoggerMainWindow::SetRestoreBackupState(bool enabled)
 {
-    ui->action_Restore_Backup->setEnabled(enabled);
+    ui->action_Restore_Backup->setEnabled(enabled && !loggingActive);
 }
 
 // ---- Intervals counted while stopped ----------------------------------------------------
@@ -693,6 +693,8 @@ void LoggerMainWindow::DisableButtonsWhileLogging()
         widget->setEnabled(false);
     for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
         action->setEnabled(false);
+    // Restoring would replace the chart the run is drawing on: refused until Stop.
+    ui->action_Restore_Backup->setEnabled(false);
 }
 
 void LoggerMainWindow::EnableButtonsWhileLogging()
@@ -703,6 +705,7 @@ void LoggerMainWindow::EnableButtonsWhileLogging()
         widget->setEnabled(true);
     for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
         action->setEnabled(true);
+    ui->action_Restore_Backup->setEnabled(config->backup);
 }
 
 void LoggerMainWindow::SetChannelA()

@@ -110,6 +110,7 @@ class TestRunControl : public QObject {
         QVERIFY(ui->action_Start->isEnabled());
         QVERIFY(!ui->action_Stop->isEnabled());
         QVERIFY(!LoggerMainWindow::IsTicked(ui->action_Start));
+        QCOMPARE(ui->action_Restore_Backup->isEnabled(), win->config->backup);
         for (QAction *a : {ui->action_Scope_Mode, ui->action_Close, ui->action_Track_Data_Logger,
                            ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
@@ -135,7 +136,8 @@ class TestRunControl : public QObject {
         QVERIFY(!ui->action_Start->isEnabled());
         QVERIFY(ui->action_Stop->isEnabled());
         for (QAction *a : {ui->action_Scope_Mode, ui->action_Close, ui->action_Track_Data_Logger,
-                           ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
+                           ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen,
+                           ui->action_Restore_Backup})
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
         for (QWidget *c : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
                            static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
