@@ -314,6 +314,14 @@ private slots:
         QCOMPARE(win->config->sampleInterval, 5.0);
         QCOMPARE(win->runList->first()->sampleInterval, 5.0);
         QCOMPARE(boxes.boxes.size(), 3);
+
+        // No backup to restore: message 5, and the Window menu keeps its entry.
+        QVERIFY(QFile::remove(BackupPath()));
+        win->ui->action_Restore_Backup->trigger();
+        QTRY_COMPARE(boxes.boxes.size(), 4);
+        QCOMPARE(boxes.boxes.last().text, QStringLiteral("No previous data."));
+        QCOMPARE(EntryText(), QStringLiteral("zero"));
+        QVERIFY(win->runList->isEmpty());
     }
 
     // During a run the charts cannot be switched; a save keeps Stop and holds every run,
@@ -337,7 +345,12 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
         };
         log(300, 300);
+        // The File menu shown during the run offers no Load; after the run Ctrl+O works.
+        win->ui->menu_File->popup(QPoint(10, 10));
+        QVERIFY(!win->ui->action_Load->isEnabled());
+        win->ui->menu_File->hide();
         win->ui->StopButton->click();
+        QVERIFY(win->ui->action_Load->isEnabled());
         win->ui->RunButton->click();
         log(200, 200);
         // Let the drawing tick write rows of the second run into the backup.
