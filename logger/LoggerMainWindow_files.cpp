@@ -372,15 +372,19 @@ int LoggerMainWindow::OpenFile(QString path)
         if (backupFile)
             Utility::CloseFile(backupFile);
         // The runs the backup held may be the only copy of a run logged before the program
-        // last ended: they are kept once more, as the start of a run keeps them.
-        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        // last ended: they are kept once more, as the start of a run keeps them. A copy of
+        // an opened chart is not: it would push out those runs.
+        const QString previous = backupMirrorsChart ? QString()
+                                 : QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
         bool mirrored = copied && copy.Commit(previous);
         if (!mirrored)
             mirrored = WriteRuns(backupFilePath, runList, previous);
-        if (mirrored)
+        if (mirrored) {
             backupIndex.Reset();
-        else
+            backupMirrorsChart = true;
+        } else {
             unmirroredChart = runList->first();
+        }
     }
 
     if (!runList->isEmpty()) {
