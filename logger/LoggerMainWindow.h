@@ -343,6 +343,8 @@ private:
     void InitChartFiles();
     bool SaveChartAsCSV(const QString &path);
     void PrintChart(bool landscape);
+    // The backup holds only a copy of an opened chart file, no run: nothing to keep of it.
+    bool backupMirrorsChart = false;
     // The first run of an opened chart that the backup file could not take (its runs
     // then hold every row and are saved from memory).
     const LoggerData *unmirroredChart = nullptr;

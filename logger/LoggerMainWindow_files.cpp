@@ -313,6 +313,8 @@ void LoggerMainWindow::InitChartFiles()
 {
     // While a run logs, the charts cannot be switched: the entries show it.
     connect(ui->menu_File, &QMenu::aboutToShow, this, [this] { ui->action_Load->setEnabled(!loggingActive); });
+    // Ctrl+O must not stay dead after the run: the open itself refuses while logging.
+    connect(ui->menu_File, &QMenu::aboutToHide, this, [this] { ui->action_Load->setEnabled(true); });
     connect(ui->menu_Window, &QMenu::aboutToShow, this, [this] {
         ui->action_Data1->setEnabled(!loggingActive);
         if (windowMenuEntries[1].action)
@@ -370,15 +372,19 @@ int LoggerMainWindow::OpenFile(QString path)
         if (backupFile)
             Utility::CloseFile(backupFile);
         // The runs the backup held may be the only copy of a run logged before the program
-        // last ended: they are kept once more, as the start of a run keeps them.
-        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        // last ended: they are kept once more, as the start of a run keeps them. A copy of
+        // an opened chart is not: it would push out those runs.
+        const QString previous = backupMirrorsChart ? QString()
+                                 : QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
         bool mirrored = copied && copy.Commit(previous);
         if (!mirrored)
             mirrored = WriteRuns(backupFilePath, runList, previous);
-        if (mirrored)
+        if (mirrored) {
             backupIndex.Reset();
-        else
+            backupMirrorsChart = true;
+        } else {
             unmirroredChart = runList->first();
+        }
     }
 
     if (!runList->isEmpty()) {
@@ -612,13 +618,18 @@ bool LoggerMainWindow::SaveChartAsCSV(const QString &path)
         // written now: the poll thread may be writing the run's start block.
         qint64 size = -1;
         bool runOpen = false;
-        if (loggingActive && pollThread) {
-            std::lock_guard lock(pollThread->FetchLock());
-            runOpen = displayStarted.load(std::memory_order_acquire) && startBlockWritten;
-            size = QFileInfo(backupFilePath).size();
-        }
+        // The poll thread replaces the backup file object when the first block of a run
+        // comes: it is flushed under the same lock.
+        std::unique_lock<std::recursive_mutex> lock;
+        if (loggingActive && pollThread)
+            lock = std::unique_lock<std::recursive_mutex>(pollThread->FetchLock());
         if (backupFile && backupFile->isOpen())
             backupFile->flush();
+        if (lock) {
+            runOpen = displayStarted.load(std::memory_order_acquire) && startBlockWritten;
+            size = QFileInfo(backupFilePath).size();
+            lock.unlock();
+        }
         ReplacingFile out(path);
         qint64 header = -1;
         chartSaved = out.IsOpen() && CopyBytes(backupFilePath, out, size, runOpen ? &header : nullptr);

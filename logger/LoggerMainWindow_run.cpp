@@ -206,7 +206,7 @@ void LoggerMainWindow::StartLogger()
     if (backupResetPending) {
         // The backup may hold the only copy of runs logged before the program last ended.
         const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
-        if (Utility::KeepBeforeEmptying(backupFilePath, previous) != 0) {
+        if (!backupMirrorsChart && Utility::KeepBeforeEmptying(backupFilePath, previous) != 0) {
             refuse(FILE_SAVE_FAILED, true);
             return;
         }
@@ -225,6 +225,7 @@ void LoggerMainWindow::StartLogger()
         // reports it.
         Utility::CutBrokenTail(backupFilePath);
     }
+    backupMirrorsChart = false;   // the backup takes this run's rows
     if (tempFile) {
         Utility::CloseFile(tempFile);
         delete tempFile;

@@ -366,8 +366,10 @@ void MainWindow::closeEvent(QCloseEvent *e)
     if (PersistenceW && PersistenceW->isVisible())
         PersistenceW->close();
     PersistenceWinOpened = false;
-    if (HelpaboutWindow && HelpaboutWindow->isVisible())
-        HelpaboutWindow->close();
+    // Every About box, not only the newest: one left open keeps the program running.
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (qobject_cast<Help *>(top) && top->isVisible())
+            top->close();
     if (portOpen && !KR_closeport(scopeHandle, &portOpen))
         qWarning() << "closing the instrument at exit failed";
     StopPollingKestrima = true;

@@ -204,14 +204,16 @@ private slots:
         // A "tamberlo_backup.csv" of another folder is a chart like any other.
         QVERIFY(QDir().mkpath(Folder() + QStringLiteral("old")));
         const QString other = Folder() + QStringLiteral("old/tamberlo_backup.csv");
-        WriteChart(other, 1);
+        WriteChart(other, 3);
         Open(other);
-        QCOMPARE(win->runList->size(), 1);
+        QCOMPARE(win->runList->size(), 3);
         QCOMPARE(FileBytes(BackupPath()), FileBytes(other));
 
         Open(copy);
         QCOMPARE(win->runList->size(), 2);
         QCOMPARE(Rows(), 400);
+        // Copies of opened charts never push the logged runs out of their kept copy.
+        QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
         const LoggerData *second = win->runList->at(1);
         QCOMPARE(second->firstSampleNo, 301);
         QVERIFY(qAbs(second->chA.values->yValues[7] - (9.765625 * 7 - 200.0)) < 1e-3);   // six digits
@@ -314,6 +316,14 @@ private slots:
         QCOMPARE(win->config->sampleInterval, 5.0);
         QCOMPARE(win->runList->first()->sampleInterval, 5.0);
         QCOMPARE(boxes.boxes.size(), 3);
+
+        // No backup to restore: message 5, and the Window menu keeps its entry.
+        QVERIFY(QFile::remove(BackupPath()));
+        win->ui->action_Restore_Backup->trigger();
+        QTRY_COMPARE(boxes.boxes.size(), 4);
+        QCOMPARE(boxes.boxes.last().text, QStringLiteral("No previous data."));
+        QCOMPARE(EntryText(), QStringLiteral("zero"));
+        QVERIFY(win->runList->isEmpty());
     }
 
     // During a run the charts cannot be switched; a save keeps Stop and holds every run,
@@ -323,12 +333,16 @@ private slots:
         MessageRecorder boxes;
         const QString chart = Folder() + QStringLiteral("run.csv");
         WriteChart(chart);
+        WriteChart(BackupPath(), 1);   // runs of a program that ended before a restore
+        const QByteArray logged = FileBytes(BackupPath());
         Open(chart);
         win->ui->action_Data1->trigger();
         win->config->sampleInterval = 1.0;   // the chart's 2 ms became the logger's
         ZrSim::useManualClock(true);
         win->ui->RunButton->click();
         QVERIFY(win->loggingActive);
+        // The backup emptied for the run held a copy of the chart only: the logged runs stay kept.
+        QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
         auto log = [this](int ms, int rows) {
             for (int done = 0; done < ms; done += 100) {
                 ZrSim::advanceClock(std::chrono::milliseconds(100));
@@ -337,7 +351,12 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
         };
         log(300, 300);
+        // The File menu shown during the run offers no Load; after the run Ctrl+O works.
+        win->ui->menu_File->popup(QPoint(10, 10));
+        QVERIFY(!win->ui->action_Load->isEnabled());
+        win->ui->menu_File->hide();
         win->ui->StopButton->click();
+        QVERIFY(win->ui->action_Load->isEnabled());
         win->ui->RunButton->click();
         log(200, 200);
         // Let the drawing tick write rows of the second run into the backup.

@@ -290,8 +290,12 @@ private slots:
         generator->show();
         signalGeneratoWindow = generator;
         signalGenWindowOpened = true;
+        w->HelpABout();
+        QPointer<Help> olderAbout = HelpaboutWindow;
+        w->HelpABout();
 
         QVERIFY(w->close());
+        QTRY_VERIFY(!olderAbout && !HelpaboutWindow);   // no About box keeps the program alive
         QVERIFY(!MeterAWindowOpened && !MeterBWindowOpened);
         QVERIFY(!signalGenWindowOpened);
         QVERIFY(!generator->isVisible());
