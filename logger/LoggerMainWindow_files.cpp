@@ -52,15 +52,43 @@ ChartFileDialogs &ChartFileDialogs::Instance()
 
 void ChartFileDialogs::Reset()
 {
-    open = [](QWidget *parent, const QString &caption, const QString &folder, const QString &filter) {
-        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    // The dialogs are made without parent: the logger window's style sheet would reach
+    // them and cut their buttons. Placed over the window instead, and as large as the
+    // windows' text needs (the size and date columns would be cut otherwise).
+    const auto place = [](QDialog &dialog, QWidget *parent, QSize least) {
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.resize(dialog.sizeHint().expandedTo(least));
+        if (parent) {
+            QRect r = dialog.rect();
+            r.moveCenter(parent->window()->frameGeometry().center());
+            dialog.move(r.topLeft());
+        }
     };
-    save = [](QWidget *parent, const QString &caption, const QString &proposed, const QString &filters,
-              QString *selected) {
-        return QFileDialog::getSaveFileName(parent, caption, proposed, filters, selected);
+    const auto run = [place](QFileDialog &dialog, QWidget *parent) {
+        place(dialog, parent, QSize(820, 500));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().first()
+                   : QString();
     };
-    print = [](QPrinter *printer, QWidget *parent) {
-        QPrintDialog dialog(printer, parent);
+    open = [run](QWidget *parent, const QString &caption, const QString &folder, const QString &filter) {
+        QFileDialog dialog(nullptr, caption, folder, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return run(dialog, parent);
+    };
+    save = [run](QWidget *parent, const QString &caption, const QString &proposed, const QString &filters,
+                 QString *selected) {
+        QFileDialog dialog(nullptr, caption, proposed, filters);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        const QString name = run(dialog, parent);
+        if (selected)
+            *selected = dialog.selectedNameFilter();
+        return name;
+    };
+    print = [place](QPrinter *printer, QWidget *parent) {
+        QPrintDialog dialog(printer, nullptr);
+        place(dialog, parent, QSize());
         return dialog.exec() == QDialog::Accepted;
     };
 }
@@ -568,7 +596,6 @@ void LoggerMainWindow::RemoveFromWindowSubMenu(QString name)
 
 void LoggerMainWindow::on_SaveButton_clicked()
 {
-    const QString bitmap = tr("Bitmap (*.bmp)");
     const QString csv = tr("CSV (*.csv)");
     QString filter;
     QString name = ChartFileDialogs::Instance().save(
@@ -576,10 +603,18 @@ void LoggerMainWindow::on_SaveButton_clicked()
         tr("Bitmap (*.bmp);;CSV (*.csv)"), &filter);
     if (name.isEmpty())
         return;
-    // The filter decides the format; a dialog that reports none leaves it to the name.
-    const bool asBitmap = filter == bitmap || (filter != csv && !name.endsWith(QLatin1String(".csv")));
-    if (!name.endsWith(QLatin1String(".csv")) && !name.endsWith(QLatin1String(".bmp")))
+    // A name typed with its own ending keeps that format: an image written into "run.csv"
+    // while the Bitmap filter was selected would lose the chart the user meant to save.
+    // Otherwise the filter decides and gives the ending.
+    bool asBitmap;
+    if (name.endsWith(QLatin1String(".csv")))
+        asBitmap = false;
+    else if (name.endsWith(QLatin1String(".bmp")))
+        asBitmap = true;
+    else {
+        asBitmap = filter != csv;
         name += asBitmap ? QStringLiteral(".bmp") : QStringLiteral(".csv");
+    }
     currentChartPath = name;
 
     bool saved = false;

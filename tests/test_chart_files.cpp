@@ -277,6 +277,16 @@ private slots:
         QVERIFY(boxes.SawError(QStringLiteral("Failed to open file.")));
         QCOMPARE(FileBytes(BackupPath()), backup);
 
+        // A name with its own ending keeps its format whatever filter is selected; a bare
+        // name takes the filter's format and ending.
+        Open(chart);
+        const QString typedCsv = Folder() + QStringLiteral("typed.csv");
+        Save(typedCsv, QStringLiteral("Bitmap (*.bmp)"));
+        QCOMPARE(FileBytes(typedCsv), backup);
+        Save(Folder() + QStringLiteral("bare"), QStringLiteral("CSV (*.csv)"));
+        QCOMPARE(FileBytes(Folder() + QStringLiteral("bare.csv")), backup);
+        QCOMPARE(boxes.boxes.size(), 1);
+
         // An empty file is an empty chart.
         const QString empty = Folder() + QStringLiteral("empty.csv");
         WriteFile(empty, QByteArray());
