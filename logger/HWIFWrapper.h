@@ -10,6 +10,7 @@
 class HWIFWrapper {
 public:
     static constexpr int RawBufferSize = 65000;
+    static constexpr int MaxReadsPerFetch = 256;
 
     HWIFWrapper();
     explicit HWIFWrapper(ConfigSettings *config);

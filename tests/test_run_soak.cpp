@@ -58,18 +58,31 @@ class TestRunSoak : public QObject {
     LoggerMainWindow *win = nullptr;
     int ms = 2000;
 
-    // Logs `ms` on the real clock; returns the rows the instrument produced meanwhile.
+    // Instants the instrument has queued so far, each lost run of them as one marker row.
+    static qint64 Produced()
+    {
+        const ZrSim::State st = ZrSim::state();
+        return qint64(st.streamedInstants + st.gapMarkers);
+    }
+
+    // Logs `ms` on the real clock; notes the rows the instrument produced before the Stop
+    // (all of which the run must hold) and before it was closed (more it cannot hold).
     void Log()
     {
+        const qint64 before = Produced();
         win->ui->RunButton->click();
         QVERIFY(win->loggingActive);
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < ms)
             QTest::qWait(50);
+        const qint64 atStop = Produced();
         win->ui->StopButton->click();
         QVERIFY(!win->loggingActive);
+        produced.push_back({atStop - before, Produced() - before});
     }
+
+    std::vector<std::pair<qint64, qint64>> produced;
 
 private slots:
     void initTestCase()
@@ -95,6 +108,7 @@ private slots:
         Log();
         win->ui->RunButton->click();   // stopped before its first block
         win->ui->StopButton->click();
+        produced.push_back({0, 0});
         win->ui->action_Clear_Screen->trigger();
         Log();
         QCOMPARE(boxes.Texts(), QStringList());
@@ -114,7 +128,11 @@ private slots:
             QCOMPARE(run.totalB, qint64(run.rows.size()));
             if (r == 2)
                 continue;
-            QVERIFY2(run.rows.size() > size_t(ms / 4), qPrintable(QString::number(run.rows.size())));
+            const qint64 rows = qint64(run.rows.size());
+            QVERIFY2(rows >= produced[r].first && rows <= produced[r].second,
+                     qPrintable(QStringLiteral("run %1: %2 rows, %3 produced before the Stop, %4 in all")
+                                    .arg(r).arg(rows).arg(produced[r].first).arg(produced[r].second)));
+            QVERIFY(rows > ms / 4);
             const QString fault = CheckRows(run.rows, run.rows.front().sampleNo);
             QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("run %1 %2").arg(r).arg(fault)));
             QVERIFY(run.missedA >= qint64(run.rows.size() / 41) && run.missedA == run.missedB);
