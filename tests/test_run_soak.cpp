@@ -129,7 +129,9 @@ private slots:
             if (r == 2)
                 continue;
             const qint64 rows = qint64(run.rows.size());
-            QVERIFY2(rows >= produced[r].first && rows <= produced[r].second,
+            // What the instrument queued before the start's discard of stale data is not
+            // the run's: a loaded machine may take a while from RUN to that discard.
+            QVERIFY2(rows >= produced[r].first - 250 && rows <= produced[r].second,
                      qPrintable(QStringLiteral("run %1: %2 rows, %3 produced before the Stop, %4 in all")
                                     .arg(r).arg(rows).arg(produced[r].first).arg(produced[r].second)));
             QVERIFY(rows > ms / 4);
