@@ -106,13 +106,23 @@ int HWIFWrapper::FetchData(int readCount, int minimumBytes, LoggerData *run, int
         qCDebug(lcFetch) << "KR_ChkForData Failed!";
         return 1;
     }
-    // The driver never reads more than the receive queue holds, which is below our buffers.
-    readCount = std::min(readCount, RawBufferSize);
-    int sizeA = 0, sizeB = 0;
-    KR_ReadChannelData(readCount, rawA, rawB, &sizeA, &sizeB);
-    qCDebug(lcFetch) << "Channel A data size: " << sizeA;
-    qCDebug(lcFetch) << "Channel B data size: " << sizeB;
-    return AppendBlock(rawA, sizeA, rawB, sizeB, run);
+    // A read may end early (one USB packet, even inside an instant): reading on until the
+    // queue is empty keeps a fetch taking what a poll period brought, so that short reads
+    // cannot let the instrument's queue overflow. Bounded, as samples keep arriving.
+    int result = 1;
+    for (int read = 0; read < MaxReadsPerFetch; ++read) {
+        if (read > 0 && !KR_ChkForData(&readCount, handle, 1))
+            break;
+        // The driver never reads more than the receive queue holds, which is below our buffers.
+        readCount = std::min(readCount, RawBufferSize);
+        int sizeA = 0, sizeB = 0;
+        KR_ReadChannelData(readCount, rawA, rawB, &sizeA, &sizeB);
+        qCDebug(lcFetch) << "Channel A data size: " << sizeA;
+        qCDebug(lcFetch) << "Channel B data size: " << sizeB;
+        if (AppendBlock(rawA, sizeA, rawB, sizeB, run) == 0)
+            result = 0;
+    }
+    return result;
 }
 
 bool HWIFWrapper::SamplesFasterThan(double intervalMs) const
@@ -140,8 +150,9 @@ int HWIFWrapper::AppendBlock(int *codesA, int sizeA, int *codesB, int sizeB, Log
                       bool enabled) {
         if (count <= 0 || !ch.values)
             return;
-        const double base = double(firstSampleNo) + double(ch.receivedBase);
         std::vector<double> &xs = ch.values->xValues;
+        // Numbered on from the rows of this fetch's earlier reads.
+        const double base = double(firstSampleNo) + double(ch.receivedBase) + double(xs.size());
         std::vector<double> &ys = ch.values->yValues;
         xs.reserve(xs.size() + size_t(count));
         if (enabled)

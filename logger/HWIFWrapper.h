@@ -10,6 +10,7 @@
 class HWIFWrapper {
 public:
     static constexpr int RawBufferSize = 65000;
+    static constexpr int MaxReadsPerFetch = 4096;   // a full queue (60 KB) in reads of 15 bytes
 
     HWIFWrapper();
     explicit HWIFWrapper(ConfigSettings *config);

@@ -427,6 +427,11 @@ void LoggerMainWindow::StopLogger()
     SetTicked(ui->action_Stop, true);
 
     if (pollThread) {
+        // What the instrument sampled since the last fetch (up to a poll period, a whole
+        // interval for the slow ones) belongs to the run: one last fetch takes it. Before
+        // the first hand-over the poll thread's own first fetch is left alone.
+        if (!writeFailed && !isIOError && displayStarted.load(std::memory_order_acquire))
+            pollThread->GetData();
         // No new fetch from here on; a first block being handed over in the poll thread
         // is finished before the run is taken apart.
         pollThread->RequestStop();

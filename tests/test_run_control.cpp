@@ -438,8 +438,10 @@ private slots:
         QCOMPARE(win->elapseTimer->interval(), 100);
 
         QTest::qWait(450);
-        // The second run logs channel B alone: its numbers must still follow on.
+        // The second run logs channel B alone, at another interval: its numbers must still
+        // follow on, the time stopped counted at the interval in force while stopped.
         win->ui->action_Channel_A->trigger();
+        SetInterval(QStringLiteral("50"));
         const qint64 innerMs = inner.elapsed();
         win->ui->RunButton->click();
         const qint64 outerMs = outer.elapsed();
@@ -449,7 +451,7 @@ private slots:
         QCOMPARE(win->runList->size(), 2);
         const int first = win->runList->last()->firstSampleNo;
         QCOMPARE(first, 1 + 30 + win->elapseCount);
-        Log(2000, 20);
+        Log(1000, 20);
         win->ui->StopButton->click();
 
         // "temp.csv" holds the second run only: B values, an empty A column.

@@ -140,6 +140,39 @@ private slots:
         QCOMPARE(backup.runs[0].missedB, qint64(chB ? missed : 0));
     }
 
+    void stopKeepsWhatWasSampledBeforeIt_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("tailMs");   // sampled after the last fetch, before the Stop
+        QTest::addColumn<int>("tailRows");
+        QTest::newRow("1 ms") << "1" << 1000 << 15 << 15;
+        QTest::newRow("250 ms") << "250" << 4 << 300 << 1;
+    }
+
+    void stopKeepsWhatWasSampledBeforeIt()
+    {
+        QFETCH(QString, interval);
+        QFETCH(int, rows);
+        QFETCH(int, tailMs);
+        QFETCH(int, tailRows);
+        win->ui->action_TestMode->trigger();
+        win->ui->sampleInterval->setText(interval);
+        emit win->ui->sampleInterval->editingFinished();
+        win->ui->RunButton->click();
+        Log(1000, rows);
+        ZrSim::advanceClock(std::chrono::milliseconds(tailMs));
+        win->ui->StopButton->click();   // no fetch in between
+        const std::vector<Row> temp = ReadRows(TempPath());
+        const RunFile backup = ReadRunFile(BackupPath());
+        QCOMPARE(int(temp.size()), rows + tailRows);
+        QCOMPARE(backup.runs.at(0).rows.size(), temp.size());
+        QCOMPARE(backup.runs[0].totalA, qint64(temp.size()));
+        for (int i = 0; i < rows + tailRows; ++i)
+            QVERIFY(temp[size_t(i)].sampleNo == i + 1 && temp[size_t(i)].a == TestModeValue(0, i)
+                    && backup.runs[0].rows[size_t(i)].b == TestModeValue(1, i));
+    }
+
     void fullDiskThenFreedAgain()
     {
         // What a failed write got into the file is not written a second time.
