@@ -11,6 +11,7 @@
 //
 // Runs with a home folder of its own (the user's files are not touched), on whatever Qt
 // platform is set: offscreen, or a real X server for the drawing cost of a real screen.
+#include "HWIFWrapper.h"
 #include "LoggerMainWindow.h"
 #include "MainWindow.h"
 #include "Resources.h"
@@ -199,7 +200,9 @@ Result LogOneView(View view, double seconds)
     long gapRows = 0;
     const std::vector<long> saved = SampleNumbers(win->backupFilePath, true, &gapRows);
     const ZrSim::State sim = ZrSim::state();
-    const long produced = long(sim.streamedInstants);
+    // What the start dropped on purpose (sampled before the run took its first block) is
+    // not the run's.
+    const long produced = long(sim.streamedInstants) - win->hwWrapper->discardedInstants;
     r.rows = long(saved.size());
     const std::set<long> savedSet(saved.begin(), saved.end());
     r.duplicated = long(saved.size() - savedSet.size());

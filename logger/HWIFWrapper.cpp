@@ -88,11 +88,13 @@ int HWIFWrapper::StopLoggerHW()
 
 int HWIFWrapper::DiscardData()
 {
+    discardedInstants = 0;
     int bytes = 0;
     if (!KR_ChkForData(&bytes, handle, 1))
         return 1;
     int sizeA = 0, sizeB = 0;
     KR_ReadChannelData(std::min(bytes, RawBufferSize), rawA, rawB, &sizeA, &sizeB);
+    discardedInstants = std::max(sizeA, sizeB);
     if (sizeA > 0)
         return 0;
     return sizeB > 0 ? 0 : 1;

@@ -21,6 +21,9 @@ public:
     int StartLoggerHW(Scope_SetFeatures *settings);   // 0 ok, 1 failure
     int StopLoggerHW();
     int DiscardData();
+    // Instants the last DiscardData dropped (what the instrument sampled before the run took
+    // its first block).
+    int discardedInstants = 0;
     int FetchData(int readCount, int minimumBytes, LoggerData *run, int unused);
     // The part of FetchData after the driver read: converts the decoded codes in place to
     // mV and appends them to the run. 0 when rows were appended, 1 otherwise.

@@ -201,6 +201,9 @@ void LoggerMainWindow::StartLogger()
         refuse(HW_NOT_FOUND, false);
         return;
     }
+    // Right after the start, not after the files are ready: what the instrument samples
+    // while they are prepared belongs to the run.
+    hwWrapper->DiscardData();
     // The backup is written through other handles from here on.
     Utility::CloseFile(backupFile);
     if (backupResetPending) {
@@ -237,7 +240,6 @@ void LoggerMainWindow::StartLogger()
         return;
     }
 
-    hwWrapper->DiscardData();
     plotMgr->DisplayStatus(true, config->testMode);
     WriteFailureRelay::Instance().window = this;
     ++runNumber;
