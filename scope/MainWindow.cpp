@@ -303,48 +303,42 @@ bool MainWindow::event(QEvent *e)
     }
 }
 
+namespace {
+
+// Opens the channel's meter window, or closes it when open; the other channel's meters stay in front.
+void ToggleMeter(Meter *&mine, Meter *other, bool &opened, bool &shown, int channel, QWidget *button,
+                 const QString &title)
+{
+    if (!opened) {
+        opened = true;
+        mine = new Meter();
+        mine->channel = channel;
+        button->setStyleSheet(QLatin1String(GreenButton));
+        mine->show();
+        if (other)
+            other->activateWindow();
+        mine->activateWindow();
+        mine->setWindowTitle(title);
+        shown = true;
+    } else {
+        if (mine)
+            mine->close();
+        if (other)
+            other->activateWindow();
+        button->setStyleSheet(QLatin1String(GreyButton));
+    }
+}
+
+} // namespace
+
 void MainWindow::on_MeteraButton_clicked()
 {
-    if (!MeterAWindowOpened) {
-        MeterAWindowOpened = true;
-        Metera = new Meter();
-        Metera->channel = 0;
-        ui->MeteraButton->setStyleSheet(QLatin1String(GreenButton));
-        Metera->show();
-        if (Meterb)
-            Meterb->activateWindow();
-        Metera->activateWindow();
-        Metera->setWindowTitle(tr("Channel A Meters"));
-        MeterAshow = true;
-    } else {
-        if (Metera)
-            Metera->close();
-        if (Meterb)
-            Meterb->activateWindow();
-        ui->MeteraButton->setStyleSheet(QLatin1String(GreyButton));
-    }
+    ToggleMeter(Metera, Meterb, MeterAWindowOpened, MeterAshow, 0, ui->MeteraButton, tr("Channel A Meters"));
 }
 
 void MainWindow::on_MeterbButton_clicked()
 {
-    if (!MeterBWindowOpened) {
-        MeterBWindowOpened = true;
-        Meterb = new Meter();
-        Meterb->channel = 1;
-        ui->MeterbButton->setStyleSheet(QLatin1String(GreenButton));
-        Meterb->show();
-        if (Metera)
-            Metera->activateWindow();
-        Meterb->activateWindow();
-        Meterb->setWindowTitle(tr("Channel B Meters"));
-        MeterBshow = true;
-    } else {
-        if (Meterb)
-            Meterb->close();
-        if (Metera)
-            Metera->activateWindow();
-        ui->MeterbButton->setStyleSheet(QLatin1String(GreyButton));
-    }
+    ToggleMeter(Meterb, Metera, MeterBWindowOpened, MeterBshow, 1, ui->MeterbButton, tr("Channel B Meters"));
 }
 
 void MainWindow::closeEvent(QCloseEvent *e)
