@@ -11,22 +11,14 @@ constexpr QEvent::Type MeterWindowClose = QEvent::Type(1006);
 constexpr QEvent::Type IOError = QEvent::Type(1008);
 }
 
-class DataAvailableEvent : public QEvent {
+// An event that carries nothing but its type.
+template <QEvent::Type T>
+class ScopeNoticeEvent : public QEvent {
 public:
-    DataAvailableEvent() : QEvent(ScopeEvent::DataAvailable) {}
+    ScopeNoticeEvent() : QEvent(T) {}
 };
 
-class LCDDataupdateEvent : public QEvent {
-public:
-    LCDDataupdateEvent() : QEvent(ScopeEvent::LCDDataupdate) {}
-};
-
-class MeterWindowCloseEvent : public QEvent {
-public:
-    MeterWindowCloseEvent() : QEvent(ScopeEvent::MeterWindowClose) {}
-};
-
-class IOErrorEvent : public QEvent {
-public:
-    IOErrorEvent() : QEvent(ScopeEvent::IOError) {}
-};
+using DataAvailableEvent = ScopeNoticeEvent<ScopeEvent::DataAvailable>;
+using LCDDataupdateEvent = ScopeNoticeEvent<ScopeEvent::LCDDataupdate>;
+using MeterWindowCloseEvent = ScopeNoticeEvent<ScopeEvent::MeterWindowClose>;
+using IOErrorEvent = ScopeNoticeEvent<ScopeEvent::IOError>;
