@@ -19,6 +19,7 @@
 #include "Resources.h"
 #include "ScopeGlobals.h"
 #include "Utility.h"
+#include "bench_home.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,12 +32,6 @@
 namespace {
 
 constexpr int Rounds = 5;
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Runs baseline and subject alternately, in turns of order, after one warm-up each; prints
 // and returns the ratio of the medians.
@@ -162,13 +157,10 @@ double PlainCopy(const QString &from, const QString &to)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));   // the logger's files stay in here
-    QApplication app(argc, argv);
-    InitResources();
-    const QString folder = home.path() + QStringLiteral("/charts/");
+    BenchApp bench(argc, argv);
+    if (!bench.Isolated())
+        return 1;
+    const QString folder = bench.FilePath(QStringLiteral("charts/"));
     QDir().mkpath(folder);
 
     // 1. The reader's decimal path.

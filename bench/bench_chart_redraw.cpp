@@ -4,6 +4,7 @@
 // that is given the same two curves and drawn the same way. Both are warmed up, then
 // drawn in alternating order; the ratio is the median of the per-round ratios.
 #include "PlotMgr.h"
+#include "bench_home.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -41,12 +42,6 @@ void FillRun(LoggerData &run, DataValues &a, DataValues &b)
     run.chA.values = &a;
     run.chB.values = &b;
     run.chA.totalSamples = run.chB.totalSamples = Samples;
-}
-
-double MedianMs(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }   // namespace
@@ -142,8 +137,8 @@ int main(int argc, char **argv)
     }
 
     std::printf("full redraw of 2 x %d samples (median of %d alternating rounds)\n", Samples, Rounds);
-    std::printf("  logger chart  %8.2f ms\n", MedianMs(chartMs));
-    std::printf("  equal QwtPlot %8.2f ms\n", MedianMs(bareMs));
-    std::printf("  ratio         %8.2f (goal <= 1.5)\n", MedianMs(ratios));
+    std::printf("  logger chart  %8.2f ms\n", Median(chartMs));
+    std::printf("  equal QwtPlot %8.2f ms\n", Median(bareMs));
+    std::printf("  ratio         %8.2f (goal <= 1.5)\n", Median(ratios));
     return 0;
 }

@@ -136,12 +136,6 @@ double ZoomRound(Chart &chart)
     return double(t.nsecsElapsed()) / (2 * Zooms);
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }   // namespace
 
 int main(int argc, char **argv)

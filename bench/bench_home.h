@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <vector>
+
 class BenchApp {
 public:
     BenchApp(int &argc, char **argv) : isolated(Isolate(home)), app(argc, argv) { InitResources(); }
@@ -34,3 +37,10 @@ private:
     bool isolated;
     QApplication app;
 };
+
+// The middle of a benchmark's rounds: one slow round (another program's load) does not count.
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
