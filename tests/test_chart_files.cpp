@@ -131,6 +131,20 @@ class TestChartFiles : public QObject {
         return n;
     }
 
+    // A chart of two runs, written and opened; with `logged`, over a backup of one run that
+    // a program wrote before it ended (its bytes returned there).
+    QString OpenNewChart(QByteArray *logged = nullptr)
+    {
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        if (logged) {
+            WriteChart(BackupPath(), 1);
+            *logged = FileBytes(BackupPath());
+        }
+        Open(chart);
+        return chart;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -168,11 +182,8 @@ private slots:
     void openSaveAndOpenAgain()
     {
         MessageRecorder boxes;
-        const QString chart = Folder() + QStringLiteral("run.csv");
-        WriteChart(chart);
-        WriteChart(BackupPath(), 1);   // runs of a program that ended before a restore
-        const QByteArray logged = FileBytes(BackupPath());
-        Open(chart);
+        QByteArray logged;
+        const QString chart = OpenNewChart(&logged);
         QCOMPARE(win->runList->size(), 2);
         QCOMPARE(Rows(), 400);
         QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
@@ -262,9 +273,7 @@ private slots:
     void badFilesAndFailedSaves()
     {
         MessageRecorder boxes;
-        const QString chart = Folder() + QStringLiteral("run.csv");
-        WriteChart(chart);
-        Open(chart);
+        const QString chart = OpenNewChart();
         const QByteArray backup = FileBytes(BackupPath());
 
         // An image is no chart: a message, and the backup keeps the chart.
@@ -341,11 +350,8 @@ private slots:
     void duringARun()
     {
         MessageRecorder boxes;
-        const QString chart = Folder() + QStringLiteral("run.csv");
-        WriteChart(chart);
-        WriteChart(BackupPath(), 1);   // runs of a program that ended before a restore
-        const QByteArray logged = FileBytes(BackupPath());
-        Open(chart);
+        QByteArray logged;
+        const QString chart = OpenNewChart(&logged);
         win->ui->action_Data1->trigger();
         win->config->sampleInterval = 1.0;   // the chart's 2 ms became the logger's
         ZrSim::useManualClock(true);
@@ -420,9 +426,7 @@ private slots:
     // the printer's own orientation; a cancelled dialog prints nothing.
     void printToPdf()
     {
-        const QString chart = Folder() + QStringLiteral("run.csv");
-        WriteChart(chart);
-        Open(chart);
+        OpenNewChart();
         win->resize(1100, 700);
         win->show();
         QVERIFY(QTest::qWaitForWindowExposed(win));
@@ -448,9 +452,7 @@ private slots:
 
     void clipboardHoldsTheChart()
     {
-        const QString chart = Folder() + QStringLiteral("run.csv");
-        WriteChart(chart);
-        Open(chart);
+        OpenNewChart();
         QApplication::clipboard()->clear();
         win->ui->CopyButton->click();
         const QImage image = QApplication::clipboard()->image();
