@@ -96,6 +96,12 @@ void ChartFileDialogs::Reset()
 namespace {
 
 const char *const WindowTitle = "Tamberlo for ZR70K33";
+
+// The window's title while the chart of that Window menu entry is shown.
+QString ChartTitle(const QString &name)
+{
+    return LoggerMainWindow::tr(WindowTitle) + QStringLiteral(" - (") + name + QStringLiteral(")");
+}
 const char *const SampleIcon = ":/images/Images/Icons/SampleSelect.jpg";
 
 QString DocumentsFolder()
@@ -517,7 +523,7 @@ void LoggerMainWindow::AppendToWindowSubMenu(QString path)
     SetTicked(entry.action, true);
     connect(entry.action, &QAction::triggered, this, &LoggerMainWindow::LoadWindow);
     ui->menu_Window->addAction(entry.action);
-    setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + entry.name + QStringLiteral(")"));
+    setWindowTitle(ChartTitle(entry.name));
 }
 
 void LoggerMainWindow::LoadWindow()
@@ -534,7 +540,7 @@ void LoggerMainWindow::LoadWindow()
     const SubMenu &entry = windowMenuEntries[1];
     currentChartPath = entry.path;
     if (OpenFile(entry.path) == 0) {
-        setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + entry.name + QStringLiteral(")"));
+        setWindowTitle(ChartTitle(entry.name));
         ui->action_Clear_Screen->setEnabled(false);
     } else {
         messages->DisplayMsg(FILE_OPEN_FAILED);
@@ -554,7 +560,7 @@ void LoggerMainWindow::Data1SubMenu()
     SetTicked(ui->action_Data1, true);
     ClearScreen();
     currentChartPath = QStringLiteral("Data1");
-    setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (") + windowMenuEntries[0].name + QStringLiteral(")"));
+    setWindowTitle(ChartTitle(windowMenuEntries[0].name));
 }
 
 void LoggerMainWindow::ClearIconInWindow()
@@ -586,7 +592,7 @@ void LoggerMainWindow::RemoveFromWindowSubMenu(QString name)
         ui->menu_Window->removeAction(entry.action);
         entry.action->deleteLater();
         entry.action = nullptr;
-        setWindowTitle(tr(WindowTitle) + QStringLiteral(" - (Data1)"));
+        setWindowTitle(ChartTitle(QStringLiteral("Data1")));
         currentChartPath = QStringLiteral("Data1");
     }
     ClearScreen();
