@@ -57,13 +57,6 @@ void WriteChart(const QString &path, int runs = 2)
     DeleteRuns(list);
 }
 
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
-}
-
 ino_t Inode(const QString &path)
 {
     struct stat st {};

@@ -56,13 +56,6 @@ QByteArray RunText(const RunShape &shape)
     return t;
 }
 
-void WriteFile(const QString &path, const QByteArray &bytes, bool append = false)
-{
-    QFile f(path);
-    QVERIFY(f.open(append ? QIODevice::Append : (QIODevice::WriteOnly | QIODevice::Truncate)));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
-}
-
 }   // namespace
 
 class TestRowIndex : public QObject {
@@ -76,15 +69,8 @@ class TestRowIndex : public QObject {
     void SetRuns(const std::vector<RunShape> &shapes)
     {
         win->ClearLoggerData();
-        for (const RunShape &s : shapes) {
-            auto *run = new LoggerData;
-            run->chA.values = new DataValues;
-            run->chB.values = new DataValues;
-            run->firstSampleNo = s.first;
-            run->chA.totalSamples = s.chA ? s.rows : 0;
-            run->chB.totalSamples = s.chB ? s.rows : 0;
-            win->runList->append(run);
-        }
+        for (const RunShape &s : shapes)
+            win->runList->append(NewRun(s.first, s.chA ? s.rows : 0, s.chB ? s.rows : 0));
     }
 
     void WriteRuns(const std::vector<RunShape> &shapes)

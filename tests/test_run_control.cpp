@@ -64,17 +64,6 @@ private:
     std::thread worker;
 };
 
-LoggerData *NewRun(int first, int totalA, int totalB)
-{
-    auto *run = new LoggerData;
-    run->chA.values = new DataValues;
-    run->chB.values = new DataValues;
-    run->firstSampleNo = first;
-    run->chA.totalSamples = totalA;
-    run->chB.totalSamples = totalB;
-    return run;
-}
-
 }   // namespace
 
 class TestRunControl : public QObject {

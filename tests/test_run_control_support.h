@@ -46,6 +46,25 @@ inline QByteArray FileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+inline void WriteFile(const QString &path, const QByteArray &bytes, bool append = false)
+{
+    QFile f(path);
+    QVERIFY(f.open(append ? QIODevice::Append : (QIODevice::WriteOnly | QIODevice::Truncate)));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+// A run record as the run control keeps it: its counts, no rows in memory.
+inline LoggerData *NewRun(int first, int totalA, int totalB)
+{
+    auto *run = new LoggerData;
+    run->chA.values = new DataValues;
+    run->chB.values = new DataValues;
+    run->firstSampleNo = first;
+    run->chA.totalSamples = totalA;
+    run->chB.totalSamples = totalB;
+    return run;
+}
+
 // Answers every modal message box and remembers what it showed.
 class MessageRecorder {
 public:
