@@ -3,15 +3,10 @@
 
 #include "Utility.h"
 
-#include <QLoggingCategory>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-
-// A tick can come every millisecond: its trace is off unless asked for
-// (QT_LOGGING_RULES="zr.display.debug=true").
-Q_LOGGING_CATEGORY(lcDisplay, "zr.display", QtInfoMsg)
 
 namespace {
 
