@@ -15,9 +15,15 @@ QVector<double> Slice(const std::vector<double> &v, int from, int to)
     return QVector<double>(v.begin() + from, v.begin() + to);
 }
 
-DataValues *NewDataValues()
+// An empty display record, marked as one no tick has counted for yet.
+LoggerData *NewDisplayRecord()
 {
-    return new DataValues();
+    auto *record = new LoggerData();
+    record->drawTicks = -1;
+    record->drawState = -1;
+    record->chA.values = new DataValues();
+    record->chB.values = new DataValues();
+    return record;
 }
 
 }   // namespace
@@ -121,21 +127,11 @@ void DisplayThread::AppendDisplayRecord()
     // Keep the run in progress at the same position in both lists, also after a
     // run that stopped before its first block and so got no display record.
     const int runs = runList ? runList->size() : 0;
-    while (displayBuffer->size() < runs - 1) {
-        auto *placeholder = new LoggerData();
-        placeholder->drawTicks = -1;
-        placeholder->drawState = -1;
-        placeholder->chA.values = NewDataValues();
-        placeholder->chB.values = NewDataValues();
-        displayBuffer->append(placeholder);
-    }
-    auto *record = new LoggerData();
-    record->drawTicks = -1;
-    record->drawState = -1;
+    while (displayBuffer->size() < runs - 1)
+        displayBuffer->append(NewDisplayRecord());
+    LoggerData *record = NewDisplayRecord();
     record->sampleInterval = config->sampleInterval;
     record->intervalUnit = config->intervalUnit;
-    record->chA.values = NewDataValues();
-    record->chB.values = NewDataValues();
     displayBuffer->append(record);
     recordAppended = true;
 }
