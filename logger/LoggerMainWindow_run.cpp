@@ -83,6 +83,13 @@ void EmptyRecord(LoggerData *run)
     run->memo.clear();
 }
 
+// A channel's button: its trace colour while the channel is on, grey while it is off.
+QString ChannelButtonStyle(bool on, const QString &colourName)
+{
+    return on ? QStringLiteral("background-color: ") + colourName + QStringLiteral(";")
+              : QStringLiteral("background-color: light gray;");
+}
+
 void ResetChannel(ChannelRecord &ch)
 {
     ch.blockSamples = 0;
@@ -720,8 +727,7 @@ void LoggerMainWindow::SetChannelA()
 {
     const bool on = !config->chAEnabled;
     SetTicked(ui->action_Channel_A, on);
-    ui->chAButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chAColorName + QStringLiteral(";")
-                                    : QStringLiteral("background-color: light gray;"));
+    ui->chAButton->setStyleSheet(ChannelButtonStyle(on, config->colorSettings.chAColorName));
     config->chAEnabled = on;
 }
 
@@ -729,8 +735,7 @@ void LoggerMainWindow::SetChannelB()
 {
     const bool on = !config->chBEnabled;
     SetTicked(ui->action_Channel_B, on);
-    ui->chBButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chBColorName + QStringLiteral(";")
-                                    : QStringLiteral("background-color: light gray;"));
+    ui->chBButton->setStyleSheet(ChannelButtonStyle(on, config->colorSettings.chBColorName));
     config->chBEnabled = on;
 }
 
