@@ -489,31 +489,20 @@ void DisplayThread::SetMinMaxValue(const QVector<double> &valuesA, const QVector
     for (int ch = 0; ch < 2; ++ch) {
         if (!ChannelEnabled(ch))
             continue;
-        // Extremes of the measured values: a missed sample is not one.
-        bool found = false;
-        double lo = 0.0, hi = 0.0;
-        for (double v : ch == 0 ? valuesA : valuesB) {
-            if (v == MissedSampleValue || std::isnan(v))
-                continue;
-            if (!found) {
-                lo = hi = v;
-                found = true;
-            } else {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-        }
-        if (!found)
+        MeasuredExtremes extremes;
+        for (double v : ch == 0 ? valuesA : valuesB)
+            extremes.Add(v);
+        if (!extremes.any)
             continue;
         ChannelRecord &rec = ch == 0 ? run->chA : run->chB;
         if (!extremesSeeded[ch]) {
             // The run's first values replace the zeros it was created with.
-            rec.minValue = lo;
-            rec.maxValue = hi;
+            rec.minValue = extremes.lo;
+            rec.maxValue = extremes.hi;
             extremesSeeded[ch] = true;
         } else {
-            rec.minValue = std::min(rec.minValue, lo);
-            rec.maxValue = std::max(rec.maxValue, hi);
+            rec.minValue = std::min(rec.minValue, extremes.lo);
+            rec.maxValue = std::max(rec.maxValue, extremes.hi);
         }
     }
 }
