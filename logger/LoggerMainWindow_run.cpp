@@ -152,9 +152,7 @@ void LoggerMainWindow::StartLogger()
         const double ms = elapseTimer->interval();
         if (ms >= 1.0 && elapseClock.isValid())
             elapseCount = int(std::min<qint64>(INT_MAX, qint64(double(elapseClock.elapsed()) / ms)));
-        elapseTimer->stop();
-        delete elapseTimer;
-        elapseTimer = nullptr;
+        StopElapseTimer();
     }
     if (chartFileLoaded)
         ClearScreen();
