@@ -83,6 +83,17 @@ void EmptyRecord(LoggerData *run)
     run->memo.clear();
 }
 
+// Replaces the handle on `path` with a new one, appending or emptied; null when the file
+// cannot be opened.
+void ReopenFile(QFile *&file, const QString &path, bool append)
+{
+    if (file) {
+        Utility::CloseFile(file);
+        delete file;
+    }
+    file = Utility::OpenFile(path, append);
+}
+
 // A channel's button: its trace colour while the channel is on, grey while it is off.
 QString ChannelButtonStyle(bool on, const QString &colourName)
 {
@@ -234,11 +245,7 @@ void LoggerMainWindow::StartLogger()
         Utility::CutBrokenTail(backupFilePath);
     }
     backupMirrorsChart = false;   // the backup takes this run's rows
-    if (tempFile) {
-        Utility::CloseFile(tempFile);
-        delete tempFile;
-    }
-    tempFile = Utility::OpenFile(tempFilePath, false);
+    ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
     if (!tempFile) {
         refuse(TEMP_FILE_OPENED, true);
@@ -329,11 +336,7 @@ void LoggerMainWindow::NotifyMain()
 
     if (firstBlock) {
         GetStartInfo(run);
-        if (backupFile) {
-            Utility::CloseFile(backupFile);
-            delete backupFile;
-        }
-        backupFile = Utility::OpenFile(backupFilePath, true);
+        ReopenFile(backupFile, backupFilePath, true);
         if (!backupFile || Utility::SaveStartInfo(backupFile, run, run->intervalUnit) != 0)
             ReportWriteFailure(BACKUP_FILE_OPENED);
         else
@@ -496,11 +499,7 @@ void LoggerMainWindow::StopLogger()
     if (!startBlockWritten) {
         // Stopped before its first block: the run still gets its start and stop blocks, so
         // that the backup file holds every run of the chart in order.
-        if (backupFile) {
-            Utility::CloseFile(backupFile);
-            delete backupFile;
-        }
-        backupFile = Utility::OpenFile(backupFilePath, true);
+        ReopenFile(backupFile, backupFilePath, true);
         if (last->startDate.isEmpty()) {
             last->startDate = last->stopDate;
             last->startTime = last->stopTime;
@@ -636,11 +635,7 @@ void LoggerMainWindow::ClearScreen()
     plotMgr->UpdateXAxis();
     SetAxesLabels();   // the axes panel would still show the old chart's range
 
-    if (tempFile) {
-        Utility::CloseFile(tempFile);
-        delete tempFile;
-    }
-    tempFile = Utility::OpenFile(tempFilePath, false);
+    ReopenFile(tempFile, tempFilePath, false);
     Utility::CloseFile(tempFile);
     tempReadPos = 0;
 
