@@ -759,16 +759,22 @@ namespace {
 // instrument, and would need more digits than the CSV header has.
 constexpr double MaxIntervalMs = 71582.0;
 
-double MinimumInterval(SampIntervalUnit unit)
+// A number of milliseconds in the given unit.
+double FromMilliSec(double ms, SampIntervalUnit unit)
 {
     switch (unit) {
     case Seconds:
-        return 0.001;
+        return Utility::ConvertToSec(ms, MilliSeconds);
     case MicroSeconds:
-        return 1000.0;
+        return Utility::ConvertToMicroSec(ms, MilliSeconds);
     default:
-        return 1.0;
+        return ms;
     }
+}
+
+double MinimumInterval(SampIntervalUnit unit)
+{
+    return FromMilliSec(1.0, unit);
 }
 }   // namespace
 
@@ -784,13 +790,8 @@ void LoggerMainWindow::on_sampleInterval_editingFinished()
     } else {
         // Larger ones are refused as smaller ones are: the field shows the bound it keeps.
         const double wholeMs = std::min(std::trunc(ms + 1e-9), MaxIntervalMs);
-        double stored = wholeMs;
-        if (unit == Seconds)
-            stored = Utility::ConvertToSec(wholeMs, MilliSeconds);
-        else if (unit == MicroSeconds)
-            stored = Utility::ConvertToMicroSec(wholeMs, MilliSeconds);
-        ui->sampleInterval->setText(QString::asprintf("%.5f", stored));
-        config->sampleInterval = stored;
+        config->sampleInterval = FromMilliSec(wholeMs, unit);
+        ShowSampleInterval();
     }
     config->xSettings.timeMax = double(config->xSettings.sampleMax)
                                 * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
@@ -805,12 +806,9 @@ void LoggerMainWindow::on_timeUnit_activated(int)
     else if (text == QLatin1String("us"))
         unit = MicroSeconds;
     const double ms = std::min(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit), MaxIntervalMs);
-    double value = unit == Seconds ? Utility::ConvertToSec(ms, MilliSeconds)
-                 : unit == MicroSeconds ? Utility::ConvertToMicroSec(ms, MilliSeconds) : ms;
-    value = std::max(value, MinimumInterval(unit));
-    config->sampleInterval = value;
+    config->sampleInterval = std::max(FromMilliSec(ms, unit), MinimumInterval(unit));
     config->intervalUnit = unit;
-    ui->sampleInterval->setText(QString::asprintf("%.5f", value));
+    ShowSampleInterval();
 }
 
 void LoggerMainWindow::ShowSampleInterval()
