@@ -456,9 +456,7 @@ void LoggerMainWindow::StopLogger()
         displayThread->StopThread();
     if (pollThread)
         pollThread->StopThread();
-    // Whatever the ticks had not passed on yet still goes to the chart and the backup.
-    if (displayThread)
-        displayThread->FinishRun();
+    SaveRemainingData();
     displayStarted = false;
 
     if (runList->isEmpty()) {
@@ -485,7 +483,6 @@ void LoggerMainWindow::StopLogger()
     if (config->dataFormat == 0) {
         qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
         rawDataWindow->close();
-        SaveRemainingData();
         ClearDisplayBuffer();
         ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
         plotMgr->DisplaySignal(runList, false);
@@ -536,8 +533,8 @@ int LoggerMainWindow::HighestSampleNo() const
 
 void LoggerMainWindow::SaveRemainingData()
 {
-    // The drawing thread's last pass after the stop has handed every row of "temp.csv"
-    // to the backup file already; another pass finds nothing more and adds nothing.
+    // Whatever the ticks had not passed on yet (rows of "temp.csv") still goes to the chart
+    // and the backup, in every data format: the drawing thread's last passes, once.
     if (displayThread)
         displayThread->FinishRun();
 }
