@@ -690,26 +690,29 @@ void LoggerMainWindow::StopElapseTimer()
 
 // ---- Controls -----------------------------------------------------------------------------
 
-void LoggerMainWindow::DisableButtonsWhileLogging()
+namespace {
+// The controls that change what a run logs: locked while it runs.
+void EnableRunSetup(Ui_LoggerMainWindow *ui, bool on)
 {
     for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
                             static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
                             static_cast<QWidget *>(ui->TestModeButton)})
-        widget->setEnabled(false);
+        widget->setEnabled(on);
     for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
-        action->setEnabled(false);
+        action->setEnabled(on);
+}
+}   // namespace
+
+void LoggerMainWindow::DisableButtonsWhileLogging()
+{
+    EnableRunSetup(ui, false);
     // Restoring would replace the chart the run is drawing on: refused until Stop.
     ui->action_Restore_Backup->setEnabled(false);
 }
 
 void LoggerMainWindow::EnableButtonsWhileLogging()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
-                            static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
-                            static_cast<QWidget *>(ui->TestModeButton)})
-        widget->setEnabled(true);
-    for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
-        action->setEnabled(true);
+    EnableRunSetup(ui, true);
     ui->action_Restore_Backup->setEnabled(config->backup);
 }
 
