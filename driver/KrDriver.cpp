@@ -296,16 +296,21 @@ void decodeStream(DriverState &d, const uint8_t *p, int n, int *outA, int *outB,
     StreamSink sink{d, outA, outB, na, nb, 0, 0, (d.channels & 1) != 0, (d.channels & 2) != 0};
     if (!sink.onA && !sink.onB)
         sink.onA = sink.onB = true;   // no set-up known: decode both as they come
+    // A first half b and the byte c after it: one code when c is b's second half.
+    auto takePair = [&](uint8_t b, uint8_t c) {
+        if ((c & 0xE0) != ((b & 0xE0) | KrWire::HalfBit))
+            return false;
+        const int code = (b & 0x1F) << 5 | (c & 0x1F);
+        const bool chB = b & KrWire::ChannelBit;
+        sink.code(chB, chB ? lutB[code] : lutA[code]);
+        return true;
+    };
     int i = 0;
     if (d.pendingHalf >= 0 && n > 0) {
-        const uint8_t b = uint8_t(d.pendingHalf), c = p[0];
+        const uint8_t b = uint8_t(d.pendingHalf);
         d.pendingHalf = -1;
-        if ((c & 0xE0) == ((b & 0xE0) | KrWire::HalfBit)) {
-            const int code = (b & 0x1F) << 5 | (c & 0x1F);
-            const bool chB = b & KrWire::ChannelBit;
-            sink.code(chB, chB ? lutB[code] : lutA[code]);
+        if (takePair(b, p[0]))
             i = 1;
-        }
     }
     while (i < n) {
         const uint8_t b = p[i];
@@ -314,15 +319,10 @@ void decodeStream(DriverState &d, const uint8_t *p, int n, int *outA, int *outB,
                 d.pendingHalf = b;
                 break;
             }
-            const uint8_t c = p[i + 1];
-            if ((c & 0xE0) == ((b & 0xE0) | KrWire::HalfBit)) {
-                const int code = (b & 0x1F) << 5 | (c & 0x1F);
-                const bool chB = b & KrWire::ChannelBit;
-                sink.code(chB, chB ? lutB[code] : lutA[code]);
+            if (takePair(b, p[i + 1]))
                 i += 2;
-            } else {
+            else
                 ++i;   // a first half without its second: dropped
-            }
         } else {
             if (b == KrWire::GapMarker)
                 sink.gap();

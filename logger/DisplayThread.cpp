@@ -3,15 +3,10 @@
 
 #include "Utility.h"
 
-#include <QLoggingCategory>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-
-// A tick can come every millisecond: its trace is off unless asked for
-// (QT_LOGGING_RULES="zr.display.debug=true").
-Q_LOGGING_CATEGORY(lcDisplay, "zr.display", QtInfoMsg)
 
 namespace {
 
@@ -20,9 +15,15 @@ QVector<double> Slice(const std::vector<double> &v, int from, int to)
     return QVector<double>(v.begin() + from, v.begin() + to);
 }
 
-DataValues *NewDataValues()
+// An empty display record, marked as one no tick has counted for yet.
+LoggerData *NewDisplayRecord()
 {
-    return new DataValues();
+    auto *record = new LoggerData();
+    record->drawTicks = -1;
+    record->drawState = -1;
+    record->chA.values = new DataValues();
+    record->chB.values = new DataValues();
+    return record;
 }
 
 }   // namespace
@@ -126,21 +127,11 @@ void DisplayThread::AppendDisplayRecord()
     // Keep the run in progress at the same position in both lists, also after a
     // run that stopped before its first block and so got no display record.
     const int runs = runList ? runList->size() : 0;
-    while (displayBuffer->size() < runs - 1) {
-        auto *placeholder = new LoggerData();
-        placeholder->drawTicks = -1;
-        placeholder->drawState = -1;
-        placeholder->chA.values = NewDataValues();
-        placeholder->chB.values = NewDataValues();
-        displayBuffer->append(placeholder);
-    }
-    auto *record = new LoggerData();
-    record->drawTicks = -1;
-    record->drawState = -1;
+    while (displayBuffer->size() < runs - 1)
+        displayBuffer->append(NewDisplayRecord());
+    LoggerData *record = NewDisplayRecord();
     record->sampleInterval = config->sampleInterval;
     record->intervalUnit = config->intervalUnit;
-    record->chA.values = NewDataValues();
-    record->chB.values = NewDataValues();
     displayBuffer->append(record);
     recordAppended = true;
 }
@@ -498,31 +489,20 @@ void DisplayThread::SetMinMaxValue(const QVector<double> &valuesA, const QVector
     for (int ch = 0; ch < 2; ++ch) {
         if (!ChannelEnabled(ch))
             continue;
-        // Extremes of the measured values: a missed sample is not one.
-        bool found = false;
-        double lo = 0.0, hi = 0.0;
-        for (double v : ch == 0 ? valuesA : valuesB) {
-            if (v == MissedSampleValue || std::isnan(v))
-                continue;
-            if (!found) {
-                lo = hi = v;
-                found = true;
-            } else {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-        }
-        if (!found)
+        MeasuredExtremes extremes;
+        for (double v : ch == 0 ? valuesA : valuesB)
+            extremes.Add(v);
+        if (!extremes.any)
             continue;
         ChannelRecord &rec = ch == 0 ? run->chA : run->chB;
         if (!extremesSeeded[ch]) {
             // The run's first values replace the zeros it was created with.
-            rec.minValue = lo;
-            rec.maxValue = hi;
+            rec.minValue = extremes.lo;
+            rec.maxValue = extremes.hi;
             extremesSeeded[ch] = true;
         } else {
-            rec.minValue = std::min(rec.minValue, lo);
-            rec.maxValue = std::max(rec.maxValue, hi);
+            rec.minValue = std::min(rec.minValue, extremes.lo);
+            rec.maxValue = std::max(rec.maxValue, extremes.hi);
         }
     }
 }

@@ -5,14 +5,9 @@
 
 #include <QByteArray>
 #include <QDebug>
-#include <QLoggingCategory>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-// Every fetch writes these lines, up to a thousand times a second: off unless asked for
-// (QT_LOGGING_RULES="zr.fetch.debug=true").
-Q_LOGGING_CATEGORY(lcFetch, "zr.fetch", QtInfoMsg)
 
 namespace {
 const char *const DescriptionDash = "ZE-Ziruv A";

@@ -14,6 +14,29 @@ enum SampIntervalUnit { Seconds = 0, MilliSeconds = 1, MicroSeconds = 2 };
 // Marks a sample the instrument did not deliver.
 constexpr double MissedSampleValue = 65535.0;
 
+// The lowest and highest measured value among those added: a missed sample (or NaN) is
+// none, missed samples are counted.
+struct MeasuredExtremes {
+    double lo = 0.0;
+    double hi = 0.0;
+    bool any = false;
+    int32_t missed = 0;
+
+    void Add(double v)
+    {
+        if (v == MissedSampleValue) {
+            ++missed;
+        } else if (v != v) {   // NaN
+        } else if (!any) {
+            lo = hi = v;
+            any = true;
+        } else {
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+    }
+};
+
 struct DataValues {
     std::vector<double> xValues;   // sample numbers
     std::vector<double> yValues;   // millivolts, 65535 for a missed sample

@@ -83,6 +83,24 @@ void EmptyRecord(LoggerData *run)
     run->memo.clear();
 }
 
+// Replaces the handle on `path` with a new one, appending or emptied; null when the file
+// cannot be opened.
+void ReopenFile(QFile *&file, const QString &path, bool append)
+{
+    if (file) {
+        Utility::CloseFile(file);
+        delete file;
+    }
+    file = Utility::OpenFile(path, append);
+}
+
+// A channel's button: its trace colour while the channel is on, grey while it is off.
+QString ChannelButtonStyle(bool on, const QString &colourName)
+{
+    return on ? QStringLiteral("background-color: ") + colourName + QStringLiteral(";")
+              : QStringLiteral("background-color: light gray;");
+}
+
 void ResetChannel(ChannelRecord &ch)
 {
     ch.blockSamples = 0;
@@ -145,9 +163,7 @@ void LoggerMainWindow::StartLogger()
         const double ms = elapseTimer->interval();
         if (ms >= 1.0 && elapseClock.isValid())
             elapseCount = int(std::min<qint64>(INT_MAX, qint64(double(elapseClock.elapsed()) / ms)));
-        elapseTimer->stop();
-        delete elapseTimer;
-        elapseTimer = nullptr;
+        StopElapseTimer();
     }
     if (chartFileLoaded)
         ClearScreen();
@@ -229,11 +245,7 @@ void LoggerMainWindow::StartLogger()
         Utility::CutBrokenTail(backupFilePath);
     }
     backupMirrorsChart = false;   // the backup takes this run's rows
-    if (tempFile) {
-        Utility::CloseFile(tempFile);
-        delete tempFile;
-    }
-    tempFile = Utility::OpenFile(tempFilePath, false);
+    ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
     if (!tempFile) {
         refuse(TEMP_FILE_OPENED, true);
@@ -324,11 +336,7 @@ void LoggerMainWindow::NotifyMain()
 
     if (firstBlock) {
         GetStartInfo(run);
-        if (backupFile) {
-            Utility::CloseFile(backupFile);
-            delete backupFile;
-        }
-        backupFile = Utility::OpenFile(backupFilePath, true);
+        ReopenFile(backupFile, backupFilePath, true);
         if (!backupFile || Utility::SaveStartInfo(backupFile, run, run->intervalUnit) != 0)
             ReportWriteFailure(BACKUP_FILE_OPENED);
         else
@@ -448,9 +456,7 @@ void LoggerMainWindow::StopLogger()
         displayThread->StopThread();
     if (pollThread)
         pollThread->StopThread();
-    // Whatever the ticks had not passed on yet still goes to the chart and the backup.
-    if (displayThread)
-        displayThread->FinishRun();
+    SaveRemainingData();
     displayStarted = false;
 
     if (runList->isEmpty()) {
@@ -477,7 +483,6 @@ void LoggerMainWindow::StopLogger()
     if (config->dataFormat == 0) {
         qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
         rawDataWindow->close();
-        SaveRemainingData();
         ClearDisplayBuffer();
         ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
         plotMgr->DisplaySignal(runList, false);
@@ -491,11 +496,7 @@ void LoggerMainWindow::StopLogger()
     if (!startBlockWritten) {
         // Stopped before its first block: the run still gets its start and stop blocks, so
         // that the backup file holds every run of the chart in order.
-        if (backupFile) {
-            Utility::CloseFile(backupFile);
-            delete backupFile;
-        }
-        backupFile = Utility::OpenFile(backupFilePath, true);
+        ReopenFile(backupFile, backupFilePath, true);
         if (last->startDate.isEmpty()) {
             last->startDate = last->stopDate;
             last->startTime = last->stopTime;
@@ -532,8 +533,8 @@ int LoggerMainWindow::HighestSampleNo() const
 
 void LoggerMainWindow::SaveRemainingData()
 {
-    // The drawing thread's last pass after the stop has handed every row of "temp.csv"
-    // to the backup file already; another pass finds nothing more and adds nothing.
+    // Whatever the ticks had not passed on yet (rows of "temp.csv") still goes to the chart
+    // and the backup, in every data format: the drawing thread's last passes, once.
     if (displayThread)
         displayThread->FinishRun();
 }
@@ -631,11 +632,7 @@ void LoggerMainWindow::ClearScreen()
     plotMgr->UpdateXAxis();
     SetAxesLabels();   // the axes panel would still show the old chart's range
 
-    if (tempFile) {
-        Utility::CloseFile(tempFile);
-        delete tempFile;
-    }
-    tempFile = Utility::OpenFile(tempFilePath, false);
+    ReopenFile(tempFile, tempFilePath, false);
     Utility::CloseFile(tempFile);
     tempReadPos = 0;
 
@@ -693,26 +690,29 @@ void LoggerMainWindow::StopElapseTimer()
 
 // ---- Controls -----------------------------------------------------------------------------
 
-void LoggerMainWindow::DisableButtonsWhileLogging()
+namespace {
+// The controls that change what a run logs: locked while it runs.
+void EnableRunSetup(Ui_LoggerMainWindow *ui, bool on)
 {
     for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
                             static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
                             static_cast<QWidget *>(ui->TestModeButton)})
-        widget->setEnabled(false);
+        widget->setEnabled(on);
     for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
-        action->setEnabled(false);
+        action->setEnabled(on);
+}
+}   // namespace
+
+void LoggerMainWindow::DisableButtonsWhileLogging()
+{
+    EnableRunSetup(ui, false);
     // Restoring would replace the chart the run is drawing on: refused until Stop.
     ui->action_Restore_Backup->setEnabled(false);
 }
 
 void LoggerMainWindow::EnableButtonsWhileLogging()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->sampleInterval), static_cast<QWidget *>(ui->timeUnit),
-                            static_cast<QWidget *>(ui->chAButton), static_cast<QWidget *>(ui->chBButton),
-                            static_cast<QWidget *>(ui->TestModeButton)})
-        widget->setEnabled(true);
-    for (QAction *action : {ui->action_Channel_A, ui->action_Channel_B, ui->action_TestMode, ui->action_Clear_Screen})
-        action->setEnabled(true);
+    EnableRunSetup(ui, true);
     ui->action_Restore_Backup->setEnabled(config->backup);
 }
 
@@ -720,8 +720,7 @@ void LoggerMainWindow::SetChannelA()
 {
     const bool on = !config->chAEnabled;
     SetTicked(ui->action_Channel_A, on);
-    ui->chAButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chAColorName + QStringLiteral(";")
-                                    : QStringLiteral("background-color: light gray;"));
+    ui->chAButton->setStyleSheet(ChannelButtonStyle(on, config->colorSettings.chAColorName));
     config->chAEnabled = on;
 }
 
@@ -729,8 +728,7 @@ void LoggerMainWindow::SetChannelB()
 {
     const bool on = !config->chBEnabled;
     SetTicked(ui->action_Channel_B, on);
-    ui->chBButton->setStyleSheet(on ? QStringLiteral("background-color: ") + config->colorSettings.chBColorName + QStringLiteral(";")
-                                    : QStringLiteral("background-color: light gray;"));
+    ui->chBButton->setStyleSheet(ChannelButtonStyle(on, config->colorSettings.chBColorName));
     config->chBEnabled = on;
 }
 
@@ -761,16 +759,22 @@ namespace {
 // instrument, and would need more digits than the CSV header has.
 constexpr double MaxIntervalMs = 71582.0;
 
-double MinimumInterval(SampIntervalUnit unit)
+// A number of milliseconds in the given unit.
+double FromMilliSec(double ms, SampIntervalUnit unit)
 {
     switch (unit) {
     case Seconds:
-        return 0.001;
+        return Utility::ConvertToSec(ms, MilliSeconds);
     case MicroSeconds:
-        return 1000.0;
+        return Utility::ConvertToMicroSec(ms, MilliSeconds);
     default:
-        return 1.0;
+        return ms;
     }
+}
+
+double MinimumInterval(SampIntervalUnit unit)
+{
+    return FromMilliSec(1.0, unit);
 }
 }   // namespace
 
@@ -786,13 +790,8 @@ void LoggerMainWindow::on_sampleInterval_editingFinished()
     } else {
         // Larger ones are refused as smaller ones are: the field shows the bound it keeps.
         const double wholeMs = std::min(std::trunc(ms + 1e-9), MaxIntervalMs);
-        double stored = wholeMs;
-        if (unit == Seconds)
-            stored = Utility::ConvertToSec(wholeMs, MilliSeconds);
-        else if (unit == MicroSeconds)
-            stored = Utility::ConvertToMicroSec(wholeMs, MilliSeconds);
-        ui->sampleInterval->setText(QString::asprintf("%.5f", stored));
-        config->sampleInterval = stored;
+        config->sampleInterval = FromMilliSec(wholeMs, unit);
+        ShowSampleInterval();
     }
     config->xSettings.timeMax = double(config->xSettings.sampleMax)
                                 * Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
@@ -807,12 +806,9 @@ void LoggerMainWindow::on_timeUnit_activated(int)
     else if (text == QLatin1String("us"))
         unit = MicroSeconds;
     const double ms = std::min(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit), MaxIntervalMs);
-    double value = unit == Seconds ? Utility::ConvertToSec(ms, MilliSeconds)
-                 : unit == MicroSeconds ? Utility::ConvertToMicroSec(ms, MilliSeconds) : ms;
-    value = std::max(value, MinimumInterval(unit));
-    config->sampleInterval = value;
+    config->sampleInterval = std::max(FromMilliSec(ms, unit), MinimumInterval(unit));
     config->intervalUnit = unit;
-    ui->sampleInterval->setText(QString::asprintf("%.5f", value));
+    ShowSampleInterval();
 }
 
 void LoggerMainWindow::ShowSampleInterval()

@@ -7,15 +7,10 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-
-// Every fetch writes these lines, up to a thousand times a second: off unless asked for
-// (QT_LOGGING_RULES="zr.poll.debug=true").
-Q_LOGGING_CATEGORY(lcPoll, "zr.poll", QtInfoMsg)
 
 PollThread::PollThread() : QThread(nullptr) {}
 

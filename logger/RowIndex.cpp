@@ -117,10 +117,12 @@ bool RowIndex::StillTheSameFile(QFile &file)
 
 void RowIndex::RememberMarks(QFile &file)
 {
-    const qint64 head = std::min<qint64>(MarkBytes, scanned);
-    const qint64 tail = std::min<qint64>(MarkBytes, scanned);
-    headMark = file.seek(0) ? file.read(head) : QByteArray();
-    tailMark = file.seek(scanned - tail) ? file.read(tail) : QByteArray();
+    const qint64 mark = std::min<qint64>(MarkBytes, scanned);
+    // A full head mark was just checked against the file (or cleared by a reset): it is
+    // read once, not again after every pass that appended rows.
+    if (headMark.size() < mark)
+        headMark = file.seek(0) ? file.read(mark) : QByteArray();
+    tailMark = file.seek(scanned - mark) ? file.read(mark) : QByteArray();
 }
 
 bool RowIndex::Update(const QString &path)

@@ -403,28 +403,14 @@ void completeCutOffRun(LoggerData *run, unsigned stopLinesRead)
         const std::vector<double> &y = ch->values->yValues;
         if (!(stopLinesRead & TotalsRead))
             ch->totalSamples = sizeAsInt32(y.size());
-        int32_t missed = 0;
-        bool any = false;
-        double lo = 0.0;
-        double hi = 0.0;
-        for (double v : y) {
-            if (v == MissedSampleValue) {
-                ++missed;
-                continue;
-            }
-            if (!any) {
-                lo = hi = v;
-                any = true;
-            } else {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-        }
-        ch->missedSamples = missed;
+        MeasuredExtremes extremes;
+        for (double v : y)
+            extremes.Add(v);
+        ch->missedSamples = extremes.missed;
         if (!(stopLinesRead & MinimumRead))
-            ch->minValue = lo;
+            ch->minValue = extremes.lo;
         if (!(stopLinesRead & MaximumRead))
-            ch->maxValue = hi;
+            ch->maxValue = extremes.hi;
     }
 }
 
