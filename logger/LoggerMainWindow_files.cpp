@@ -244,10 +244,7 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
     if (headerPos < 0 || !file.flush() || !file.seek(headerPos))
         return false;
     int rows[2] = {0, 0};
-    int missed[2] = {0, 0};
-    bool any[2] = {false, false};
-    double lo[2] = {0.0, 0.0};
-    double hi[2] = {0.0, 0.0};
+    MeasuredExtremes measured[2];
     auto takeRow = [&](const char *b, const char *e) {
         // number, A, B, memo: the two value fields between the first three commas
         const char *c1 = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
@@ -261,16 +258,7 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
             if (fb[c] == fe[c])
                 continue;
             ++rows[c];
-            const double v = std::strtod(std::string(fb[c], fe[c]).c_str(), nullptr);
-            if (v == MissedSampleValue) {
-                ++missed[c];
-            } else if (!any[c]) {
-                lo[c] = hi[c] = v;
-                any[c] = true;
-            } else {
-                lo[c] = std::min(lo[c], v);
-                hi[c] = std::max(hi[c], v);
-            }
+            measured[c].Add(std::strtod(std::string(fb[c], fe[c]).c_str(), nullptr));
         }
     };
     QByteArray pending;
@@ -295,9 +283,9 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
     ChannelRecord *ch[2] = {&run.chA, &run.chB};
     for (int c = 0; c < 2; ++c) {
         ch[c]->totalSamples = rows[c];
-        ch[c]->missedSamples = missed[c];
-        ch[c]->minValue = lo[c];
-        ch[c]->maxValue = hi[c];
+        ch[c]->missedSamples = measured[c].missed;
+        ch[c]->minValue = measured[c].lo;
+        ch[c]->maxValue = measured[c].hi;
     }
     run.stopDate = Utility::GetDate();
     run.stopTime = Utility::GetTime();
