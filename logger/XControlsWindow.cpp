@@ -34,6 +34,15 @@ double LastSample(double t, double iv)
     return std::fabs(s - r) < 1e-6 ? r : std::ceil(s);
 }
 
+// The range fields and the Apply button, locked while tracking moves the window.
+void EnableRangeFields(Ui_XControlsWindow *ui, bool enabled)
+{
+    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
+                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
+                            static_cast<QWidget *>(ui->apply)})
+        widget->setEnabled(enabled);
+}
+
 }   // namespace
 
 XControlsWindow::XControlsWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_XControlsWindow)
@@ -83,10 +92,7 @@ void XControlsWindow::Initialize(XSettings settings, double interval, SampInterv
 void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double timeMin,
                                          double timeMax)
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
-                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
-                            static_cast<QWidget *>(ui->apply)})
-        widget->setEnabled(false);
+    EnableRangeFields(ui, false);
     ui->xSamplesMin->setText(QString::number(sampleMin));
     ui->xSamplesMax->setText(QString::number(sampleMax));
     ui->xTimeMin->setText(QVariant(timeMin).toString());
@@ -95,10 +101,7 @@ void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double ti
 
 void XControlsWindow::EnableTextFields()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
-                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
-                            static_cast<QWidget *>(ui->apply)})
-        widget->setEnabled(true);
+    EnableRangeFields(ui, true);
 }
 
 void XControlsWindow::on_tabWidget_currentChanged(int index)
