@@ -2,6 +2,7 @@
 
 #include "LoggerMainWindow.h"
 #include "Utility.h"
+#include "XWindow.h"
 #include "ui_XControlsWindow.h"
 
 #include <QCloseEvent>
@@ -13,9 +14,6 @@
 #include <cmath>
 
 namespace {
-
-// The narrowest range the window applies: 10 samples, or 10 intervals of time.
-constexpr int MinWindowSamples = 10;
 
 // Sample numbers of a time range. A time that is a whole number of intervals keeps its
 // sample despite the representation error (0.7 s at 1 ms is sample 700, not 699); otherwise
@@ -180,7 +178,7 @@ void XControlsWindow::on_apply_clicked()
                 Revert();
                 return;
             }
-            s.sampleMax = s.sampleMin + MinWindowSamples;
+            s.sampleMax = s.sampleMin + int(MinWindowSamples);
         }
         s.timeMin = double(s.sampleMin) * iv;
         s.timeMax = double(s.sampleMax) * iv;
