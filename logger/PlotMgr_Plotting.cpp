@@ -55,6 +55,31 @@ void WidenExtremes(bool &have, double &lo, double &hi, double newLo, double newH
     }
 }
 
+// The rows [first, last] of the n rows in X order (px(i) the X of row i) that lie in
+// [windowLo, windowHi], widened by one row on each side for the lines that lead into it.
+template <typename XOfRow>
+void RowsInWindow(const XOfRow &px, int n, double windowLo, double windowHi, int &first, int &last)
+{
+    int lo = 0, hi = n;   // the first row at or right of the window
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (px(mid) < windowLo)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    first = std::max(0, lo - 1);
+    hi = n;               // the first row right of the window
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (px(mid) > windowHi)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    last = std::min(n - 1, lo);
+}
+
 }   // namespace
 
 // One segment converted for the chart.
@@ -448,26 +473,8 @@ void PlotMgr::DisplaySelectedData(const QVector<LoggerData *> *runs, int index, 
 
         int first = 0;
         int last = n - 1;
-        if (ordered) {
-            int lo = 0, hi = n;   // the first row at or right of the window
-            while (lo < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                if (px(mid) < windowLo)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            first = std::max(0, lo - 1);
-            hi = n;               // the first row right of the window
-            while (lo < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                if (px(mid) > windowHi)
-                    hi = mid;
-                else
-                    lo = mid + 1;
-            }
-            last = std::min(n - 1, lo);
-        }
+        if (ordered)
+            RowsInWindow(px, n, windowLo, windowHi, first, last);
 
         const bool show = c == 0 ? config->showChATrace : config->showChBTrace;
         QVector<QwtPlotMarker *> &markers = c == 0 ? chAMissedMarkers : chBMissedMarkers;
