@@ -67,6 +67,14 @@ bool UsableMultiplier(double m)
     return std::isfinite(m) && m > 0.0;
 }
 
+// A zoom mode on (its picker enabled, its own mouse cursor) or off.
+void ArmZoom(QWidget *canvas, const QCursor &normal, QwtPlotPicker *picker, const char *icon, bool on)
+{
+    canvas->setCursor(on ? QCursor(QPixmap(QString::fromLatin1(icon))) : normal);
+    if (picker)
+        picker->setEnabled(on);
+}
+
 }   // namespace
 
 double PlotMgr::IntervalSec() const
@@ -483,22 +491,12 @@ void PlotMgr::UpdateMemoMarkersY()
 
 void PlotMgr::PerformZoomingIn(bool on)
 {
-    if (on)
-        canvas()->setCursor(QCursor(QPixmap(QStringLiteral(":/images/Images/Icons/KestrimaZ+.png"))));
-    else
-        canvas()->setCursor(savedCursor);
-    if (zoomInPicker)
-        zoomInPicker->setEnabled(on);
+    ArmZoom(canvas(), savedCursor, zoomInPicker, ":/images/Images/Icons/KestrimaZ+.png", on);
 }
 
 void PlotMgr::PerformZoomingOut(bool on)
 {
-    if (on)
-        canvas()->setCursor(QCursor(QPixmap(QStringLiteral(":/images/Images/Icons/KestrimaZ-.png"))));
-    else
-        canvas()->setCursor(savedCursor);
-    if (zoomOutPicker)
-        zoomOutPicker->setEnabled(on);
+    ArmZoom(canvas(), savedCursor, zoomOutPicker, ":/images/Images/Icons/KestrimaZ-.png", on);
 }
 
 // Hands a new X window to the logger window, no narrower than the smallest window and
