@@ -5,6 +5,7 @@
 #include "ui_LoggerMainWindow.h"
 #include "Utility.h"
 #include "XWindow.h"
+#include "YScale.h"
 #include "ycontrolsWindow.h"
 
 #include <QAction>
@@ -16,11 +17,6 @@ namespace {
 const char *const TickIcon = ":/images/Images/Icons/Select.png";
 const char *const MilliVoltName = "mV";
 const char *const VoltageName = "Voltage";
-
-bool UsableMultiplier(double m)
-{
-    return std::isfinite(m) && m > 0.0;
-}
 
 // A zero or broken multiplier would turn every range and extreme into inf or NaN.
 bool ShowableYSettings(const YSettings &ys)
@@ -91,15 +87,7 @@ void ShowBuiltInScale(LoggerMainWindow *win, int unit)
 bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
 {
     YSettings ys = win->config->ySettings;
-    if (UsableMultiplier(ys.multiplier)) {
-        // Multiplied first: 10000 mV in kV gives 0.01, not 0.009999999999999998.
-        ys.yMax = ys.yMax * scale.multiplier / ys.multiplier;
-        ys.yMin = ys.yMin * scale.multiplier / ys.multiplier;
-    } else {
-        // Nothing to convert from: the instrument's ±10 V.
-        ys.yMax = 10.0 * scale.multiplier;
-        ys.yMin = -10.0 * scale.multiplier;
-    }
+    RangeInScale(ys.multiplier, scale.multiplier, ys.yMin, ys.yMax);
     ys.multiplier = scale.multiplier;
     ys.unitText = scale.unit;
     ys.yUnit = UnitOfScale(scale.name);

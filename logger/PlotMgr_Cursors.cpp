@@ -4,6 +4,7 @@
 #include "MacPickers.h"
 #include "Utility.h"
 #include "XWindow.h"
+#include "YScale.h"
 
 #include <QBrush>
 #include <QFont>
@@ -60,11 +61,6 @@ QwtText MemoLabel(const QString &text)
     label.setFont(font);
     label.setColor(Qt::cyan);
     return label;
-}
-
-bool UsableMultiplier(double m)
-{
-    return std::isfinite(m) && m > 0.0;
 }
 
 // A zoom mode on (its picker enabled, its own mouse cursor) or off.

@@ -2,6 +2,7 @@
 
 #include "LoggerMainWindow.h"
 #include "YParameters.h"
+#include "YScale.h"
 #include "ui_ycontrolsWindow.h"
 
 #include <QCloseEvent>
@@ -219,13 +220,9 @@ void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
         if (scale.name != t)
             continue;
         const YSettings &now = config->ySettings;
-        if (now.multiplier > 0.0 && std::isfinite(now.multiplier)) {
-            settingsCopy.yMax = now.yMax * scale.multiplier / now.multiplier;
-            settingsCopy.yMin = now.yMin * scale.multiplier / now.multiplier;
-        } else {
-            settingsCopy.yMax = 10.0 * scale.multiplier;
-            settingsCopy.yMin = -10.0 * scale.multiplier;
-        }
+        settingsCopy.yMin = now.yMin;
+        settingsCopy.yMax = now.yMax;
+        RangeInScale(now.multiplier, scale.multiplier, settingsCopy.yMin, settingsCopy.yMax);
         ShowRange(settingsCopy.yMin, settingsCopy.yMax);
         settingsCopy.multiplier = scale.multiplier;
         settingsCopy.unitText = scale.unit;
