@@ -51,6 +51,15 @@ auto &SaturationOf(Y &ys, int channel)
     return channel == 0 ? ys.chASaturation : ys.chBSaturation;
 }
 
+// The range and unit in force, with the channel inputs of the window's copy.
+YSettings WithChannelInputs(const YSettings &configured, const YSettings &copy)
+{
+    YSettings s = configured;
+    s.chASaturation = copy.chASaturation;
+    s.chBSaturation = copy.chBSaturation;
+    return s;
+}
+
 }   // namespace
 
 ycontrolsWindow::ycontrolsWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_ycontrolsWindow)
@@ -115,8 +124,7 @@ void ycontrolsWindow::Initialize(ConfigSettings *c, Messages *m)
     SelectUnit(c->activeYScale);
 
     for (int channel = 0; channel < 2; ++channel) {
-        const ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation
-                                                    : settingsCopy.chBSaturation;
+        const ChannelSaturation &sat = SaturationOf(settingsCopy, channel);
         QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
         ranges->clear();
         for (int i = 0; i < 8; ++i)
@@ -133,11 +141,7 @@ void ycontrolsWindow::ShowConfiguredScale()
     if (!config)
         return;
     initializing = true;
-    const ChannelSaturation a = settingsCopy.chASaturation;
-    const ChannelSaturation b = settingsCopy.chBSaturation;
-    settingsCopy = config->ySettings;
-    settingsCopy.chASaturation = a;
-    settingsCopy.chBSaturation = b;
+    settingsCopy = WithChannelInputs(config->ySettings, settingsCopy);
     pendingMax = settingsCopy.yMax;
     pendingMin = settingsCopy.yMin;
     ShowRange(settingsCopy.yMin, settingsCopy.yMax);
@@ -297,11 +301,7 @@ void ycontrolsWindow::ApplyChannelChange()
     if (!config)
         return;
     // The range and unit in force, whatever the menus did meanwhile; the inputs from here.
-    const ChannelSaturation a = settingsCopy.chASaturation;
-    const ChannelSaturation b = settingsCopy.chBSaturation;
-    settingsCopy = config->ySettings;
-    settingsCopy.chASaturation = a;
-    settingsCopy.chBSaturation = b;
+    settingsCopy = WithChannelInputs(config->ySettings, settingsCopy);
     LoggerWin->ApplyYSettings(settingsCopy);
 }
 
