@@ -25,17 +25,6 @@ bool ShowableYSettings(const YSettings &ys)
            && ys.yMin < ys.yMax;
 }
 
-// The built-in volt scale is unit 1 whatever it is called by, so that its menu entry keeps
-// the tick; every other name but "mV" is a custom scale.
-int UnitOfScale(const QString &name)
-{
-    if (name == QLatin1String(MilliVoltName))
-        return 0;
-    if (name == QLatin1String(VoltageName) || name == QLatin1String("V"))
-        return 1;
-    return 2;
-}
-
 const YScaleSettings *FindScaleByName(const ConfigSettings *config, const QString &name)
 {
     for (const YScaleSettings &scale : config->yScales)

@@ -212,12 +212,7 @@ void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
     const QString t = ui->unitComboBox->itemText(index);
     if (t.isEmpty())
         return;
-    if (t == QLatin1String("mV"))
-        settingsCopy.yUnit = 0;
-    else if (t == QLatin1String("V") || t == QLatin1String("Voltage"))
-        settingsCopy.yUnit = 1;
-    else
-        settingsCopy.yUnit = 2;
+    settingsCopy.yUnit = UnitOfScale(t);
     ui->removeButton->setEnabled(!IsBuiltInScale(t));
 
     for (const YScaleSettings &scale : config->yScales) {
