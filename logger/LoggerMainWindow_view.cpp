@@ -101,8 +101,7 @@ void LoggerMainWindow::RedrawRuns()
     plotMgr->DisplayStartInfo(runList, true);
     if (!loggingActive)
         plotMgr->DisplayStopInfo(runList, true);
-    plotMgr->UpdateChLabelsPosition();
-    plotMgr->UpdateStatusLabelPosition();
+    UpdatePlotLabels();
 }
 
 void LoggerMainWindow::AdjustSlider(int value, bool byUser)
