@@ -250,11 +250,8 @@ private:
                 c.customVal = ToInt(Attr("CustomVal"));
                 c.maxSamples = TruncToInt(ToDouble(Attr("MaxSamples")));
             } else if (tag == QLatin1String("ChartLabelsTab")) {
-                static const char *const names[8] = {"StartTime", "SampleInt", "DisplayChart",
-                                                     "StopTime", "SamplesReceived", "MaxValue",
-                                                     "MinValue", "MissedValues"};
                 for (int i = 0; i < 8; ++i)
-                    c.chartLabels[i] = ToBool(Attr(names[i]));
+                    c.chartLabels[i] = ToBool(Attr(ChartLabelAttributes[i]));
             } else if (tag == QLatin1String("AlertTab")) {
                 return ReadAlerts();
             } else if (tag == QLatin1String("DataDisplayTab")) {

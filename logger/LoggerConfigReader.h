@@ -6,6 +6,12 @@
 class ConfigSettings;
 class QIODevice;
 
+// Attributes of the file's "ChartLabelsTab" element, in the order of the configuration's
+// chartLabels flags; the reader and the writer both go by this list.
+inline constexpr const char *ChartLabelAttributes[8] = {
+    "StartTime", "SampleInt", "DisplayChart", "StopTime",
+    "SamplesReceived", "MaxValue", "MinValue", "MissedValues"};
+
 // Resets the configuration to its defaults, then applies the file named by its
 // configFileName in the given folder (which ends with a separator) over them.
 // A missing, unreadable or damaged file leaves the defaults; nothing is ever reported.

@@ -1,5 +1,6 @@
 #include "LoggerConfigWriter.h"
 
+#include "LoggerConfigReader.h"
 #include "LoggerData.h"
 
 #include <QByteArray>
@@ -98,10 +99,8 @@ QByteArray ConfigurationDocument(const ConfigSettings &config, const QString &xM
     xml.writeEndElement();
 
     xml.writeStartElement(QStringLiteral("ChartLabelsTab"));
-    static const char *const labels[8] = {"StartTime", "SampleInt", "DisplayChart", "StopTime",
-                                          "SamplesReceived", "MaxValue", "MinValue", "MissedValues"};
     for (int i = 0; i < 8; ++i)
-        attr(labels[i], Bool(config.chartLabels[i]));
+        attr(ChartLabelAttributes[i], Bool(config.chartLabels[i]));
     xml.writeEndElement();
 
     xml.writeStartElement(QStringLiteral("AlertTab"));

@@ -50,6 +50,20 @@ QAction *NewPopupEntry(QObject *owner, QMenu *menu, const QString &text, const c
     return a;
 }
 
+// Closes the side windows that are open. Only those: closing a closed window still runs
+// its close handling (the memo window's would reset the chart's mouse cursor).
+void CloseOpenSideWindows(LoggerMainWindow *win)
+{
+    if (win->memoWindowOpen)
+        win->CloseMemo();
+    if (win->infoWindowOpen)
+        win->CloseChartInfo();
+    if (win->xControlsOpen)
+        win->CloseXControls();
+    if (win->yControlsOpen)
+        win->CloseYControls();
+}
+
 // The window's style sheet reaches every widget below it, the chart canvas included, and a
 // style-sheet background hides the palette through which the chart sets its background
 // colour. The canvas therefore restates its palette colour as a rule of its own.
@@ -660,14 +674,7 @@ void LoggerMainWindow::ScopeModefunc()
     ClearScreen();
     SaveXMLConfig();
     hide();
-    if (memoWindowOpen)
-        CloseMemo();
-    if (xControlsOpen)
-        CloseXControls();
-    if (yControlsOpen)
-        CloseYControls();
-    if (infoWindowOpen)
-        CloseChartInfo();
+    CloseOpenSideWindows(this);
     if (w)
         w->show();
 }
@@ -734,14 +741,7 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
         backupResetPending = true;
     }
     SaveXMLConfig();
-    if (memoWindowOpen)
-        CloseMemo();
-    if (infoWindowOpen)
-        CloseChartInfo();
-    if (xControlsOpen)
-        CloseXControls();
-    if (yControlsOpen)
-        CloseYControls();
+    CloseOpenSideWindows(this);
     if (settingsWindowOpen)
         settingsWindow->close();
     if (lastWindow) {

@@ -5,6 +5,7 @@
 #include "ui_LoggerMainWindow.h"
 #include "Utility.h"
 #include "XWindow.h"
+#include "YScale.h"
 #include "ycontrolsWindow.h"
 
 #include <QAction>
@@ -17,27 +18,11 @@ const char *const TickIcon = ":/images/Images/Icons/Select.png";
 const char *const MilliVoltName = "mV";
 const char *const VoltageName = "Voltage";
 
-bool UsableMultiplier(double m)
-{
-    return std::isfinite(m) && m > 0.0;
-}
-
 // A zero or broken multiplier would turn every range and extreme into inf or NaN.
 bool ShowableYSettings(const YSettings &ys)
 {
     return UsableMultiplier(ys.multiplier) && std::isfinite(ys.yMin) && std::isfinite(ys.yMax)
            && ys.yMin < ys.yMax;
-}
-
-// The built-in volt scale is unit 1 whatever it is called by, so that its menu entry keeps
-// the tick; every other name but "mV" is a custom scale.
-int UnitOfScale(const QString &name)
-{
-    if (name == QLatin1String(MilliVoltName))
-        return 0;
-    if (name == QLatin1String(VoltageName) || name == QLatin1String("V"))
-        return 1;
-    return 2;
 }
 
 const YScaleSettings *FindScaleByName(const ConfigSettings *config, const QString &name)
@@ -91,15 +76,7 @@ void ShowBuiltInScale(LoggerMainWindow *win, int unit)
 bool SwitchToScale(LoggerMainWindow *win, const YScaleSettings &scale)
 {
     YSettings ys = win->config->ySettings;
-    if (UsableMultiplier(ys.multiplier)) {
-        // Multiplied first: 10000 mV in kV gives 0.01, not 0.009999999999999998.
-        ys.yMax = ys.yMax * scale.multiplier / ys.multiplier;
-        ys.yMin = ys.yMin * scale.multiplier / ys.multiplier;
-    } else {
-        // Nothing to convert from: the instrument's ±10 V.
-        ys.yMax = 10.0 * scale.multiplier;
-        ys.yMin = -10.0 * scale.multiplier;
-    }
+    RangeInScale(ys.multiplier, scale.multiplier, ys.yMin, ys.yMax);
     ys.multiplier = scale.multiplier;
     ys.unitText = scale.unit;
     ys.yUnit = UnitOfScale(scale.name);

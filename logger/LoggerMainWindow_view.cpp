@@ -40,6 +40,33 @@ int CeilDiv(int value, int step)
     return value / step + (value % step != 0 ? 1 : 0);
 }
 
+// What belongs to one cursor in the window: its button, radio button, channel pop-up,
+// its active and placed flags, and the chart's channel it follows.
+struct CursorControls {
+    QPushButton *button;
+    QRadioButton *radio;
+    QMenu *menu;
+    bool &active;
+    bool &shown;
+    int32_t &channel;
+};
+
+CursorControls ControlsOf(LoggerMainWindow *win, ActiveMarker which)
+{
+    Ui_LoggerMainWindow *ui = win->ui;
+    switch (which) {
+    case DataMarker:
+        return {ui->DataCursor, ui->dataRadioButton, win->dataCursorMenu, win->dataCursorActive,
+                win->dataCursorShown, win->plotMgr->dataCursorChannel};
+    case MissedMarker:
+        return {ui->MissedDataCursor, ui->missedRadioButton, win->missedCursorMenu,
+                win->missedCursorActive, win->missedCursorShown, win->plotMgr->missedCursorChannel};
+    default:
+        return {ui->MemoCursor, ui->markRadioButton, win->memoCursorMenu, win->memoCursorActive,
+                win->memoCursorShown, win->plotMgr->memoCursorChannel};
+    }
+}
+
 }   // namespace
 
 void NormalizeXWindow(XSettings &xs, double intervalSec)
@@ -74,8 +101,7 @@ void LoggerMainWindow::RedrawRuns()
     plotMgr->DisplayStartInfo(runList, true);
     if (!loggingActive)
         plotMgr->DisplayStopInfo(runList, true);
-    plotMgr->UpdateChLabelsPosition();
-    plotMgr->UpdateStatusLabelPosition();
+    UpdatePlotLabels();
 }
 
 void LoggerMainWindow::AdjustSlider(int value, bool byUser)
@@ -252,33 +278,23 @@ void LoggerMainWindow::on_ZoomOutButton_clicked()
 // The cursor's active state: button, radio button and the cursor on the chart.
 void LoggerMainWindow::ToggleCursor(ActiveMarker which)
 {
-    bool &active = which == DataMarker ? dataCursorActive
-                   : which == MissedMarker ? missedCursorActive : memoCursorActive;
-    QRadioButton *radio = which == DataMarker ? ui->dataRadioButton
-                          : which == MissedMarker ? ui->missedRadioButton : ui->markRadioButton;
-    QPushButton *button = which == DataMarker ? ui->DataCursor
-                          : which == MissedMarker ? ui->MissedDataCursor : ui->MemoCursor;
-    active = !active;
-    radio->setEnabled(active);
-    radio->setChecked(active);
+    const CursorControls c = ControlsOf(this, which);
+    c.active = !c.active;
+    c.radio->setEnabled(c.active);
+    c.radio->setChecked(c.active);
     if (which == DataMarker)
-        plotMgr->MakeDataCursorVisible(active);
+        plotMgr->MakeDataCursorVisible(c.active);
     else if (which == MissedMarker)
-        plotMgr->MakeMissedCursorVisible(active);
+        plotMgr->MakeMissedCursorVisible(c.active);
     else
-        plotMgr->MakeMarkCursorVisible(active);
-    button->setFlat(active);
-    button->setChecked(active);
+        plotMgr->MakeMarkCursorVisible(c.active);
+    c.button->setFlat(c.active);
+    c.button->setChecked(c.active);
 }
 
 void LoggerMainWindow::CursorButtonClicked(ActiveMarker which)
 {
-    QPushButton *button = which == DataMarker ? ui->DataCursor
-                          : which == MissedMarker ? ui->MissedDataCursor : ui->MemoCursor;
-    QMenu *menu = which == DataMarker ? dataCursorMenu
-                  : which == MissedMarker ? missedCursorMenu : memoCursorMenu;
-    bool &shown = which == DataMarker ? dataCursorShown
-                  : which == MissedMarker ? missedCursorShown : memoCursorShown;
+    const CursorControls c = ControlsOf(this, which);
     // The two delta entries this cursor takes part in, each with the other cursor's flag.
     QAction *deltas[2];
     const bool *others[2];
@@ -297,28 +313,24 @@ void LoggerMainWindow::CursorButtonClicked(ActiveMarker which)
         break;
     }
 
-    if (button->isFlat()) {
+    if (c.button->isFlat()) {
         // Switching off: no delta can involve this cursor any more.
-        menu->hide();
-        shown = false;
+        c.menu->hide();
+        c.shown = false;
         deltas[0]->setEnabled(false);
         deltas[1]->setEnabled(false);
         plotMgr->SetCurrentDelta(DeltaOff);
         SetCursorDelta(deltaOffAction);
     } else {
         const bool haveRuns = !runList->isEmpty();
-        for (QAction *entry : menu->actions()) {
+        for (QAction *entry : c.menu->actions()) {
             if (entry != memoMarkerAction)
                 entry->setEnabled(haveRuns);
         }
-        if (!haveRuns) {
-            int32_t &channel = which == DataMarker ? plotMgr->dataCursorChannel
-                               : which == MissedMarker ? plotMgr->missedCursorChannel
-                                                       : plotMgr->memoCursorChannel;
-            channel = 2;
-        }
-        menu->popup(QCursor::pos());
-        shown = true;
+        if (!haveRuns)
+            c.channel = 2;
+        c.menu->popup(QCursor::pos());
+        c.shown = true;
         if (haveRuns) {
             deltas[0]->setEnabled(*others[0]);
             deltas[1]->setEnabled(*others[1]);

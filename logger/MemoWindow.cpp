@@ -67,6 +67,13 @@ void MemoWindow::ActivateWindows(bool memoToo)
         activateWindow();
 }
 
+void MemoWindow::EndPlacing()
+{
+    idle = true;
+    ui->markerButton->setChecked(false);
+    ui->addButton->setEnabled(false);
+}
+
 void MemoWindow::on_markerButton_clicked()
 {
     if (!plotMgr)
@@ -81,9 +88,7 @@ void MemoWindow::on_markerButton_clicked()
     }
     // Pressed again: the user gives up; the marker placed meanwhile, still without a
     // text, goes again.
-    idle = true;
-    ui->markerButton->setChecked(false);
-    ui->addButton->setEnabled(false);
+    EndPlacing();
     if (plotMgr->NewMarkerAdded()) {
         plotMgr->RemoveMemoMarker(plotMgr->GetCurrentMemoMarkerList().size() - 1);
         ActivateWindows(true);
@@ -106,11 +111,9 @@ void MemoWindow::on_addButton_clicked()
     plotMgr->AddLabelToMemoMarker();
     UpdateMemoWindow();
     ui->memoText->clear();
-    idle = true;
     ui->markerButton->setEnabled(true);
+    EndPlacing();
     ActivateWindows(true);
-    ui->markerButton->setChecked(false);
-    ui->addButton->setEnabled(false);
 }
 
 void MemoWindow::on_pushButton_clicked()
@@ -133,9 +136,7 @@ void MemoWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
     if (LoggerWin)
         LoggerWin->CloseMemo();
-    idle = true;
-    ui->markerButton->setChecked(false);
-    ui->addButton->setEnabled(false);
+    EndPlacing();
     if (plotMgr)
         plotMgr->CancelRecordingNewMouseClickOnPlot();
 }

@@ -31,6 +31,8 @@ private slots:
 private:
     // Brings the chart's window forward, then (optionally) this one.
     void ActivateWindows(bool memoToo);
+    // Back to idle: "Marker" released, "Add" locked until the next marker.
+    void EndPlacing();
 
     Ui_MemoWindow *ui = nullptr;
     PlotMgr *plotMgr = nullptr;

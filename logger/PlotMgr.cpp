@@ -226,8 +226,6 @@ void PlotMgr::UpdateYAxis()
     updateAxes();
     canvas()->update();
     SetYAxisLabel();
-    for (int i = 0; i < memoMarkersMV.size() && i < memoMarkers.size(); ++i)
-        memoMarkers[i]->setYValue(memoMarkersMV[i]->yValue());
     UpdateMemoMarkersY();
     UpdateCursorValueDisplay(false);
 }

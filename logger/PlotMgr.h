@@ -188,13 +188,14 @@ private:
     bool XWindowShows(double first, double last) const;
     QwtPlotCurve *NewSegment(Channel channel) const;
     bool JoinsLastCurve(Channel channel, const QPointF &first) const;
-    void AddSegmentPoints(Channel channel, const QVector<double> &x, const QVector<double> &y);
+    void AddSegmentPoints(Channel channel, const QVector<double> &x, const QVector<double> &y,
+                          bool joins);
     void Prepare(const QVector<double> &x, const QVector<double> &y, double interval,
                  SampIntervalUnit unit, Prepared &out) const;
     void TestLimits(Channel channel, const Prepared &p, QVector<int> &saturated,
                     bool testAllLimits) const;
     void TestAlerts(Channel channel, const Prepared &p);
-    void NoteExtremes(Channel channel, const QVector<double> &plottedY);
+    void NoteExtremes(Channel channel, const Prepared &p);
     void ResetExtremes(Channel channel);
     void SetAxisTitleText(int axis, const QString &text);
     void SetBottomScale();

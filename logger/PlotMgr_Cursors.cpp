@@ -4,6 +4,7 @@
 #include "MacPickers.h"
 #include "Utility.h"
 #include "XWindow.h"
+#include "YScale.h"
 
 #include <QBrush>
 #include <QFont>
@@ -62,9 +63,12 @@ QwtText MemoLabel(const QString &text)
     return label;
 }
 
-bool UsableMultiplier(double m)
+// A zoom mode on (its picker enabled, its own mouse cursor) or off.
+void ArmZoom(QWidget *canvas, const QCursor &normal, QwtPlotPicker *picker, const char *icon, bool on)
 {
-    return std::isfinite(m) && m > 0.0;
+    canvas->setCursor(on ? QCursor(QPixmap(QString::fromLatin1(icon))) : normal);
+    if (picker)
+        picker->setEnabled(on);
 }
 
 }   // namespace
@@ -483,22 +487,12 @@ void PlotMgr::UpdateMemoMarkersY()
 
 void PlotMgr::PerformZoomingIn(bool on)
 {
-    if (on)
-        canvas()->setCursor(QCursor(QPixmap(QStringLiteral(":/images/Images/Icons/KestrimaZ+.png"))));
-    else
-        canvas()->setCursor(savedCursor);
-    if (zoomInPicker)
-        zoomInPicker->setEnabled(on);
+    ArmZoom(canvas(), savedCursor, zoomInPicker, ":/images/Images/Icons/KestrimaZ+.png", on);
 }
 
 void PlotMgr::PerformZoomingOut(bool on)
 {
-    if (on)
-        canvas()->setCursor(QCursor(QPixmap(QStringLiteral(":/images/Images/Icons/KestrimaZ-.png"))));
-    else
-        canvas()->setCursor(savedCursor);
-    if (zoomOutPicker)
-        zoomOutPicker->setEnabled(on);
+    ArmZoom(canvas(), savedCursor, zoomOutPicker, ":/images/Images/Icons/KestrimaZ-.png", on);
 }
 
 // Hands a new X window to the logger window, no narrower than the smallest window and

@@ -55,6 +55,31 @@ void WidenExtremes(bool &have, double &lo, double &hi, double newLo, double newH
     }
 }
 
+// The rows [first, last] of the n rows in X order (px(i) the X of row i) that lie in
+// [windowLo, windowHi], widened by one row on each side for the lines that lead into it.
+template <typename XOfRow>
+void RowsInWindow(const XOfRow &px, int n, double windowLo, double windowHi, int &first, int &last)
+{
+    int lo = 0, hi = n;   // the first row at or right of the window
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (px(mid) < windowLo)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    first = std::max(0, lo - 1);
+    hi = n;               // the first row right of the window
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (px(mid) > windowHi)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    last = std::min(n - 1, lo);
+}
+
 }   // namespace
 
 // One segment converted for the chart.
@@ -65,6 +90,8 @@ struct PlotMgr::Prepared {
     QVector<bool> missed;
     double minX = 0.0;
     double maxX = 0.0;
+    double minY = 0.0;          // extremes of py
+    double maxY = 0.0;
 };
 
 PlotClient *PlotMgr::Client() const
@@ -99,9 +126,10 @@ QwtPlotCurve *PlotMgr::NewSegment(Channel channel) const
 }
 
 // Adds a segment's points to the chart. A segment that starts where the channel's last
-// curve ends (the held sample of the previous pass) extends that curve, which draws the
-// same line as a curve of its own would.
-void PlotMgr::AddSegmentPoints(Channel channel, const QVector<double> &x, const QVector<double> &y)
+// curve ends (`joins`: the held sample of the previous pass) extends that curve, which
+// draws the same line as a curve of its own would.
+void PlotMgr::AddSegmentPoints(Channel channel, const QVector<double> &x, const QVector<double> &y,
+                               bool joins)
 {
     const int n = std::min(x.size(), y.size());
     if (n == 0)
@@ -112,7 +140,7 @@ void PlotMgr::AddSegmentPoints(Channel channel, const QVector<double> &x, const 
 
     QVector<QwtPlotCurve *> &segments = channel == ChannelA ? chASegments : chBSegments;
     const bool show = channel == ChannelA ? config->showChATrace : config->showChBTrace;
-    if (JoinsLastCurve(channel, points.first())) {
+    if (joins) {
         QwtPlotCurve *last = segments.last();
         auto *data = static_cast<SegmentData *>(last->data());
         if (int(data->size()) + n <= MaxPointsPerCurve) {
@@ -159,9 +187,12 @@ void PlotMgr::Prepare(const QVector<double> &x, const QVector<double> &y, double
     else
         p.py = p.mv;
     if (n > 0) {
-        const auto range = std::minmax_element(p.px.cbegin(), p.px.cend());
-        p.minX = *range.first;
-        p.maxX = *range.second;
+        const auto xRange = std::minmax_element(p.px.cbegin(), p.px.cend());
+        p.minX = *xRange.first;
+        p.maxX = *xRange.second;
+        const auto yRange = std::minmax_element(p.py.cbegin(), p.py.cend());
+        p.minY = *yRange.first;
+        p.maxY = *yRange.second;
     }
 }
 
@@ -240,13 +271,12 @@ void PlotMgr::TestAlerts(Channel channel, const Prepared &p)
     }
 }
 
-void PlotMgr::NoteExtremes(Channel channel, const QVector<double> &plottedY)
+void PlotMgr::NoteExtremes(Channel channel, const Prepared &p)
 {
-    if (plottedY.isEmpty())
+    if (p.py.isEmpty())
         return;
-    const auto range = std::minmax_element(plottedY.cbegin(), plottedY.cend());
     const int c = int(channel);
-    WidenExtremes(haveExtremes[c], drawnMin[c], drawnMax[c], *range.first, *range.second);
+    WidenExtremes(haveExtremes[c], drawnMin[c], drawnMax[c], p.minY, p.maxY);
 }
 
 void PlotMgr::ResetExtremes(Channel channel)
@@ -284,9 +314,9 @@ void PlotMgr::PlotPoints(const QVector<double> &x, const QVector<double> &y, Cha
     }
     TestLimits(channel, p, saturated, testAllLimits);
     TestAlerts(channel, p);
-    NoteExtremes(channel, p.py);
+    NoteExtremes(channel, p);
     if (!p.px.isEmpty() && XWindowShows(p.minX, p.maxX)) {
-        AddSegmentPoints(channel, p.px, p.py);
+        AddSegmentPoints(channel, p.px, p.py, joins);
         ScheduleRepaint(p);
     }
 }
@@ -297,14 +327,13 @@ void PlotMgr::ScheduleRepaint(const Prepared &p)
     // on), widened by the missed markers' symbols and the pen.
     const QwtScaleMap xMap = canvasMap(xBottom);
     const QwtScaleMap yMap = canvasMap(yLeft);
-    const auto yRange = std::minmax_element(p.py.cbegin(), p.py.cend());
     // Far off-canvas values stay within what a pixel position can hold.
     auto pixel = [](const QwtScaleMap &map, double v) {
         const double px = map.transform(v);
         return std::isnan(px) ? 0.0 : std::max(-1e6, std::min(1e6, px));
     };
     const double x0 = pixel(xMap, p.minX), x1 = pixel(xMap, p.maxX);
-    const double y0 = pixel(yMap, *yRange.first), y1 = pixel(yMap, *yRange.second);
+    const double y0 = pixel(yMap, p.minY), y1 = pixel(yMap, p.maxY);
     constexpr int Margin = 7;
     const QRectF box(QPointF(std::min(x0, x1), std::min(y0, y1)),
                      QPointF(std::max(x0, x1), std::max(y0, y1)));
@@ -444,26 +473,8 @@ void PlotMgr::DisplaySelectedData(const QVector<LoggerData *> *runs, int index, 
 
         int first = 0;
         int last = n - 1;
-        if (ordered) {
-            int lo = 0, hi = n;   // the first row at or right of the window
-            while (lo < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                if (px(mid) < windowLo)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            first = std::max(0, lo - 1);
-            hi = n;               // the first row right of the window
-            while (lo < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                if (px(mid) > windowHi)
-                    hi = mid;
-                else
-                    lo = mid + 1;
-            }
-            last = std::min(n - 1, lo);
-        }
+        if (ordered)
+            RowsInWindow(px, n, windowLo, windowHi, first, last);
 
         const bool show = c == 0 ? config->showChATrace : config->showChBTrace;
         QVector<QwtPlotMarker *> &markers = c == 0 ? chAMissedMarkers : chBMissedMarkers;

@@ -2,6 +2,7 @@
 
 #include "LoggerMainWindow.h"
 #include "Utility.h"
+#include "XWindow.h"
 #include "ui_XControlsWindow.h"
 
 #include <QCloseEvent>
@@ -13,9 +14,6 @@
 #include <cmath>
 
 namespace {
-
-// The narrowest range the window applies: 10 samples, or 10 intervals of time.
-constexpr int MinWindowSamples = 10;
 
 // Sample numbers of a time range. A time that is a whole number of intervals keeps its
 // sample despite the representation error (0.7 s at 1 ms is sample 700, not 699); otherwise
@@ -32,6 +30,15 @@ double LastSample(double t, double iv)
     const double s = t / iv;
     const double r = std::round(s);
     return std::fabs(s - r) < 1e-6 ? r : std::ceil(s);
+}
+
+// The range fields and the Apply button, locked while tracking moves the window.
+void EnableRangeFields(Ui_XControlsWindow *ui, bool enabled)
+{
+    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
+                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
+                            static_cast<QWidget *>(ui->apply)})
+        widget->setEnabled(enabled);
 }
 
 }   // namespace
@@ -83,10 +90,7 @@ void XControlsWindow::Initialize(XSettings settings, double interval, SampInterv
 void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double timeMin,
                                          double timeMax)
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
-                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
-                            static_cast<QWidget *>(ui->apply)})
-        widget->setEnabled(false);
+    EnableRangeFields(ui, false);
     ui->xSamplesMin->setText(QString::number(sampleMin));
     ui->xSamplesMax->setText(QString::number(sampleMax));
     ui->xTimeMin->setText(QVariant(timeMin).toString());
@@ -95,10 +99,7 @@ void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double ti
 
 void XControlsWindow::EnableTextFields()
 {
-    for (QWidget *widget : {static_cast<QWidget *>(ui->xSamplesMin), static_cast<QWidget *>(ui->xSamplesMax),
-                            static_cast<QWidget *>(ui->xTimeMin), static_cast<QWidget *>(ui->xTimeMax),
-                            static_cast<QWidget *>(ui->apply)})
-        widget->setEnabled(true);
+    EnableRangeFields(ui, true);
 }
 
 void XControlsWindow::on_tabWidget_currentChanged(int index)
@@ -177,7 +178,7 @@ void XControlsWindow::on_apply_clicked()
                 Revert();
                 return;
             }
-            s.sampleMax = s.sampleMin + MinWindowSamples;
+            s.sampleMax = s.sampleMin + int(MinWindowSamples);
         }
         s.timeMin = double(s.sampleMin) * iv;
         s.timeMax = double(s.sampleMax) * iv;

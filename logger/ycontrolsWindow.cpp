@@ -2,6 +2,7 @@
 
 #include "LoggerMainWindow.h"
 #include "YParameters.h"
+#include "YScale.h"
 #include "ui_ycontrolsWindow.h"
 
 #include <QCloseEvent>
@@ -48,6 +49,15 @@ template <typename Y>
 auto &SaturationOf(Y &ys, int channel)
 {
     return channel == 0 ? ys.chASaturation : ys.chBSaturation;
+}
+
+// The range and unit in force, with the channel inputs of the window's copy.
+YSettings WithChannelInputs(const YSettings &configured, const YSettings &copy)
+{
+    YSettings s = configured;
+    s.chASaturation = copy.chASaturation;
+    s.chBSaturation = copy.chBSaturation;
+    return s;
 }
 
 }   // namespace
@@ -114,8 +124,7 @@ void ycontrolsWindow::Initialize(ConfigSettings *c, Messages *m)
     SelectUnit(c->activeYScale);
 
     for (int channel = 0; channel < 2; ++channel) {
-        const ChannelSaturation &sat = channel == 0 ? settingsCopy.chASaturation
-                                                    : settingsCopy.chBSaturation;
+        const ChannelSaturation &sat = SaturationOf(settingsCopy, channel);
         QComboBox *ranges = channel == 0 ? ui->voltComboBoxA : ui->voltComboBoxB;
         ranges->clear();
         for (int i = 0; i < 8; ++i)
@@ -132,11 +141,7 @@ void ycontrolsWindow::ShowConfiguredScale()
     if (!config)
         return;
     initializing = true;
-    const ChannelSaturation a = settingsCopy.chASaturation;
-    const ChannelSaturation b = settingsCopy.chBSaturation;
-    settingsCopy = config->ySettings;
-    settingsCopy.chASaturation = a;
-    settingsCopy.chBSaturation = b;
+    settingsCopy = WithChannelInputs(config->ySettings, settingsCopy);
     pendingMax = settingsCopy.yMax;
     pendingMin = settingsCopy.yMin;
     ShowRange(settingsCopy.yMin, settingsCopy.yMax);
@@ -207,25 +212,16 @@ void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
     const QString t = ui->unitComboBox->itemText(index);
     if (t.isEmpty())
         return;
-    if (t == QLatin1String("mV"))
-        settingsCopy.yUnit = 0;
-    else if (t == QLatin1String("V") || t == QLatin1String("Voltage"))
-        settingsCopy.yUnit = 1;
-    else
-        settingsCopy.yUnit = 2;
+    settingsCopy.yUnit = UnitOfScale(t);
     ui->removeButton->setEnabled(!IsBuiltInScale(t));
 
     for (const YScaleSettings &scale : config->yScales) {
         if (scale.name != t)
             continue;
         const YSettings &now = config->ySettings;
-        if (now.multiplier > 0.0 && std::isfinite(now.multiplier)) {
-            settingsCopy.yMax = now.yMax * scale.multiplier / now.multiplier;
-            settingsCopy.yMin = now.yMin * scale.multiplier / now.multiplier;
-        } else {
-            settingsCopy.yMax = 10.0 * scale.multiplier;
-            settingsCopy.yMin = -10.0 * scale.multiplier;
-        }
+        settingsCopy.yMin = now.yMin;
+        settingsCopy.yMax = now.yMax;
+        RangeInScale(now.multiplier, scale.multiplier, settingsCopy.yMin, settingsCopy.yMax);
         ShowRange(settingsCopy.yMin, settingsCopy.yMax);
         settingsCopy.multiplier = scale.multiplier;
         settingsCopy.unitText = scale.unit;
@@ -300,11 +296,7 @@ void ycontrolsWindow::ApplyChannelChange()
     if (!config)
         return;
     // The range and unit in force, whatever the menus did meanwhile; the inputs from here.
-    const ChannelSaturation a = settingsCopy.chASaturation;
-    const ChannelSaturation b = settingsCopy.chBSaturation;
-    settingsCopy = config->ySettings;
-    settingsCopy.chASaturation = a;
-    settingsCopy.chBSaturation = b;
+    settingsCopy = WithChannelInputs(config->ySettings, settingsCopy);
     LoggerWin->ApplyYSettings(settingsCopy);
 }
 
