@@ -1,4 +1,5 @@
 #include "InfoWindow.h"
+#include "Utility.h"
 
 #include "LoggerMainWindow.h"
 #include "ui_InfoWindow.h"
@@ -29,10 +30,7 @@ void InfoWindow::Initialize(const LoggerData *summary)
     const LoggerData &r = *summary;
     ui->startDate->setText(r.startDate);
     ui->startTime->setText(r.startTime);
-    const QString unit = r.intervalUnit == Seconds        ? QStringLiteral("s")
-                         : r.intervalUnit == MilliSeconds ? QStringLiteral("ms")
-                                                          : QStringLiteral("us");
-    ui->sampleInterval->setText(Number(r.sampleInterval) + unit);
+    ui->sampleInterval->setText(Number(r.sampleInterval) + QLatin1String(Utility::IntervalUnitText(r.intervalUnit)));
     ui->maxVoltLabel->setText(QStringLiteral("Maximum") + r.dataUnit);
     ui->minVoltLabel->setText(QStringLiteral("Minimum") + r.dataUnit);
     ui->chASamples->setText(QString::number(r.chA.totalSamples));

@@ -27,18 +27,6 @@ QString Number(double v)
     return QString::number(v, 'g', 15);
 }
 
-QString UnitText(SampIntervalUnit unit)
-{
-    switch (unit) {
-    case Seconds:
-        return QStringLiteral("s");
-    case MilliSeconds:
-        return QStringLiteral("ms");
-    default:
-        return QStringLiteral("us");
-    }
-}
-
 QwtText LabelText(const QString &text, int weight, const QColor &color)
 {
     QwtText label(text);
@@ -182,7 +170,7 @@ void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
             body += run->startTime + QLatin1Char('\n');
         if (flags[1])
             body += QStringLiteral("Sample Interval: ") + Number(run->sampleInterval)
-                    + UnitText(run->intervalUnit);
+                    + QLatin1String(Utility::IntervalUnitText(run->intervalUnit));
         NewRunLabel(true, RunLabelX(*config, *run, run->firstSampleNo), QStringLiteral("Started at: \n") + body);
     }
     canvas()->update();

@@ -84,18 +84,6 @@ QByteArray memoText(const QString &text)
     return bytes;
 }
 
-const char *unitSuffix(SampIntervalUnit unit)
-{
-    switch (unit) {
-    case Seconds:
-        return "s";
-    case MilliSeconds:
-        return "ms";
-    default:
-        return "us";
-    }
-}
-
 // One write and a flush, so that the bytes reach the file now and a full disk
 // shows up here rather than at some later close.
 int writeAll(QFile *file, const QByteArray &data)
@@ -462,7 +450,7 @@ int Utility::SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit 
     out += lineText(run->startTime);
     out += "\nSample Interval:,";
     appendDouble(out, run->sampleInterval);
-    out += unitSuffix(unit);
+    out += Utility::IntervalUnitText(unit);
     out += "\n\nSample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
     return writeAll(file, out);
 }
@@ -1042,6 +1030,18 @@ QString Utility::GetTime()
 QString Utility::GetTimeWithMs()
 {
     return QLocale::c().toString(QTime::currentTime(), QStringLiteral("hh:mm:ss:zzz AP"));
+}
+
+const char *Utility::IntervalUnitText(SampIntervalUnit unit)
+{
+    switch (unit) {
+    case Seconds:
+        return "s";
+    case MilliSeconds:
+        return "ms";
+    default:
+        return "us";
+    }
 }
 
 double Utility::ConvertToSec(double value, SampIntervalUnit unit)

@@ -63,6 +63,8 @@ public:
     static QString GetTime();
     static QString GetTimeWithMs();
 
+    // "s", "ms" or "us": the unit as the files and labels write it.
+    static const char *IntervalUnitText(SampIntervalUnit unit);
     static double ConvertToSec(double value, SampIntervalUnit unit);
     static double ConvertToMilliSec(double value, SampIntervalUnit unit);
     static double ConvertToMicroSec(double value, SampIntervalUnit unit);
