@@ -1,8 +1,10 @@
 #include "LoggerConfigReader.h"
 
 #include "LoggerData.h"
+#include "YScale.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -58,6 +60,10 @@ public:
     {
         while (!xml.atEnd()) {
             xml.readNext();
+            // The writer declares nothing: declarations can only be damage or an attack
+            // (a few entities referenced often expand to gigabytes), so none is read.
+            if (xml.isDTD() && DeclaresAnything())
+                return false;
             if (xml.isStartElement()) {
                 if (xml.qualifiedName() != QLatin1String("Config"))
                     return false;
@@ -76,6 +82,20 @@ private:
     ConfigSettings &c;
     bool sawRoot = false;
     int customScales = 0;
+
+    // An outside definition, or an internal subset that is not empty (entities,
+    // notations, element or attribute lists, even comments).
+    bool DeclaresAnything() const
+    {
+        if (!xml.dtdPublicId().isEmpty() || !xml.dtdSystemId().isEmpty())
+            return true;
+        const QStringRef text = xml.text();
+        const int open = text.indexOf(QLatin1Char('['));
+        if (open < 0)
+            return false;
+        const int close = text.lastIndexOf(QLatin1Char(']'));
+        return close < open || !text.mid(open + 1, close - open - 1).trimmed().isEmpty();
+    }
 
     QString Attr(const char *name) const
     {
@@ -226,6 +246,9 @@ private:
                 return;
             YSettings &ys = c.ySettings;
             const double ratio = m / ys.multiplier;
+            // A range the chart cannot show (inf in the read-outs) keeps the scale there was.
+            if (!ShowableRange(ratio * -10000.0, ratio * 10000.0))
+                return;
             ys.yMax = ratio * 10000.0;
             ys.yMin = ratio * -10000.0;
             // Only the true millivolt scale is plotted unconverted.
@@ -330,11 +353,14 @@ bool ReadConfiguration(ConfigSettings *config, QIODevice *device)
     return true;
 }
 
-void LoadConfiguration(ConfigSettings *config, const QString &folder)
+ConfigFileState LoadConfiguration(ConfigSettings *config, const QString &folder)
 {
     config->SetDefaultSettings();
-    QFile file(folder + config->configFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    ReadConfiguration(config, &file);
+    const QString path = folder + config->configFileName;
+    if (!QFileInfo(path).isFile())
+        return ConfigFileState::Missing;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !ReadConfiguration(config, &file))
+        return ConfigFileState::Unreadable;
+    return ConfigFileState::Read;
 }

@@ -4,9 +4,13 @@
 #include "LoggerData.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
+
+#include <cstdio>
 
 namespace {
 
@@ -171,4 +175,31 @@ bool WriteConfiguration(const ConfigSettings &config, const QString &path, const
         return false;
     }
     return file.commit();
+}
+
+QString KeepUnreadableConfiguration(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString kept = info.path() + QLatin1Char('/') + info.completeBaseName()
+                         + QStringLiteral("_damaged.xml");
+    // Copied whole and synced, or not at all: an older copy is replaced only by a complete one.
+    QFile in(path);
+    QSaveFile out(kept);
+    bool copied = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly);
+    char buffer[65536];
+    while (copied) {
+        const qint64 n = in.read(buffer, sizeof buffer);
+        if (n <= 0) {
+            copied = n == 0;
+            break;
+        }
+        copied = out.write(buffer, n) == n;
+    }
+    if (copied && out.commit())
+        return kept;
+    out.cancelWriting();
+    // A file that cannot be read can still be moved aside; then no save replaces it.
+    if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) == 0)
+        return kept;
+    return path;
 }

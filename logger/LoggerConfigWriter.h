@@ -15,3 +15,9 @@ bool WriteConfiguration(const ConfigSettings &config, const QString &path, const
 // The document text itself, as written by WriteConfiguration.
 QByteArray ConfigurationDocument(const ConfigSettings &config, const QString &xMode,
                                  const QString &activeYScale);
+
+// Keeps a settings file that could not be read beside it as "<base>_damaged.xml" (one such
+// copy; an older one gives way), so that the next save does not lose it for good. Gives
+// where the file is kept now: the copy, or the file itself when no copy could be made (a
+// save must then leave it alone).
+QString KeepUnreadableConfiguration(const QString &path);

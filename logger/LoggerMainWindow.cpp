@@ -6,6 +6,7 @@
 #include "HWIFWrapper.h"
 #include "InfoWindow.h"
 #include "LoggerConfigReader.h"
+#include "LoggerConfigWriter.h"
 #include "MainWindow.h"
 #include "MemoWindow.h"
 #include "Messages.h"
@@ -168,7 +169,12 @@ void LoggerMainWindow::Initialize()
     windowMenuEntries[1] = {QString(), QString(), nullptr};
 
     config = new ConfigSettings(QStringLiteral("Tamberlo.xml"));
-    LoadConfiguration(config, folder);
+    if (LoadConfiguration(config, folder) == ConfigFileState::Unreadable) {
+        // Its settings are lost for this run; the file is kept before a save replaces it.
+        const QString path = folder + config->configFileName;
+        unreadableSettingsKeptAt = KeepUnreadableConfiguration(path);
+        keepSettingsFile = unreadableSettingsKeptAt == path;
+    }
     runList = new QVector<LoggerData *>;
 
     ui->sampleInterval->setText(QString::asprintf("%.3f", config->sampleInterval));
@@ -477,6 +483,13 @@ void LoggerMainWindow::AdjustConfig()
         break;
     }
     ShowSampleInterval();
+
+    // Told once, over the window just shown.
+    if (!unreadableSettingsKeptAt.isEmpty()) {
+        const QString kept = QDir::toNativeSeparators(unreadableSettingsKeptAt);
+        unreadableSettingsKeptAt.clear();
+        messages->DisplayMsg(SETTINGS_NOT_READ, kept);
+    }
 }
 
 // ---- Side windows -------------------------------------------------------------------
@@ -675,8 +688,21 @@ void LoggerMainWindow::ScopeModefunc()
     SaveXMLConfig();
     hide();
     CloseOpenSideWindows(this);
+    // Its edits would go into a configuration that is saved no more: dropped, as Cancel does.
+    if (settingsWindowOpen)
+        settingsWindow->close();
     if (w)
         w->show();
+}
+
+void LoggerMainWindow::CloseOwnWindows()
+{
+    CloseOpenSideWindows(this);
+    if (settingsWindowOpen)
+        settingsWindow->close();
+    rawDataWindow->close();
+    for (AlertPopUp *popUp : alertPopUps)
+        popUp->hide();
 }
 
 void LoggerMainWindow::LayOutPanel(int width, int height)
@@ -745,9 +771,7 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
     if (settingsWindowOpen)
         settingsWindow->close();
     if (lastWindow) {
-        rawDataWindow->close();
-        for (AlertPopUp *popUp : alertPopUps)
-            popUp->hide();
+        CloseOwnWindows();
         // The program ends here, meters and other tool windows included.
         MainWindow::CloseEveryWindowBut(this);
     }

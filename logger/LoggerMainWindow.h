@@ -81,6 +81,9 @@ public:
     void CloseYControls();
     int SetChartInfo(LoggerData *summary);
     void CloseSettingsWindow();
+    // Every window of the logger but itself: side windows, the settings dialog (its edits
+    // dropped), the raw count window and the alert pop-ups. Run when the program ends.
+    void CloseOwnWindows();
 
     // Menu ticks: an entry counts as selected while its tick icon shows in the menu.
     static bool IsTicked(const QAction *action);
@@ -137,6 +140,9 @@ public:
     void AddYScale(QString name);
     void RemoveYScale(QString name);
     void ChangeCurrentActiveYScale(QString name);
+    // Makes the named scale the active one as the Y Scale menu does: a scale the chart
+    // cannot show is refused and the active one stays. False when refused or unknown.
+    bool ChooseYScale(const QString &name);
 
     // Configuration file "Tamberlo.xml".
     void SaveXMLConfig();
@@ -315,8 +321,14 @@ public:
     bool startBlockWritten = false;
     // A write of this run failed; set in whichever thread wrote.
     std::atomic<bool> writeFailed{false};
+    // Where a settings file that could not be read was kept, until the user is told.
+    QString unreadableSettingsKeptAt;
+    // That file could not be copied or moved aside: saves must not replace it.
+    bool keepSettingsFile = false;
 
 private:
+    // The menu's choice of an entry; `previous` is ticked again when the scale is refused.
+    bool ChooseYScale(QAction *entry, QAction *previous);
     void LayOutPanel(int width, int height);
     // Closing steps shared by the Close operations and the hand-back.
     void CloseSideWindow(bool &openFlag, QAction *menuEntry, QWidget *button, QWidget *window);

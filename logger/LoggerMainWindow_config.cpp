@@ -24,6 +24,10 @@ void LoggerMainWindow::SaveXMLConfig()
         yScale = activeYScaleAction->text();
     // A failed write keeps the old file whole; there is no one to tell at this moment.
     const QString path = AppFolder() + config->configFileName;
+    if (keepSettingsFile) {
+        qWarning() << "Tamberlo.xml not written: the file that could not be read is kept" << path;
+        return;
+    }
     if (!WriteConfiguration(*config, path, xMode, yScale))
         qWarning() << "Tamberlo.xml not written:" << path;
 }

@@ -21,8 +21,7 @@ const char *const VoltageName = "Voltage";
 // A zero or broken multiplier would turn every range and extreme into inf or NaN.
 bool ShowableYSettings(const YSettings &ys)
 {
-    return UsableMultiplier(ys.multiplier) && std::isfinite(ys.yMin) && std::isfinite(ys.yMax)
-           && ys.yMin < ys.yMax;
+    return UsableMultiplier(ys.multiplier) && ShowableRange(ys.yMin, ys.yMax);
 }
 
 const YScaleSettings *FindScaleByName(const ConfigSettings *config, const QString &name)
@@ -214,19 +213,37 @@ void LoggerMainWindow::on_yAxisLabel_clicked()
 
 void LoggerMainWindow::RetrieveCustomYScale(QAction *action)
 {
-    if (!action)
-        return;
-    const YScaleSettings *scale = FindScaleByName(config, action->text());
-    QAction *previous = activeYScaleAction;
-    MakeActiveEntry(this, action);
+    if (action)
+        ChooseYScale(action, activeYScaleAction);
+}
+
+bool LoggerMainWindow::ChooseYScale(QAction *entry, QAction *previous)
+{
+    const YScaleSettings *scale = FindScaleByName(config, entry->text());
+    MakeActiveEntry(this, entry);
     if (!scale)
-        return;
+        return true;
+    // A scale the chart cannot show does not become the active one: the tick goes back.
     if (!SwitchToScale(this, *scale)) {
         MakeActiveEntry(this, previous);
-        return;
+        return false;
     }
     plotMgr->UpdateChLabelText(config->ySettings.unitText);
     RefreshYControls(this);
+    return true;
+}
+
+bool LoggerMainWindow::ChooseYScale(const QString &name)
+{
+    QAction *previous = activeYScaleAction;
+    for (QAction *entry : qAsConst(yScaleActions))
+        if (entry->text() == name)
+            return ChooseYScale(entry, previous);
+    if (!FindScaleByName(config, name))
+        return false;
+    // A scale just defined: its entry is made here, and stays unticked if it is refused.
+    AddYScale(name);
+    return ChooseYScale(yScaleActions.last(), previous);
 }
 
 void LoggerMainWindow::AddYScale(QString name)

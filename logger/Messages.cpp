@@ -30,9 +30,18 @@ void Messages::InitMsgList()
     msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
     msgList.insert(INVALID_MULTIPLIER, tr("The multiplier must be a number greater than 0."));
     msgList.insert(SCALE_NAME_IN_USE, tr("A Y scale of this name already exists. Please choose another name."));
+    msgList.insert(SETTINGS_NOT_READ, tr("The saved settings could not be read: the default settings are in "
+                                         "use. The file that could not be read is kept as:"));
+    msgList.insert(MULTIPLIER_NOT_SHOWABLE, tr("The chart cannot show a Y range with this multiplier. "
+                                               "Please choose a smaller or a larger one."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)
+{
+    DisplayMsg(code, QString());
+}
+
+void Messages::DisplayMsg(messageCode_e code, const QString &detail)
 {
     QMessageBox::Icon icon;
     QString title;
@@ -48,6 +57,9 @@ void Messages::DisplayMsg(messageCode_e code)
     } else {
         return;
     }
-    QMessageBox box(icon, title, msgList[code], QMessageBox::Ok, parent);
+    QString text = msgList[code];
+    if (!detail.isEmpty())
+        text += QLatin1Char('\n') + detail;
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }

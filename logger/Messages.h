@@ -24,7 +24,9 @@ enum messageCode_e : int {
     INSTRUMENT_STOPPED = 12,
     RAW_DATA_MODE = 100,
     INVALID_MULTIPLIER = 201,
-    SCALE_NAME_IN_USE = 202
+    SCALE_NAME_IN_USE = 202,
+    SETTINGS_NOT_READ = 203,
+    MULTIPLIER_NOT_SHOWABLE = 204
 };
 
 class Messages {
@@ -36,6 +38,8 @@ public:
     // Shows the code's text in a modal box with one Ok button and returns when
     // it is closed; codes outside 0-299 show nothing.
     void DisplayMsg(messageCode_e code);
+    // The same with a detail, such as a file's path, on a line of its own below the text.
+    void DisplayMsg(messageCode_e code, const QString &detail);
 
 private:
     QMap<messageCode_e, QString> msgList;

@@ -1,6 +1,7 @@
 #include "YParameters.h"
 
 #include "Messages.h"
+#include "YScale.h"
 #include "ui_YParameters.h"
 
 #include <QDoubleValidator>
@@ -65,6 +66,10 @@ void YParameters::on_okButton_clicked()
         refusal = FILL_ALL_FIELDS;
     else if (!ParseMultiplier(multiplierText, newScale.multiplier))
         refusal = INVALID_MULTIPLIER;
+    // The new scale becomes the shown one: its range must be one the chart can draw.
+    else if (!ShowableScale(newScale.multiplier, config->ySettings.multiplier, config->ySettings.yMin,
+                            config->ySettings.yMax))
+        refusal = MULTIPLIER_NOT_SHOWABLE;
     else if (ScaleNameInUse(config, name))
         refusal = SCALE_NAME_IN_USE;
     else

@@ -36,3 +36,26 @@ inline void RangeInScale(double from, double to, double &yMin, double &yMax)
         yMin = -10.0 * to;
     }
 }
+
+// A Y range the chart can draw: finite bounds in order, and a finite span between them.
+inline bool ShowableRange(double yMin, double yMax)
+{
+    return std::isfinite(yMin) && std::isfinite(yMax) && yMin < yMax && std::isfinite(yMax - yMin);
+}
+
+// Whether a new scale of multiplier `to` can be shown: the range shown now (yMin to yMax at
+// the multiplier `from`) and the instrument's ±10 V both carried into it, and that full
+// range carried back to mV, are ranges the chart can draw.
+inline bool ShowableScale(double to, double from, double yMin, double yMax)
+{
+    if (!UsableMultiplier(to))
+        return false;
+    RangeInScale(from, to, yMin, yMax);
+    double fullMin = 0.0;
+    double fullMax = 0.0;
+    RangeInScale(0.0, to, fullMin, fullMax);
+    if (!ShowableRange(yMin, yMax) || !ShowableRange(fullMin, fullMax))
+        return false;
+    RangeInScale(to, 1000.0, fullMin, fullMax);
+    return ShowableRange(fullMin, fullMax);
+}

@@ -2,7 +2,6 @@
 
 #include "LoggerMainWindow.h"
 #include "YParameters.h"
-#include "YScale.h"
 #include "ui_ycontrolsWindow.h"
 
 #include <QCloseEvent>
@@ -212,26 +211,12 @@ void ycontrolsWindow::on_unitComboBox_currentIndexChanged(int index)
     const QString t = ui->unitComboBox->itemText(index);
     if (t.isEmpty())
         return;
-    settingsCopy.yUnit = UnitOfScale(t);
     ui->removeButton->setEnabled(!IsBuiltInScale(t));
-
-    for (const YScaleSettings &scale : config->yScales) {
-        if (scale.name != t)
-            continue;
-        const YSettings &now = config->ySettings;
-        settingsCopy.yMin = now.yMin;
-        settingsCopy.yMax = now.yMax;
-        RangeInScale(now.multiplier, scale.multiplier, settingsCopy.yMin, settingsCopy.yMax);
-        ShowRange(settingsCopy.yMin, settingsCopy.yMax);
-        settingsCopy.multiplier = scale.multiplier;
-        settingsCopy.unitText = scale.unit;
-        break;
-    }
-    const bool changed = t != config->activeYScale;
-    LoggerWin->ChangeCurrentActiveYScale(t);
-    if (changed)
-        LoggerWin->ApplyYSettings(settingsCopy);
-    config->activeYScale = t;
+    // Chosen as from the Y Scale menu; a scale the chart cannot show is refused there, and
+    // the list goes back to the scale in force.
+    if (t != config->activeYScale)
+        LoggerWin->ChooseYScale(t);
+    ShowConfiguredScale();
 }
 
 void ycontrolsWindow::on_newButton_clicked()
@@ -249,12 +234,13 @@ void ycontrolsWindow::AddNewYScale()
 {
     if (!config || config->yScales.empty())
         return;
-    // Filled quietly, so that only the new scale is chosen.
+    // Filled quietly, so that only the new scale is chosen; the logger window gives it
+    // its menu entry.
     initializing = true;
     FillUnitList();
     initializing = false;
-    ui->unitComboBox->setCurrentIndex(ui->unitComboBox->count() - 1);
-    LoggerWin->AddYScale(config->yScales.back().name);
+    LoggerWin->ChooseYScale(config->yScales.back().name);
+    ShowConfiguredScale();
 }
 
 void ycontrolsWindow::on_removeButton_clicked()

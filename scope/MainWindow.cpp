@@ -364,6 +364,9 @@ void MainWindow::closeEvent(QCloseEvent *e)
     for (QWidget *top : QApplication::topLevelWidgets())
         if (qobject_cast<Help *>(top) && top->isVisible())
             top->close();
+    // With the logger window hidden the program ends here: its dialog and pop-ups too.
+    if (LoggerWin && !LoggerWin->isVisible())
+        LoggerWin->CloseOwnWindows();
     if (portOpen && !KR_closeport(scopeHandle, &portOpen))
         qWarning() << "closing the instrument at exit failed";
     StopPollingKestrima = true;
