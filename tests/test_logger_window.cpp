@@ -9,6 +9,7 @@
 #include "HWIFWrapper.h"
 #include "Help.h"
 #include "InfoWindow.h"
+#include "LoggerConfigReader.h"
 #include "LoggerMainWindow.h"
 #include "MainWindow.h"
 #include "MemoWindow.h"
@@ -22,6 +23,7 @@
 #include "ycontrolsWindow.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -863,6 +865,87 @@ private slots:
         delete w;   // deletes the logger window too
         w = nullptr;
         QVERIFY(!LoggerWin);
+    }
+
+    // Scope Mode drops the settings dialog with its edits, and closing the scope window then
+    // ends the program: no logger window may stay on screen and keep it running.
+    void programEndLeavesNoLoggerWindow()
+    {
+        w = new MainWindow;
+        w->show();
+        w->LoggerModeFunc();
+        LoggerMainWindow *win = LoggerWin;
+        QVERIFY(win);
+        const bool backup = win->config->backup;
+        win->ui->action_Settings->trigger();
+        win->settingsWindow->findChild<QCheckBox *>("backupChkBox")->click();
+        win->alertPopUps[2]->show();
+        win->ShowYControls();
+
+        win->ui->action_Scope_Mode->trigger();
+        QVERIFY(!win->settingsWindow->isVisible());
+        QVERIFY(!win->settingsWindowOpen);
+        QCOMPARE(win->config->backup, backup);
+
+        QVERIFY(w->close());
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), top->metaObject()->className());
+        delete w;
+        w = nullptr;
+        QVERIFY(!LoggerWin);
+    }
+
+    // A settings file that cannot be read is kept beside it before a save replaces it, and
+    // the user is told once where; a first start (no file) is no damage.
+    void unreadableSettingsAreKeptAndTold()
+    {
+        const QString path = LoggerMainWindow::AppFolder() + "Tamberlo.xml";
+        const QString kept = LoggerMainWindow::AppFolder() + "Tamberlo_damaged.xml";
+        QFile::remove(path);
+        QFile::remove(kept);
+        boxTexts.clear();
+        {
+            auto win = NewWindow();
+            win->AdjustConfig();
+            win->config->maxSamples = 500;
+            win->SaveXMLConfig();
+        }
+        QVERIFY(boxTexts.isEmpty());
+        QVERIFY(!QFile::exists(kept));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray good = file.readAll();
+        file.close();
+
+        QByteArray badByte = good;
+        badByte[badByte.indexOf("Name=\"mV\"") + 6] = '\xff';
+        for (const QByteArray &damaged : {good.left(good.size() / 2), badByte}) {
+            boxTexts.clear();
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(damaged);
+            file.close();
+            auto win = NewWindow();
+            QCOMPARE(win->config->maxSamples, 100000);   // the defaults
+            QFile copy(kept);                             // an older copy gives way
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), damaged);
+            copy.close();
+            win->AdjustConfig();
+            win->AdjustConfig();
+            QCOMPARE(boxTexts.size(), 1);
+            QVERIFY(boxTexts[0].contains("could not be read"));
+            QVERIFY(boxTexts[0].contains("default settings are in use"));
+            QVERIFY(boxTexts[0].endsWith(QDir::toNativeSeparators(kept)));
+
+            win->SaveXMLConfig();
+            ConfigSettings again("Tamberlo.xml");
+            QCOMPARE(LoadConfiguration(&again, LoggerMainWindow::AppFolder()), ConfigFileState::Read);
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), damaged);
+            copy.close();
+        }
+        QFile::remove(path);
+        QFile::remove(kept);
     }
 
     void helpForwardsToTheScopeWindow()
