@@ -333,43 +333,25 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("missing")));
     }
 
-    // The writer declares nothing, so a declaration is refused before anything it declares
-    // is expanded: one 4,000-character entity used 400,000 times in an attribute would
-    // otherwise cost gigabytes at every start.
+    // A declaration is refused before anything it declares is expanded (one 4,000-character
+    // entity used 400,000 times costs gigabytes); the writer never writes one.
     void declarationsAreRefused()
     {
         QTemporaryDir dir;
         QFile file(dir.filePath("Tamberlo.xml"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<!DOCTYPE LoggerConfigXML [\n<!ENTITY e \"" + QByteArray(4000, 'x') + "\">\n]>\n"
-                   "<Config><YSettings><YScales><YScale1 Name=\"" + QByteArray("&e;").repeated(400000)
-                   + "\" Unit=\"u\" Multiplier=\"2\"/></YScales></YSettings></Config>\n");
+        file.write("<!DOCTYPE LoggerConfigXML [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>\n<Config><YSettings>"
+                   "<YScales><YScale1 Name=\"" + QByteArray("&e;").repeated(400000) + "\"/></YScales></YSettings></Config>");
         file.close();
         ConfigSettings c("Tamberlo.xml");
         const long rssBefore = PeakRssKb();
         QCOMPARE(LoadConfiguration(&c, dir.path() + "/"), ConfigFileState::Unreadable);
         QVERIFY2(PeakRssKb() - rssBefore < RssBoundKb, qPrintable(QString::number(PeakRssKb() - rssBefore)));
-        QCOMPARE(int(c.yScales.size()), 2);
-
-        const QByteArray body = "<Config><SampleInterval Unit=\"0\" Value=\"2\"/></Config>\n";
-        const struct {
-            QByteArray doctype;
-            bool read;
-        } cases[] = {
-            {"<!DOCTYPE LoggerConfigXML>", true},
-            {"<!DOCTYPE LoggerConfigXML [ ]>", true},   // an empty subset declares nothing
-            {"<!DOCTYPE LoggerConfigXML SYSTEM \"file:///etc/passwd\">", false},
-            {"<!DOCTYPE LoggerConfigXML PUBLIC \"-//x//y\" \"y.dtd\">", false},
-            {"<!DOCTYPE LoggerConfigXML [<!ATTLIST SampleInterval Value CDATA \"3\">]>", false},
-            {"<!DOCTYPE LoggerConfigXML [<!ENTITY a \"1\">]>", false},
-            {"<!DOCTYPE LoggerConfigXML [<!-- nothing -->]>", false},
-        };
-        for (const auto &k : cases) {
-            QCOMPARE(ReadText(c, k.doctype + "\n" + body), k.read);
-            QCOMPARE(c.sampleInterval, k.read ? 2.0 : 1.0);
-        }
-        // No file at all is a first start, not a damaged file.
-        QCOMPARE(LoadConfiguration(&c, dir.filePath("none") + "/"), ConfigFileState::Missing);
+        const QByteArray body = "\n<Config><SampleInterval Unit=\"0\" Value=\"2\"/></Config>";
+        QVERIFY(ReadText(c, "<!DOCTYPE LoggerConfigXML [ ]>" + body));   // declares nothing
+        QVERIFY(!ReadText(c, "<!DOCTYPE LoggerConfigXML SYSTEM \"x.dtd\">" + body));
+        QVERIFY(!ReadText(c, "<!DOCTYPE LoggerConfigXML [<!ATTLIST SampleInterval Value CDATA \"3\">]>" + body));
+        QCOMPARE(LoadConfiguration(&c, dir.filePath("none/")), ConfigFileState::Missing);
     }
 
     // Hostile files read in bounded time and memory.

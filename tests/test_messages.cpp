@@ -81,9 +81,6 @@ private slots:
         QTest::newRow("99") << 99 << error << "Error" << "";
         QTest::newRow("100") << 100 << int(QMessageBox::Information) << "Information" << "Running in raw data mode.";
         QTest::newRow("199") << 199 << int(QMessageBox::Information) << "Information" << "";
-        QTest::newRow("203") << 203 << int(QMessageBox::Warning) << "Warning"
-                             << "The saved settings could not be read: the default settings are in use. "
-                                "The file that could not be read is kept as:";
         QTest::newRow("200") << 200 << int(QMessageBox::Warning) << "Warning" << "";
         QTest::newRow("299") << 299 << int(QMessageBox::Warning) << "Warning" << "";
     }

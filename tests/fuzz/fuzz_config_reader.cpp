@@ -10,6 +10,7 @@
 #include "LoggerConfigReader.h"
 #include "LoggerConfigWriter.h"
 #include "LoggerData.h"
+#include "YScale.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(std::isfinite(c.sampleInterval) && c.sampleInterval >= 0.001);
     check(std::isfinite(c.ySettings.multiplier) && c.ySettings.multiplier != 0.0);
     check(c.ySettings.yUnit != 0 || c.ySettings.multiplier == 1000.0);
+    check(ShowableRange(c.ySettings.yMin, c.ySettings.yMax));   // no inf in the read-outs
     if (!read) {
         check(c.yScales.size() == 2 && c.activeYScale.isEmpty() && c.maxSamples == 100000);
         return 0;
