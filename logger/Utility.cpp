@@ -672,7 +672,7 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
 
     // Rows are written into one buffer through a pointer: a row's numbers take at most
     // 20 + 2 x 16 characters and its memo less than 64 KiB.
-    constexpr int ChunkBytes = 1 << 20;
+    constexpr int ChunkBytes = 256 * 1024;   // stays in the cache between the rows and the write
     constexpr int RowRoom = 64 * 1024 + 256;
     QByteArray out;
     out.resize(int(std::min<size_t>(rows * 48, ChunkBytes)) + RowRoom);
@@ -684,8 +684,29 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
     auto number = [&texts](char *at, double v) { return texts ? texts->Write(at, v) : writeDouble(at, v); };
     const QString *lastMemo = nullptr;   // loaded rows share their memo texts
     QByteArray lastMemoBytes;
+    // Sample numbers mostly count up by one: the previous number's text is counted up.
+    char lastX[24];
+    int lastXLength = 0;
+    double lastXValue = -2.0;
     for (size_t i = 0; i < rows; ++i) {
-        p = writeWhole(p, i < xs.size() ? xs[i] : xsMore[i]);
+        const double x = i < xs.size() ? xs[i] : xsMore[i];
+        if (x == lastXValue + 1.0 && x < 1e15) {
+            int d = lastXLength - 1;
+            while (d >= 0 && lastX[d] == '9')
+                lastX[d--] = '0';
+            if (d >= 0) {
+                ++lastX[d];
+            } else {
+                std::memmove(lastX + 1, lastX, size_t(lastXLength));
+                lastX[0] = '1';
+                ++lastXLength;
+            }
+        } else {
+            lastXLength = int(writeWhole(lastX, x) - lastX);
+        }
+        lastXValue = x >= 0.0 && x == std::trunc(x) ? x : -2.0;   // whole numbers from 0 on only
+        std::memcpy(p, lastX, sizeof lastX);
+        p += lastXLength;
         *p++ = ',';
         if (aHasValues && i < ay.size())
             p = number(p, ay[i]);
