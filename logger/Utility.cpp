@@ -687,10 +687,11 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
     // Sample numbers mostly count up by one: the previous number's text is counted up.
     char lastX[24];
     int lastXLength = 0;
-    double lastXValue = -2.0;
+    double lastXValue = 0.0;
+    bool countUp = false;   // lastX holds lastXValue, a whole number from 0 on
     for (size_t i = 0; i < rows; ++i) {
         const double x = i < xs.size() ? xs[i] : xsMore[i];
-        if (x == lastXValue + 1.0 && x < 1e15) {
+        if (countUp && x == lastXValue + 1.0 && x < 1e15) {
             int d = lastXLength - 1;
             while (d >= 0 && lastX[d] == '9')
                 lastX[d--] = '0';
@@ -704,7 +705,8 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
         } else {
             lastXLength = int(writeWhole(lastX, x) - lastX);
         }
-        lastXValue = x >= 0.0 && x == std::trunc(x) ? x : -2.0;   // whole numbers from 0 on only
+        lastXValue = x;
+        countUp = x >= 0.0 && x == std::trunc(x);
         std::memcpy(p, lastX, sizeof lastX);
         p += lastXLength;
         *p++ = ',';
