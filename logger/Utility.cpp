@@ -672,7 +672,7 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
 
     // Rows are written into one buffer through a pointer: a row's numbers take at most
     // 20 + 2 x 16 characters and its memo less than 64 KiB.
-    constexpr int ChunkBytes = 256 * 1024;   // stays in the cache between the rows and the write
+    constexpr int ChunkBytes = 1 << 20;
     constexpr int RowRoom = 64 * 1024 + 256;
     QByteArray out;
     out.resize(int(std::min<size_t>(rows * 48, ChunkBytes)) + RowRoom);
