@@ -239,6 +239,7 @@ void PlotMgr::DropRunLabels()
         delete l.marker;
     runLabels.clear();
     textLabels.clear();
+    runLabelChars = 40;
 }
 
 int PlotMgr::FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start)
