@@ -185,6 +185,8 @@ void PlotMgr::SetBottomScale()
         xShown[1] = double(uint32_t(xs.sampleMax));
         setAxisScale(xBottom, xShown[0], xShown[1], double(config->GetXSampleStepSize()));
     }
+    if (!runLabels.empty())
+        SyncRunLabels();
 }
 
 void PlotMgr::SetAxisTitleText(int axis, const QString &text)
@@ -289,8 +291,7 @@ void PlotMgr::ClearArea()
 {
     ClearChA();
     ClearChB();
-    qDeleteAll(textLabels);
-    textLabels.clear();
+    DropRunLabels();
     ClearMissedData();
     canvas()->update();
 }

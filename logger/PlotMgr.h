@@ -11,6 +11,8 @@
 #include <QVector>
 #include <qwt_plot.h>
 
+#include <vector>
+
 class QResizeEvent;
 class QTimer;
 class QwtPlotCurve;
@@ -180,6 +182,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void drawCanvas(QPainter *painter) override;
 
 private:
     struct Prepared;
@@ -222,9 +225,32 @@ private:
     void MakeCursorVisible(int which, bool visible);
     void UpdateDelta();
     void ApplyZoomWindow(double lo, double hi);
-    // Run labels.
-    QwtPlotMarker *NewRunLabel(bool start, double x, const QString &text);
+    // Run labels. Every run's start and stop label is noted with what its text needs; a
+    // label becomes a marker only while the X window can show it, so that a chart of very
+    // many runs costs what its window shows.
+    struct RunLabel {
+        bool start = true;
+        bool visible = true;
+        double x = 0.0;
+        // The chart label flags and the run's figures when the label was made.
+        bool flags[8] = {};
+        QString date;
+        QString time;
+        double interval = 0.0;
+        SampIntervalUnit unit = MilliSeconds;
+        int32_t total[2] = {0, 0};
+        int32_t missed[2] = {0, 0};
+        double max[2] = {0.0, 0.0};
+        double min[2] = {0.0, 0.0};
+        QwtPlotMarker *marker = nullptr;
+    };
+    static QString RunLabelText(const RunLabel &label);
+    void AddRunLabel(RunLabel label);
+    QwtPlotMarker *NewRunLabel(const RunLabel &label);
     void RemoveRunLabels(bool start);
+    void DropRunLabels();
+    // Makes markers of the labels the X window can show and drops the others.
+    void SyncRunLabels();
     // The first run a display of run labels draws (-1: none); a redraw of all runs first
     // removes the old labels of that kind.
     int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
@@ -238,7 +264,10 @@ private:
     QwtPlotMarker *chALabel = nullptr;
     QwtPlotMarker *chBLabel = nullptr;
     QwtPlotMarker *statusLabel = nullptr;
-    QVector<QwtPlotMarker *> textLabels;
+    QVector<QwtPlotMarker *> textLabels;   // the run labels that are markers now, in order
+    std::vector<RunLabel> runLabels;
+    int runLabelChars = 40;                // characters of the longest line of a run label
+    double runLabelsSynced[3] = {0.0, 0.0, -1.0};   // X window and canvas width last synced
     QwtPlotPicker *dataCursorPicker = nullptr;
     QwtPlotPicker *missedCursorPicker = nullptr;
     QwtPlotPicker *memoCursorPicker = nullptr;

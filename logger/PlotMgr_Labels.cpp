@@ -5,6 +5,7 @@
 #include "Utility.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPen>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_marker.h>
@@ -117,34 +118,128 @@ void PlotMgr::UpdateStatusLabelPosition()
     canvas()->update();
 }
 
-QwtPlotMarker *PlotMgr::NewRunLabel(bool start, double x, const QString &text)
+QString PlotMgr::RunLabelText(const RunLabel &l)
 {
-    auto *label = new QwtPlotMarker(start ? StartKind : StopKind);
+    const bool *flags = l.flags;
+    if (l.start) {
+        QString body = l.date + QLatin1Char('\n');
+        if (flags[0])
+            body += l.time + QLatin1Char('\n');
+        if (flags[1])
+            body += QStringLiteral("Sample Interval: ") + Number(l.interval)
+                    + QLatin1String(Utility::IntervalUnitText(l.unit));
+        return QStringLiteral("Started at: \n") + body;
+    }
+    QString body = l.date + QLatin1Char('\n');
+    if (flags[3])
+        body += l.time + QLatin1Char('\n');
+    if (flags[4])
+        body += QStringLiteral("Samples:\nChA: ") + QString::number(l.total[0])
+                + QStringLiteral("\nChB: ") + QString::number(l.total[1]);
+    if (flags[5])
+        body += QStringLiteral("\nMaximum:\nChA: ") + Number(l.max[0])
+                + QStringLiteral("mV\nChB: ") + Number(l.max[1]) + QStringLiteral("mV");
+    if (flags[6])
+        body += QStringLiteral("\nMinimum:\nChA: ") + Number(l.min[0])
+                + QStringLiteral("mV\nChB: ") + Number(l.min[1]) + QStringLiteral("mV");
+    if (flags[7])
+        body += QStringLiteral("\nMissed:\nChA: ") + QString::number(l.missed[0])
+                + QStringLiteral("\nChB: ") + QString::number(l.missed[1]);
+    return QStringLiteral("Stopped at: \n") + body;
+}
+
+QwtPlotMarker *PlotMgr::NewRunLabel(const RunLabel &l)
+{
+    auto *label = new QwtPlotMarker(l.start ? StartKind : StopKind);
     label->setLinePen(QPen(QBrush(Qt::transparent), 0, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin));
     label->setLineStyle(QwtPlotMarker::VLine);
-    label->setLabelAlignment(start ? Qt::AlignRight : Qt::AlignLeft);
-    label->setLabel(LabelText(text, QFont::Normal, start ? Qt::darkGreen : Qt::red));
-    label->setXValue(x);
-    textLabels.append(label);
+    label->setLabelAlignment(l.start ? Qt::AlignRight : Qt::AlignLeft);
+    label->setLabel(LabelText(RunLabelText(l), QFont::Normal, l.start ? Qt::darkGreen : Qt::red));
+    label->setXValue(l.x);
     label->attach(this);
-    label->setVisible(config->showTextLabels);
+    label->setVisible(l.visible);
     return label;
+}
+
+void PlotMgr::AddRunLabel(RunLabel label)
+{
+    label.visible = config->showTextLabels;
+    // Dates and times come from files: a long one widens what may reach into the window.
+    runLabelChars = std::max({runLabelChars, label.date.size(), label.time.size()});
+    runLabels.push_back(std::move(label));
+}
+
+void PlotMgr::SyncRunLabels()
+{
+    const double lo = std::min(xShown[0], xShown[1]);
+    const double hi = std::max(xShown[0], xShown[1]);
+    const int width = canvas()->contentsRect().width();
+    // A label hangs beside its line: one whose line lies just outside the window still
+    // shows its text. The reach is bounded by the widest character of the labels' font.
+    static const int charWidth = QFontMetrics(QFont(QStringLiteral("Arial"), 8)).maxWidth();
+    const double reach = double(runLabelChars * charWidth + 16) * (hi - lo) / double(std::max(width, 1));
+    bool changed = false;
+    for (RunLabel &l : runLabels) {
+        const bool shown = l.x >= lo - reach && l.x <= hi + reach;
+        if (shown == (l.marker != nullptr))
+            continue;
+        if (shown) {
+            l.marker = NewRunLabel(l);
+        } else {
+            delete l.marker;
+            l.marker = nullptr;
+        }
+        changed = true;
+    }
+    if (changed || textLabels.size() > int(runLabels.size())) {
+        textLabels.clear();
+        for (const RunLabel &l : runLabels)
+            if (l.marker)
+                textLabels.append(l.marker);
+    }
+    runLabelsSynced[0] = lo;
+    runLabelsSynced[1] = hi;
+    runLabelsSynced[2] = width;
+}
+
+void PlotMgr::drawCanvas(QPainter *painter)
+{
+    // The window or the canvas may have changed since the labels were last placed.
+    const double lo = std::min(xShown[0], xShown[1]);
+    const double hi = std::max(xShown[0], xShown[1]);
+    if (!runLabels.empty()
+        && (lo != runLabelsSynced[0] || hi != runLabelsSynced[1]
+            || double(canvas()->contentsRect().width()) != runLabelsSynced[2]))
+        SyncRunLabels();
+    QwtPlot::drawCanvas(painter);
 }
 
 // A redraw of every run's labels replaces the labels of that kind: hidden old ones would
 // come back as duplicates when the labels are shown again.
 void PlotMgr::RemoveRunLabels(bool start)
 {
-    const QString &kind = start ? StartKind : StopKind;
-    QVector<QwtPlotMarker *> kept;
-    kept.reserve(textLabels.size());
-    for (QwtPlotMarker *label : qAsConst(textLabels)) {
-        if (label->title().text() == kind)
-            delete label;
+    std::vector<RunLabel> kept;
+    kept.reserve(runLabels.size());
+    for (RunLabel &l : runLabels) {
+        if (l.start == start)
+            delete l.marker;
         else
-            kept.append(label);
+            kept.push_back(std::move(l));
     }
-    textLabels = kept;
+    runLabels.swap(kept);
+    textLabels.clear();
+    for (const RunLabel &l : runLabels)
+        if (l.marker)
+            textLabels.append(l.marker);
+}
+
+void PlotMgr::DropRunLabels()
+{
+    for (RunLabel &l : runLabels)
+        delete l.marker;
+    runLabels.clear();
+    textLabels.clear();
+    runLabelChars = 40;
 }
 
 int PlotMgr::FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start)
@@ -165,14 +260,17 @@ void PlotMgr::DisplayStartInfo(const QVector<LoggerData *> *runs, bool allRuns)
         const LoggerData *run = runs->at(i);
         if (!run || (!run->chA.values && !run->chB.values))
             break;
-        QString body = run->startDate + QLatin1Char('\n');
-        if (flags[0])
-            body += run->startTime + QLatin1Char('\n');
-        if (flags[1])
-            body += QStringLiteral("Sample Interval: ") + Number(run->sampleInterval)
-                    + QLatin1String(Utility::IntervalUnitText(run->intervalUnit));
-        NewRunLabel(true, RunLabelX(*config, *run, run->firstSampleNo), QStringLiteral("Started at: \n") + body);
+        RunLabel label;
+        label.start = true;
+        label.x = RunLabelX(*config, *run, run->firstSampleNo);
+        std::copy(flags, flags + 8, label.flags);
+        label.date = run->startDate;
+        label.time = run->startTime;
+        label.interval = run->sampleInterval;
+        label.unit = run->intervalUnit;
+        AddRunLabel(std::move(label));
     }
+    SyncRunLabels();
     canvas()->update();
 }
 
@@ -191,50 +289,51 @@ void PlotMgr::DisplayStopInfo(const QVector<LoggerData *> *runs, bool allRuns)
         if (total <= 0 && !holdsRows)
             continue;
 
-        const ChannelRecord &a = run->chA;
-        const ChannelRecord &b = run->chB;
-        QString body = run->stopDate + QLatin1Char('\n');
-        if (flags[3])
-            body += run->stopTime + QLatin1Char('\n');
-        if (flags[4])
-            body += QStringLiteral("Samples:\nChA: ") + QString::number(a.totalSamples)
-                    + QStringLiteral("\nChB: ") + QString::number(b.totalSamples);
-        if (flags[5])
-            body += QStringLiteral("\nMaximum:\nChA: ") + Number(a.maxValue)
-                    + QStringLiteral("mV\nChB: ") + Number(b.maxValue) + QStringLiteral("mV");
-        if (flags[6])
-            body += QStringLiteral("\nMinimum:\nChA: ") + Number(a.minValue)
-                    + QStringLiteral("mV\nChB: ") + Number(b.minValue) + QStringLiteral("mV");
-        if (flags[7])
-            body += QStringLiteral("\nMissed:\nChA: ") + QString::number(a.missedSamples)
-                    + QStringLiteral("\nChB: ") + QString::number(b.missedSamples);
-        const double x = RunLabelX(*config, *run, double(run->firstSampleNo) + double(std::max(total, 0)));
-        NewRunLabel(false, x, QStringLiteral("Stopped at: \n") + body);
+        const ChannelRecord *ch[2] = {&run->chA, &run->chB};
+        RunLabel label;
+        label.start = false;
+        label.x = RunLabelX(*config, *run, double(run->firstSampleNo) + double(std::max(total, 0)));
+        std::copy(flags, flags + 8, label.flags);
+        label.date = run->stopDate;
+        label.time = run->stopTime;
+        for (int c = 0; c < 2; ++c) {
+            label.total[c] = ch[c]->totalSamples;
+            label.missed[c] = ch[c]->missedSamples;
+            label.max[c] = ch[c]->maxValue;
+            label.min[c] = ch[c]->minValue;
+        }
+        AddRunLabel(std::move(label));
     }
+    SyncRunLabels();
     canvas()->update();
 }
 
 void PlotMgr::MakeTextLabelsVisible(bool visible)
 {
-    for (QwtPlotMarker *label : qAsConst(textLabels))
-        label->setVisible(visible);
+    for (RunLabel &l : runLabels) {
+        l.visible = visible;
+        if (l.marker)
+            l.marker->setVisible(visible);
+    }
     canvas()->update();
 }
 
 void PlotMgr::DeleteLastStopLabel()
 {
-    if (textLabels.isEmpty())
+    if (runLabels.empty())
         return;
-    QwtPlotMarker *label = textLabels.takeLast();
-    label->hide();
-    delete label;
+    if (QwtPlotMarker *label = runLabels.back().marker) {
+        label->hide();
+        delete label;
+        textLabels.removeOne(label);
+    }
+    runLabels.pop_back();
     canvas()->update();
 }
 
 void PlotMgr::ClearStartStopInfoLabels()
 {
-    qDeleteAll(textLabels);
-    textLabels.clear();
+    DropRunLabels();
     canvas()->update();
 }
 

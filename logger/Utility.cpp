@@ -13,6 +13,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -34,6 +35,109 @@ void appendInt(QByteArray &out, qint64 v)
     out.append(p, int(end - p));
 }
 
+// Whether d x 10^p, d an odd number of seven digits, is exactly a double: then a value
+// that prints as it is a true tie between two six-digit texts.
+bool exactDecimal(quint64 d, int p)
+{
+    constexpr quint64 Mantissa = quint64(1) << 53;
+    if (p >= 0) {
+        for (int i = 0; i < p; ++i) {   // the odd part d x 5^p must fit the mantissa
+            d *= 5;
+            if (d >= Mantissa)
+                return false;
+        }
+        return true;
+    }
+    for (int i = 0; i < -p; ++i) {      // 10^-p = 2^-p x 5^-p: 5^-p must divide d
+        if (d % 5 != 0)
+            return false;
+        d /= 5;
+    }
+    return true;
+}
+
+// The text QByteArray::number(v, 'g', 6) gives, without its allocations: six significant
+// digits correctly rounded, an exact tie away from zero; fixed notation for decimal
+// exponents -4 to 5, else d.ddddde+XX; no trailing zeros. Writes at most 16 characters.
+char *formatSixDigits(char *p, double v)
+{
+    if (!std::isfinite(v) || v == 0.0) {
+        const QByteArray text = QByteArray::number(v, 'g', 6);   // "0", "nan", "inf", "-inf"
+        std::memcpy(p, text.constData(), size_t(text.size()));
+        return p + text.size();
+    }
+    // Seven significant digits first: unless the seventh is a 5, rounding them to six
+    // gives what rounding the value itself gives.
+    char sci[32];
+    const std::to_chars_result r = std::to_chars(sci, sci + sizeof sci, std::fabs(v), std::chars_format::scientific, 6);
+    // sci: "d.dddddde[+-]XX"
+    quint64 digits = quint64(sci[0] - '0');
+    for (int i = 2; i < 8; ++i)
+        digits = digits * 10 + quint64(sci[i] - '0');
+    int exponent = 0;
+    std::from_chars(sci + 10, r.ptr, exponent);
+    if (sci[9] == '-')
+        exponent = -exponent;
+    if (digits % 10 == 5) {
+        double seven = 0.0;
+        std::from_chars(sci, r.ptr, seven);
+        if (seven != std::fabs(v) || !exactDecimal(digits, exponent - 6)) {
+            // Not a tie: the value's own rounding decides, which seven digits cannot tell.
+            const std::to_chars_result g = std::to_chars(p, p + 16, v, std::chars_format::general, 6);
+            return g.ptr;
+        }
+    }
+    quint64 six = (digits + 5) / 10;   // half away from zero
+    if (six >= 1000000) {
+        six /= 10;
+        ++exponent;
+    }
+    if (v < 0)
+        *p++ = '-';
+    char d[6];
+    for (int i = 5; i >= 0; --i) {
+        d[i] = char('0' + six % 10);
+        six /= 10;
+    }
+    int used = 6;   // significant digits left after dropping trailing zeros
+    while (used > 1 && d[used - 1] == '0')
+        --used;
+    if (exponent < -4 || exponent >= 6) {
+        *p++ = d[0];
+        if (used > 1) {
+            *p++ = '.';
+            std::memcpy(p, d + 1, size_t(used - 1));
+            p += used - 1;
+        }
+        *p++ = 'e';
+        *p++ = exponent < 0 ? '-' : '+';
+        const int e = exponent < 0 ? -exponent : exponent;
+        if (e >= 100)
+            *p++ = char('0' + e / 100);
+        *p++ = char('0' + e / 10 % 10);
+        *p++ = char('0' + e % 10);
+        return p;
+    }
+    if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i)
+            *p++ = '0';
+        std::memcpy(p, d, size_t(used));
+        return p + used;
+    }
+    const int whole = exponent + 1;   // digits before the point
+    if (used <= whole) {
+        std::memcpy(p, d, size_t(whole));
+        return p + whole;
+    }
+    std::memcpy(p, d, size_t(whole));
+    p += whole;
+    *p++ = '.';
+    std::memcpy(p, d + whole, size_t(used - whole));
+    return p + (used - whole);
+}
+
 // A double as a text stream writes it by default: the shorter of fixed and
 // scientific notation with six significant digits. Whole values below a
 // million come out the same as plain integers, which is the common case.
@@ -43,18 +147,66 @@ void appendDouble(QByteArray &out, double v)
         appendInt(out, qint64(v));
         return;
     }
-    out += QByteArray::number(v, 'g', 6);
+    char buf[32];
+    out.append(buf, int(formatSixDigits(buf, v) - buf));
 }
+
+// appendDouble's text written at p (at most 16 characters).
+char *writeDouble(char *p, double v)
+{
+    if (v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v))
+        return std::to_chars(p, p + 16, qint64(v)).ptr;
+    return formatSixDigits(p, v);
+}
+
+// The texts of recently written values. A logger writes few distinct values (one per
+// converter code), so a long save formats each of them about once.
+class ValueTexts {
+public:
+    ValueTexts() : table(Size) {}
+
+    // Writes v's text at p, which has room for 16 characters more than the text.
+    char *Write(char *p, double v)
+    {
+        quint64 bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        // Two places a value may sit in: values that meet at one place share it.
+        const size_t at = size_t(((bits ^ (bits >> 31)) * 0x9E3779B97F4A7C15ull) >> (64 - SizeBits));
+        for (size_t i : {at, at ^ 1}) {
+            const Slot &seen = table[i];
+            if (seen.length && seen.bits == bits) {
+                std::memcpy(p, seen.text, sizeof seen.text);
+                return p + seen.length;
+            }
+        }
+        Slot &slot = table[table[at].length ? at ^ 1 : at];
+        char *const end = writeDouble(p, v);
+        slot.bits = bits;
+        slot.length = quint8(end - p);
+        std::memcpy(slot.text, p, size_t(end - p));
+        return end;
+    }
+
+private:
+    struct Slot {
+        quint64 bits = 0;
+        quint8 length = 0;   // 0: empty
+        char text[16];
+    };
+    static constexpr int SizeBits = 12;
+    static constexpr int Size = 1 << SizeBits;
+    std::vector<Slot> table;
+};
 
 // Sample numbers always as whole numbers: six significant digits would turn
 // 1000000 into "1e+06", which reads back as an integer 0.
-void appendWhole(QByteArray &out, double v)
+char *writeWhole(char *p, double v)
 {
     if (!std::isfinite(v) || std::fabs(v) >= 9.0e18) {
-        out += '0';
-        return;
+        *p = '0';
+        return p + 1;
     }
-    appendInt(out, std::llround(v));
+    return std::to_chars(p, p + 20, qint64(std::llround(v))).ptr;
 }
 
 // A text field on one line: a line break inside would split the record.
@@ -404,6 +556,46 @@ void completeCutOffRun(LoggerData *run, unsigned stopLinesRead)
 
 // Appends one paged row (sample number, A, B) to a run; the memo column is
 // not read back.
+// A long run's value lists sized once from what the rest of the file can hold, from the
+// bytes its first rows took: growing them row by row moves and zeroes them again and again.
+// The guess is generous; memory reserved beyond the rows read is never touched.
+void reserveRunRows(LoggerData *run, qint64 rowsRead, qint64 rowBytes, qint64 bytesLeft)
+{
+    if (rowsRead <= 0 || rowBytes <= 0 || bytesLeft <= 0)
+        return;
+    const double perRow = double(rowBytes) / double(rowsRead);
+    // A row takes at least "1,,,\n": the guess never exceeds what the bytes can hold.
+    const double most = double(bytesLeft) / 5.0;
+    const double guess = std::min(most, double(bytesLeft) / perRow * 1.05 + 1024.0);
+    const size_t rows = size_t(std::min(guess + double(rowsRead), double(INT_MAX)));
+    DataValues *a = run->chA.values;
+    DataValues *b = run->chB.values;
+    a->xValues.reserve(rows);
+    b->xValues.reserve(rows);
+    if (!a->yValues.empty())
+        a->yValues.reserve(rows);
+    if (!b->yValues.empty())
+        b->yValues.reserve(rows);
+    run->memo.reserve(rows);
+}
+
+// What a run guessed too high is given back once it ends, when that is much: a file of
+// several long runs would otherwise keep each run's guess for the rest of the file.
+void trimRunRows(LoggerData *run)
+{
+    auto trim = [](auto &v) {
+        if (v.capacity() > 4096 && v.capacity() / 4 > v.size())
+            v.shrink_to_fit();
+    };
+    for (DataValues *d : {run->chA.values, run->chB.values}) {
+        if (!d)
+            continue;
+        trim(d->xValues);
+        trim(d->yValues);
+    }
+    trim(run->memo);
+}
+
 void appendPagedRow(LoggerData *run, const Field *f)
 {
     ensureValues(run);
@@ -478,36 +670,77 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
     const std::vector<double> &xsMore = useB ? bx : ax;   // and past its end
     const size_t rows = std::min(size_t(count), std::max(useA ? ax.size() : 0, useB ? bx.size() : 0));
 
+    // Rows are written into one buffer through a pointer: a row's numbers take at most
+    // 20 + 2 x 16 characters and its memo less than 64 KiB.
     constexpr int ChunkBytes = 1 << 20;
+    constexpr int RowRoom = 64 * 1024 + 256;
     QByteArray out;
-    out.reserve(int(std::min<size_t>(rows * 32, ChunkBytes + 256)));
+    out.resize(int(std::min<size_t>(rows * 48, ChunkBytes)) + RowRoom);
+    char *const base = out.data();
+    const qint64 flushAt = out.size() - RowRoom;
+    char *p = base;
+    // Short blocks (the live run) are not worth the table of texts.
+    std::unique_ptr<ValueTexts> texts(rows >= 4096 ? new ValueTexts : nullptr);
+    auto number = [&texts](char *at, double v) { return texts ? texts->Write(at, v) : writeDouble(at, v); };
+    const QString *lastMemo = nullptr;   // loaded rows share their memo texts
+    QByteArray lastMemoBytes;
+    // Sample numbers mostly count up by one: the previous number's text is counted up.
+    char lastX[24];
+    int lastXLength = 0;
+    double lastXValue = 0.0;
+    bool countUp = false;   // lastX holds lastXValue, a whole number from 0 on
     for (size_t i = 0; i < rows; ++i) {
-        appendWhole(out, i < xs.size() ? xs[i] : xsMore[i]);
-        out += ',';
+        const double x = i < xs.size() ? xs[i] : xsMore[i];
+        if (countUp && x == lastXValue + 1.0 && x < 1e15) {
+            int d = lastXLength - 1;
+            while (d >= 0 && lastX[d] == '9')
+                lastX[d--] = '0';
+            if (d >= 0) {
+                ++lastX[d];
+            } else {
+                std::memmove(lastX + 1, lastX, size_t(lastXLength));
+                lastX[0] = '1';
+                ++lastXLength;
+            }
+        } else {
+            lastXLength = int(writeWhole(lastX, x) - lastX);
+        }
+        lastXValue = x;
+        countUp = x >= 0.0 && x == std::trunc(x);
+        std::memcpy(p, lastX, sizeof lastX);
+        p += lastXLength;
+        *p++ = ',';
         if (aHasValues && i < ay.size())
-            appendDouble(out, ay[i]);
-        out += ',';
+            p = number(p, ay[i]);
+        *p++ = ',';
         if (bHasValues && i < by.size())
-            appendDouble(out, by[i]);
-        out += ',';
+            p = number(p, by[i]);
+        *p++ = ',';
         if (i < memo.size() && !memo[i].isEmpty()) {
             const QString &text = memo[i];
-            if (text.size() == 1 && text.at(0) == QLatin1Char(' '))
-                out += ' ';
-            else
-                out += memoText(text);
+            if (text.size() == 1 && text.at(0) == QLatin1Char(' ')) {
+                *p++ = ' ';
+            } else {
+                if (!lastMemo || !lastMemo->isSharedWith(text)) {
+                    lastMemoBytes = memoText(text);
+                    lastMemo = &text;
+                }
+                std::memcpy(p, lastMemoBytes.constData(), size_t(lastMemoBytes.size()));
+                p += lastMemoBytes.size();
+            }
         } else {
-            out += ' ';
+            *p++ = ' ';
         }
-        out += '\n';
+        *p++ = '\n';
         // A chunk that did not reach the file whole ends the call: what did reach it
         // must not be written a second time.
-        if (out.size() >= ChunkBytes) {
-            if (file->write(out) != out.size())
+        if (p - base >= flushAt) {
+            if (file->write(base, p - base) != p - base)
                 return 1;
-            out.clear();
+            p = base;
         }
     }
+    out.truncate(int(p - base));
     return writeAll(file, out);
 }
 
@@ -655,8 +888,15 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
     LineReader::Line line;
     bool first = true;
 
+    // Rows of the run read so far and where its first row began, for sizing its lists.
+    constexpr qint64 RowsBeforeReserve = 2048;
+    const qint64 fileSize = file.size();
+    qint64 runRows = 0;
+    qint64 runRowsFrom = 0;
+
     auto finishCutOffRun = [&]() {
         if (run) {
+            trimRunRows(run);
             completeCutOffRun(run, stopLines);
             loaded.append(run);
             run = nullptr;
@@ -723,6 +963,8 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
                 if (run) {
                     run->dataUnit = f[1].contains("mV") ? QStringLiteral("mV") : QStringLiteral("V");
                     rowsOn = true;
+                    runRows = 0;
+                    runRowsFrom = reader.consumed();
                 }
                 continue;
             }
@@ -770,6 +1012,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
                 if (run) {
                     run->chA.missedSamples = parseInt32(f[1]);
                     run->chB.missedSamples = parseInt32(second);
+                    trimRunRows(run);
                     loaded.append(run);
                     run = nullptr;
                 }
@@ -806,6 +1049,8 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             }
             run->memo.push_back(lastMemo);
         }
+        if (++runRows == RowsBeforeReserve)
+            reserveRunRows(run, runRows, reader.consumed() - runRowsFrom, fileSize - reader.consumed());
     }
     finishCutOffRun();
 

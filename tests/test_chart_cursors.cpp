@@ -420,6 +420,58 @@ private slots:
         win->ui->action_Text_Labels->trigger();
         QCOMPARE(win->plotMgr->TextLabels().size(), 2);
     }
+
+    // A chart of many runs makes chart items only of the run labels its X window can show;
+    // moving the window brings the others with the same texts, shown or hidden as the
+    // labels are.
+    void runLabelsOfManyRuns()
+    {
+        ConfigSettings *c = win->config;
+        c->showTextLabels = true;
+        for (bool &flag : c->chartLabels)
+            flag = false;
+        c->chartLabels[4] = true;   // sample counts
+        for (int r = 0; r < 400; ++r)
+            AddRun(1 + r * 50, 10 + r % 7);
+        win->resize(1200, 800);
+        SetSampleWindow(1000, 1500);
+        win->HideShowLabelsinPlot();
+
+        auto labelsAt = [&](double lo, double hi) {
+            QStringList texts;
+            for (const QwtPlotMarker *label : win->plotMgr->TextLabels())
+                if (label->xValue() >= lo && label->xValue() <= hi)
+                    texts << QString::number(label->xValue()) + "|" + label->label().text() + "|"
+                                 + QString::number(label->isVisible());
+            return texts;
+        };
+        auto expected = [&](int firstRun, int lastRun, bool visible) {
+            QStringList texts;
+            for (int r = firstRun; r <= lastRun; ++r)
+                texts << QString::number(1 + r * 50) + "|Started at: \n01/02/2024\n|" + QString::number(visible);
+            for (int r = firstRun; r <= lastRun; ++r)
+                texts << QString::number(1 + r * 50 + 10 + r % 7) + "|Stopped at: \n01/02/2024\nSamples:\nChA: "
+                             + QString::number(10 + r % 7) + "\nChB: " + QString::number(10 + r % 7) + "|"
+                             + QString::number(visible);
+            return texts;
+        };
+        // Runs 20 to 29 lie in the window; 200 runs' labels would be far too many.
+        QCOMPARE(labelsAt(1000, 1500), expected(20, 29, true));
+        QVERIFY(win->plotMgr->TextLabels().size() < 200);
+        QVERIFY(labelsAt(15000, 20000).isEmpty());
+
+        win->plotMgr->MakeTextLabelsVisible(false);
+        c->showTextLabels = false;
+        SetSampleWindow(15000, 15500);
+        QCOMPARE(labelsAt(15000, 15500), expected(300, 309, false));
+        QVERIFY(labelsAt(1000, 1500).isEmpty());
+        // The window moved by the X axis alone, and drawn.
+        c->xSettings.sampleMin = 19000;
+        c->xSettings.sampleMax = 19500;
+        win->plotMgr->UpdateXAxis();
+        win->plotMgr->grab();
+        QCOMPARE(labelsAt(19000, 19500), expected(380, 389, false));
+    }
 };
 
 ZR_TEST_MAIN(TestChartCursors)

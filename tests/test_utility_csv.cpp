@@ -4,6 +4,8 @@
 
 #include "test_home.h"
 #include <QTemporaryDir>
+#include <cmath>
+#include <cstring>
 #include <qwt_plot_marker.h>
 
 #include "Utility.h"
@@ -57,6 +59,92 @@ private slots:
         // A loaded chart is marked for the chart code and the writer.
         QCOMPARE(back[0]->drawState, -1);
         QCOMPARE(back[0]->drawTicks, -1);
+        DeleteRuns(back);
+        DeleteRuns(runs);
+    }
+
+    // The rows' numbers are written as they always were: values with the text
+    // QByteArray::number(v, 'g', 6) gives (whole ones below a million as integers), sample
+    // numbers whole. Long saves (which keep the texts of repeated values) and short ones alike.
+    void rowTextsAsBefore()
+    {
+        std::vector<double> values = {65535, -65535, 0.0, -0.0, 9.765625, -9.765625, 19.53125, 123456.5,
+                                      -123456.5, 999999.5, 9999995, 1e6, 1234567, 0.0001, 0.00001234565,
+                                      1e-300, -1.5e-7, 4.9e-324, 1e300, 0.1, 2.5, 4990.234375, -5000.0,
+                                      1.7976931348623157e308, std::nan(""), HUGE_VAL, -HUGE_VAL};
+        quint64 seed = 12345;
+        for (int i = 0; i < 30000; ++i) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const int code = int(seed >> 54) - 512;
+            values.push_back(code * 9.765625);
+            values.push_back(code * 0.1953125 / 3.0);
+            values.push_back(std::ldexp(double(qint64(seed >> 20) - (qint64(1) << 43)), int(seed % 90) - 60));
+            double any;
+            std::memcpy(&any, &seed, sizeof any);
+            values.push_back(any);
+        }
+        auto oldText = [](double v) {
+            if (v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v))
+                return QByteArray::number(qint64(v));
+            return QByteArray::number(v, 'g', 6);
+        };
+        // Sample numbers that count up across digit counts, jump, and run below zero.
+        std::vector<double> numbers;
+        for (size_t i = 0; i < values.size(); ++i)
+            numbers.push_back(i < 2000 ? double(i) + 8 : i < 2010 ? -5.0 + double(i - 2000) : double(i) * 7 + 0.5);
+        for (size_t rows : {values.size(), size_t(40)}) {
+            DataValues a, b;
+            a.xValues.assign(numbers.begin(), numbers.begin() + long(rows));
+            a.yValues.assign(values.begin(), values.begin() + long(rows));
+            b.xValues = a.xValues;
+            b.yValues.assign(values.rbegin(), values.rbegin() + long(rows));
+            std::vector<QString> memo(rows, QStringLiteral(" "));
+            memo[1] = memo[2] = QStringLiteral("ChA ADC saturated.");
+            memo[3] = QString();
+            QFile file(path("texts.csv"));
+            QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            QCOMPARE(Utility::SaveLoggerData(&file, &a, &b, memo, int(rows)), 0);
+            file.seek(0);
+            const QList<QByteArray> lines = file.readAll().split('\n');
+            QCOMPARE(size_t(lines.size()), rows + 1);
+            for (size_t i = 0; i < rows; ++i) {
+                const QByteArray expected = QByteArray::number(std::llround(a.xValues[i])) + ','
+                                            + oldText(a.yValues[i]) + ',' + oldText(b.yValues[i]) + ','
+                                            + (i == 1 || i == 2 ? "ChA ADC saturated." : " ");
+                if (lines[int(i)] != expected)
+                    QFAIL(qPrintable(QStringLiteral("row %1: %2 instead of %3")
+                                         .arg(i).arg(QString(lines[int(i)]), QString(expected))));
+            }
+        }
+    }
+
+    // Long runs, which are read into lists sized from the file, read back whole: one
+    // after another in one file and cut off by a crash.
+    void longRunsReadWhole()
+    {
+        QVector<LoggerData *> runs{newRun(1, 9000), newRun(9100, 2500, true, false), newRun(11700, 6000)};
+        QCOMPARE(Utility::SaveToCSVFormat(path("long.csv"), &runs, false), 0);
+        QVector<LoggerData *> back;
+        QCOMPARE(Utility::LoadValues(path("long.csv"), &back), 0);
+        QCOMPARE(back.size(), 3);
+        for (int r = 0; r < 3; ++r) {
+            compareRuns(back[r], runs[r]);
+            QVERIFY(back[r]->chA.values->xValues.capacity() < 4 * back[r]->chA.values->xValues.size());
+        }
+        DeleteRuns(back);
+
+        QFile file(path("long.csv"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(file.size() / 3));   // inside the first run
+        file.close();
+        QCOMPARE(Utility::LoadValues(path("long.csv"), &back), 0);
+        QCOMPARE(back.size(), 1);
+        const std::vector<double> &x = back[0]->chA.values->xValues;
+        QVERIFY(x.size() > 2048 && x.size() < 9000);
+        for (size_t i = 0; i < x.size(); ++i)
+            QCOMPARE(x[i], double(i + 1));
+        QCOMPARE(back[0]->chA.values->yValues.size(), x.size());
+        QCOMPARE(back[0]->memo.size(), x.size());
         DeleteRuns(back);
         DeleteRuns(runs);
     }
