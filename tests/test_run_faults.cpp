@@ -288,12 +288,11 @@ private slots:
         MessageRecorder boxes;
         AlertEntry *alerts = win->config->alertSettings.alerts;
         for (int slot : {0, 1}) {
-            alerts[slot].channel = slot;   // A, then B
-            alerts[slot].alertType = 1;
+            alerts[slot].channel = slot;          // A, then B
+            alerts[slot].alertType = 1 - slot;    // B's pop-up is switched on for the last run
             alerts[slot].condition = 0;
-            alerts[slot].value = -1e9;   // met by every sample
+            alerts[slot].value = -1e9;            // met by every sample
         }
-        alerts[1].alertType = 0;
         AlertPopUp *first = win->alertPopUps[0];
         AlertPopUp *second = win->alertPopUps[1];
         QVERIFY(first->isWindow() && first->parentWidget() == win);
