@@ -235,8 +235,10 @@ void LoggerMainWindow::Initialize()
     pollThread->Initialize(hwWrapper, receiveBuffer, config, 0);
     pollThread->SetClient(this);
 
+    // The pop-ups belong to this window: the window manager keeps them above it, also when
+    // it is activated again (after a message about the instrument, say).
     for (AlertPopUp *&popUp : alertPopUps) {
-        popUp = new AlertPopUp(nullptr);
+        popUp = new AlertPopUp(this);
         popUp->hide();
     }
 
@@ -414,9 +416,10 @@ void LoggerMainWindow::SetAxesLabels()
     const XSettings &x = config->xSettings;
     const auto real = [](double v) { return QString::number(v, 'g', 15); };
     if (x.xMode != 0) {
-        ui->xMinLabel->setText(real(x.timeMin));
-        ui->xMaxLabel->setText(real(x.timeMax));
-        ui->xRange->setText(real(x.timeMax - x.timeMin));
+        const double interval = Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+        ui->xMinLabel->setText(Utility::SecondsText(x.timeMin, interval));
+        ui->xMaxLabel->setText(Utility::SecondsText(x.timeMax, interval));
+        ui->xRange->setText(Utility::SecondsText(x.timeMax - x.timeMin, interval));
     } else {
         const uint32_t lo = uint32_t(x.sampleMin);
         const uint32_t hi = uint32_t(x.sampleMax);

@@ -343,6 +343,8 @@ private:
     void ReportWriteFailure(messageCode_e code);
     // Moves the X window: by the slider's steps (byUser) or on by one window (tracking).
     void AdjustSlider(int value, bool byUser);
+    // The one place that enables the slider: usable unless a tracked run moves the window.
+    void UpdateSliderEnabled();
     // Redraws the stored runs in the X window, with their labels.
     void RedrawRuns();
     // Cursor buttons: pop-up, delta entries and the cursor's active state.

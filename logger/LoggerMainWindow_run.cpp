@@ -3,6 +3,7 @@
 // mode.
 #include "LoggerMainWindow.h"
 
+#include "AlertPopUp.h"
 #include "DisplayThread.h"
 #include "HWIFWrapper.h"
 #include "KrDriver.h"
@@ -144,6 +145,9 @@ void LoggerMainWindow::RestoreIdleControls()
 
 void LoggerMainWindow::StartLogger()
 {
+    // What the pop-ups show belongs to an earlier run; a refused start shows nothing old.
+    for (AlertPopUp *popUp : alertPopUps)
+        popUp->hide();
     CommitSampleInterval();
     SetTicked(ui->action_Start, true);
     ui->action_Start->setEnabled(false);
@@ -259,8 +263,7 @@ void LoggerMainWindow::StartLogger()
     writeFailed = false;
     displayStarted = false;
     loggingActive = true;
-    // While logging with tracking on, the data moves the X window, not the user.
-    ui->horizontalSlider->setEnabled(!config->trackDataLogger);
+    UpdateSliderEnabled();
     runList->append(run);
     plotMgr->runList = runList;
 
@@ -448,7 +451,7 @@ void LoggerMainWindow::StopLogger()
         std::lock_guard lock(pollThread->FetchLock());
     }
     loggingActive = false;
-    ui->horizontalSlider->setEnabled(true);
+    UpdateSliderEnabled();
     // Pairs with the store at the end of the first hand-over: what it set up (start
     // information, backup file) is seen from here on.
     (void)displayStarted.load(std::memory_order_acquire);

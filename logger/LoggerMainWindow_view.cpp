@@ -170,13 +170,18 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
     RedrawRuns();
 }
 
+void LoggerMainWindow::UpdateSliderEnabled()
+{
+    // While tracking a run, the window is moved by the data, not by the user.
+    ui->horizontalSlider->setEnabled(!(config->trackDataLogger && loggingActive));
+}
+
 void LoggerMainWindow::TrackDataLogger()
 {
     const bool on = !config->trackDataLogger;
     config->trackDataLogger = on;
     SetTicked(ui->action_Track_Data_Logger, on);
-    // While tracking a run, the window is moved by the data, not by the user.
-    ui->horizontalSlider->setEnabled(!on || !loggingActive);
+    UpdateSliderEnabled();
     if (!on)
         xControlsWindow->EnableTextFields();
 }
@@ -243,7 +248,7 @@ void LoggerMainWindow::ZoomFull()
     RedrawRuns();
     SetAxesLabels();
 
-    ui->horizontalSlider->setEnabled(false);
+    UpdateSliderEnabled();
     sliderActive = false;
     ui->horizontalSlider->setValue(0);
     pendingSliderValue = 0;
@@ -555,6 +560,7 @@ void LoggerMainWindow::DisplayAlertPopUp(int slot, const QString &systemName,
     if (!popUp->isVisible())
         PlaceInSquare(popUp, this, slot);   // all four can be open and seen at once
     popUp->show();
+    popUp->raise();   // refilled in place, it must not stay hidden behind another window
 }
 
 void LoggerMainWindow::UpdateChartInfo()

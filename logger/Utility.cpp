@@ -1301,6 +1301,29 @@ double Utility::ConvertToSec(double value, SampIntervalUnit unit)
     }
 }
 
+QString Utility::SecondsText(double seconds, double intervalSec)
+{
+    // The decimals that hold the interval exactly, up to nanoseconds.
+    int decimals = 3;
+    if (intervalSec > 0.0 && std::isfinite(intervalSec)) {
+        for (double scale = 1000.0; decimals < 9; ++decimals, scale *= 10.0) {
+            const double scaled = intervalSec * scale;
+            if (std::fabs(scaled - std::round(scaled)) <= 1e-6 * std::max(1.0, scaled))
+                break;
+        }
+    }
+    QString text = QString::number(seconds, 'f', decimals);
+    if (!std::isfinite(seconds))
+        return text;
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
 double Utility::ConvertToMilliSec(double value, SampIntervalUnit unit)
 {
     switch (unit) {

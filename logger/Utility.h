@@ -68,6 +68,10 @@ public:
     static double ConvertToSec(double value, SampIntervalUnit unit);
     static double ConvertToMilliSec(double value, SampIntervalUnit unit);
     static double ConvertToMicroSec(double value, SampIntervalUnit unit);
+    // A time in seconds as a read-out shows it: to milliseconds, or to the finer decimals
+    // of the sample interval, trailing zeros dropped. Sums of binary fractions come out as
+    // 10.1, not 10.1000000000001.
+    static QString SecondsText(double seconds, double intervalSec);
     // Range index 0-7 to millivolts per division; 0.0 for any other index.
     static double ConvertIndexToVolt(int index);
 };

@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QDoubleValidator>
 #include <QIntValidator>
-#include <QVariant>
 
 #include <climits>
 #include <cmath>
@@ -30,6 +29,15 @@ double LastSample(double t, double iv)
     const double s = t / iv;
     const double r = std::round(s);
     return std::fabs(s - r) < 1e-6 ? r : std::ceil(s);
+}
+
+// A time field's text, to what the logger's sample interval resolves (the one given at
+// Initialize when there is no logger window).
+QString TimeText(double seconds, double intervalSec)
+{
+    if (LoggerWin && LoggerWin->config)
+        intervalSec = Utility::ConvertToSec(LoggerWin->config->sampleInterval, LoggerWin->config->intervalUnit);
+    return Utility::SecondsText(seconds, intervalSec);
 }
 
 // The range fields and the Apply button, locked while tracking moves the window.
@@ -66,8 +74,8 @@ XControlsWindow::~XControlsWindow()
 void XControlsWindow::ShowRange(const XSettings &s)
 {
     const XSettings wanted = s;
-    ui->xTimeMax->setText(QVariant(wanted.timeMax).toString());
-    ui->xTimeMin->setText(QVariant(wanted.timeMin).toString());
+    ui->xTimeMax->setText(TimeText(wanted.timeMax, intervalSec));
+    ui->xTimeMin->setText(TimeText(wanted.timeMin, intervalSec));
     ui->xSamplesMax->setText(QString::number(uint32_t(wanted.sampleMax)));
     ui->xSamplesMin->setText(QString::number(uint32_t(wanted.sampleMin)));
     // The texts hold the same numbers; the exact values stay.
@@ -79,12 +87,12 @@ void XControlsWindow::ShowRange(const XSettings &s)
 
 void XControlsWindow::Initialize(XSettings settings, double interval, SampIntervalUnit unit)
 {
+    intervalSec = Utility::ConvertToSec(interval, unit);
     currentSettings = settings;
     savedSettings = settings;
     ShowRange(settings);
     ui->tabWidget->setCurrentWidget(settings.xMode == 1 ? ui->tab : ui->tab_2);
     currentSettings.xMode = settings.xMode == 1 ? 1 : 0;
-    intervalSec = Utility::ConvertToSec(interval, unit);
 }
 
 void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double timeMin,
@@ -93,8 +101,8 @@ void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double ti
     EnableRangeFields(ui, false);
     ui->xSamplesMin->setText(QString::number(sampleMin));
     ui->xSamplesMax->setText(QString::number(sampleMax));
-    ui->xTimeMin->setText(QVariant(timeMin).toString());
-    ui->xTimeMax->setText(QVariant(timeMax).toString());
+    ui->xTimeMin->setText(TimeText(timeMin, intervalSec));
+    ui->xTimeMax->setText(TimeText(timeMax, intervalSec));
 }
 
 void XControlsWindow::EnableTextFields()

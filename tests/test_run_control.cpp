@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QRadioButton>
+#include <QSlider>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -629,6 +630,36 @@ private slots:
         if (!temp.empty())
             QCOMPARE(temp.front().sampleNo, qint64(last->firstSampleNo));
         QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    // The slider is usable unless a run is tracked, whatever moved the window last: Zoom
+    // Full and a zoom with no run, a tracked run and its stop, a run not tracked.
+    void sliderUsableUnlessARunIsTracked()
+    {
+        QSlider *slider = win->ui->horizontalSlider;
+        QVERIFY(win->config->trackDataLogger);
+        win->ui->action_Full->trigger();
+        QVERIFY(slider->isEnabled());
+        win->ui->action_In->trigger();
+        QVERIFY(slider->isEnabled());
+
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        QVERIFY(win->loggingActive && !slider->isEnabled());
+        win->ui->action_Full->trigger();
+        win->ui->action_In->trigger();
+        QVERIFY(!slider->isEnabled());
+        win->ui->StopButton->click();
+        QVERIFY(slider->isEnabled());
+
+        win->ui->action_Track_Data_Logger->trigger();
+        win->ui->RunButton->click();
+        QVERIFY(win->loggingActive && slider->isEnabled());
+        win->ui->action_Full->trigger();
+        QVERIFY(slider->isEnabled());
+        win->ui->StopButton->click();
+        win->ui->action_Track_Data_Logger->trigger();
+        QVERIFY(slider->isEnabled());
     }
 
     void leavingLoggerModeStopsTheRun()

@@ -5,6 +5,7 @@
 
 #include "test_home.h"
 
+#include "AlertPopUp.h"
 #include "Meter.h"
 #include "Resources.h"
 #include "Utility.h"
@@ -277,6 +278,46 @@ private slots:
         QVERIFY(closedFirst && !isIOError && !ZrSim::state().open);
         QCOMPARE(ReadRunFile(BackupPath()).runs.at(0).rows.size(), size_t(150));
         ZrSim::reconnect();
+    }
+
+    // An alert pop-up belongs to its run: a window of the logger window's own (kept above
+    // it), still shown after the run stopped on an instrument error, gone at the next
+    // start even when that start is refused; the next run shows only its own alerts.
+    void alertPopUpsBelongToTheirRun()
+    {
+        MessageRecorder boxes;
+        AlertEntry *alerts = win->config->alertSettings.alerts;
+        for (int slot : {0, 1}) {
+            alerts[slot].channel = slot;          // A, then B
+            alerts[slot].alertType = 1 - slot;    // B's pop-up is switched on for the last run
+            alerts[slot].condition = 0;
+            alerts[slot].value = -1e9;            // met by every sample
+        }
+        AlertPopUp *first = win->alertPopUps[0];
+        AlertPopUp *second = win->alertPopUps[1];
+        QVERIFY(first->isWindow() && first->parentWidget() == win);
+
+        win->ui->RunButton->click();
+        Log(150, 150);
+        QTRY_VERIFY(first->isVisible());
+        ZrSim::injectIoError();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QVERIFY(!win->loggingActive && first->isVisible());
+
+        ZrSim::setPresent(false);
+        win->ui->RunButton->click();
+        QTRY_COMPARE(boxes.boxes.size(), 2);
+        QVERIFY(boxes.SawError(QStringLiteral("ZR70K33 h/w not found.")));
+        QVERIFY(!first->isVisible());
+
+        ZrSim::setPresent(true);
+        alerts[1].alertType = 1;
+        win->ui->RunButton->click();
+        Log(150, 150);
+        QTRY_VERIFY(second->isVisible());
+        QVERIFY(!first->isVisible());   // met in the run before: not again
+        win->ui->StopButton->click();
+        QCOMPARE(boxes.boxes.size(), 2);
     }
 
     // The first start of a program empties the backup only once its runs are kept.

@@ -352,6 +352,55 @@ private slots:
         }
     }
 
+    // A signal of a few codes has its frequency, noise on a large one adds no cycles, and
+    // a steady level after a signal shows 0 Hz, not the residue of the average.
+    void frequencyOfSmallSignalsAndSteadyLevels()
+    {
+        std::vector<double> f = square(8192, 100, 508.0, 516.0);
+        Result r = measureA(f, 8192, 1000.0);
+        QVERIFY(r.found);
+        QCOMPARE(r.frequency, 10000.0);
+        f = square(8192, 100, 510.0, 514.0);
+        r = measureA(f, 8192, 1000.0);
+        QCOMPARE(r.frequency, 10000.0);
+        f = square(8192, 100, 512.0, 513.0);   // half a code: no swing
+        r = measureA(f, 8192, 1000.0);
+        QVERIFY(!r.found);
+        QCOMPARE(r.frequency, 0.0);
+
+        // A sine of 200 codes with +-15 codes of noise that crosses the mean several
+        // times on each edge.
+        unsigned seed = 12345;
+        f.assign(8192, 0.0);
+        for (int i = 0; i < 8192; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const double noise = double(seed >> 16 & 0x7FFF) / 32767.0 * 30.0 - 15.0;
+            f[i] = std::round(512.0 + 200.0 * std::sin(2.0 * M_PI * i / 100.0) + noise);
+        }
+        r = measureA(f, 8192, 1000.0);
+        QVERIFY(r.found);
+        QVERIFY2(std::fabs(r.frequency - 10000.0) <= 200.0, qPrintable(QString::number(r.frequency)));
+
+        // Frequencies that no double holds exactly, each averaged in, then a steady level.
+        {
+            Meter meter;
+            Metera = &meter;
+            MeterAshow = true;
+            for (int i = 0; i < 60; ++i) {
+                f = square(8192, 90 + i % 7, 312.0, 712.0);
+                measureA(f, 8192, 1000.0 / 60.0);
+                LCDDataupdateEvent e;
+                QCoreApplication::sendEvent(&meter, &e);
+            }
+            Metera = nullptr;
+        }
+        f.assign(8192, 600.0);
+        measureA(f, 8192, 1000.0 / 60.0);
+        const Shown s = showA();
+        QCOMPARE(s.frequency, 0.0);
+        QCOMPARE(s.mean, 88.0 * shw_milliVoltsPerBitA);
+    }
+
     void metersStayLiveThroughChannelOffAndLoggerMode()
     {
         ZrSim::reset();   // the real clock: the scope polls on its own

@@ -9,10 +9,12 @@
 #include "LoggerMainWindow.h"
 #include "Resources.h"
 #include "Utility.h"
+#include "XControlsWindow.h"
 #include "ui_LoggerMainWindow.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSlider>
 #include <memory>
 #include <qwt_plot_curve.h>
@@ -279,7 +281,7 @@ private slots:
         QVERIFY(qFuzzyCompare(points.last().x(), 300 * f));
         QCOMPARE(points.last().y(), ValueA(300));
 
-        QVERIFY(!win->ui->horizontalSlider->isEnabled());
+        QVERIFY(win->ui->horizontalSlider->isEnabled());   // no run is tracked
         QCOMPARE(win->ui->horizontalSlider->value(), 0);
         QCOMPARE(win->pendingSliderValue, 0);
         QVERIFY(win->sliderActive);
@@ -301,6 +303,40 @@ private slots:
         QCOMPARE(run->chA.values->xValues.size(), size_t(2));
         QCOMPARE(Drawn(win->plotMgr, PlotMgr::ChannelB),
                  QVector<QPointF>({QPointF(5, 3), QPointF(6, 4)}));
+    }
+
+    // ---- Read-outs in seconds ---------------------------------------------------------
+
+    // Times read out to what the interval resolves, also where many tracked windows have
+    // summed binary fractions (10.1000000000001 and a range of 0.100000000000001 before).
+    void secondsReadOutsShowWhatTheIntervalResolves()
+    {
+        win->config->xSettings.xMode = 1;
+        SetTracking(true);
+        SetWindow(0, 100);   // 0..0.1 s at 1 ms
+        win->xControlsWindow->Initialize(win->config->xSettings, win->config->sampleInterval,
+                                         win->config->intervalUnit);
+        win->loggingActive = true;
+        for (int i = 0; i < 101; ++i)
+            win->EnableTracking();
+        win->loggingActive = false;
+        QVERIFY(win->config->xSettings.timeMax != 10.2);   // the sums are off in the last bits
+        QCOMPARE(win->ui->xMinLabel->text(), QString("10.1"));
+        QCOMPARE(win->ui->xMaxLabel->text(), QString("10.2"));
+        QCOMPARE(win->ui->xRange->text(), QString("0.1"));
+        const auto field = [&](const char *name) {
+            return win->xControlsWindow->findChild<QLineEdit *>(QLatin1String(name))->text();
+        };
+        QCOMPARE(field("xTimeMin"), QString("10.1"));
+        QCOMPARE(field("xTimeMax"), QString("10.2"));
+
+        // Milliseconds, or the finer decimals of the interval; nothing beyond.
+        QCOMPARE(Utility::SecondsText(7 * 0.0015, 0.0015), QString("0.0105"));
+        QCOMPARE(Utility::SecondsText(0.1 * 3, 0.1), QString("0.3"));
+        QCOMPARE(Utility::SecondsText(37.5, 1.0), QString("37.5"));
+        QCOMPARE(Utility::SecondsText(153722 * 71.582, 71.582), QString("11003728.204"));
+        QCOMPARE(Utility::SecondsText(0.00001, 0.001), QString("0"));
+        QCOMPARE(Utility::SecondsText(-1e-17, 0.001), QString("0"));
     }
 
     // ---- Alert pop-ups ----------------------------------------------------------------

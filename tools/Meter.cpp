@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -15,10 +16,15 @@ namespace {
 
 constexpr double Zero = 512.0;          // code of 0 V
 constexpr double MissedCode = 65535.0;  // a sample the instrument could not deliver
-// A rising crossing counts only after the signal was this far below the mean level
-// (codes, or a share of the frame's span): noise around the level is no cycle.
-constexpr double MinHysteresis = 6.0;   // one and a half 8-bit steps of a block
+// A rising crossing counts only after the signal was this far below the mean level: a
+// share of the frame's own span, so that noise on a large signal is no cycle while a
+// signal of a few codes still has its cycles; never less than one code.
+constexpr double MinHysteresis = 1.0;
 constexpr double HysteresisShare = 0.1;
+// Whole periods of one signal differ by a sample where the period is no whole number of
+// samples, or by a little more with jitter.
+constexpr double MaxPeriodSpread = 2.0;   // samples
+constexpr double PeriodSpreadShare = 0.25;
 
 bool IsSample(double v)
 {
@@ -172,23 +178,39 @@ void Meter::get_frequency(int n, double *frame, double, double, double meanOffse
 
     // A rising crossing at i: frame[i] below the level, the next sample at or above it.
     // Missed samples are stepped over; the crossing lies at the last sample before them.
+    // The frequency comes from the first three; all in the scan show whether the signal
+    // repeats: a level that only flickers by a code or two crosses at random intervals.
     int crossings[3];
     int count = 0;
     int prev = -1;
+    int lastCrossing = -1;
+    int shortest = INT_MAX, longest = 0;
     bool armed = false;
-    for (int i = 0; i <= last && count < 3; ++i) {
+    for (int i = 0; i <= last; ++i) {
         const double v = frame[i];
         if (!IsSample(v))
             continue;
         if (prev >= 0 && armed && frame[prev] < threshold && v >= threshold) {
-            crossings[count++] = prev;
+            if (count < 3)
+                crossings[count] = prev;
+            ++count;
+            if (lastCrossing >= 0) {
+                shortest = std::min(shortest, prev - lastCrossing);
+                longest = std::max(longest, prev - lastCrossing);
+            }
+            lastCrossing = prev;
             armed = false;
         }
-        if (v < armLevel)
+        if (v <= armLevel)
             armed = true;
         prev = i;
     }
-    if (count == 3 && nsps > 0.0) {
+    bool periodic = false;
+    if (count >= 3) {
+        const double meanPeriod = double(lastCrossing - crossings[0]) / (count - 1);
+        periodic = longest - shortest <= std::max(MaxPeriodSpread, PeriodSpreadShare * meanPeriod);
+    }
+    if (periodic && nsps > 0.0) {
         const double period = ((crossings[2] - crossings[1]) + (crossings[1] - crossings[0])) * nsps * 0.5;
         *frequency = (1.0 / period) * 1000000000.0;
         *found = true;
@@ -262,25 +284,20 @@ void Meter::ShowChannel(int ch)
                                        (s.trueMax - s.trueMin) * k, s.frequency};
     double shown[FieldCount];
     int c = a.count;
-    if (!a.filled) {
-        for (int f = 0; f < FieldCount; ++f) {
-            a.vals[c][f] = record[f];
-            a.sums[f] += record[f];
-            shown[f] = a.sums[f] / (c + 1);
-        }
-        if (++c == RingSize) {
-            a.filled = true;
-            c = 0;
-        }
-    } else {
-        for (int f = 0; f < FieldCount; ++f) {
-            a.sums[f] = (a.sums[f] - a.vals[c][f]) + record[f];
-            a.vals[c][f] = record[f];
-            shown[f] = a.sums[f] / RingSize;
-        }
-        if (++c == RingSize)
-            c = 0;
+    a.filled = a.filled || c + 1 == RingSize;
+    const int held = a.filled ? RingSize : c + 1;
+    for (int f = 0; f < FieldCount; ++f) {
+        a.vals[c][f] = record[f];
+        // Summed afresh from the ring: a running sum that takes values off again keeps
+        // a residue, which made a steady level read 2E-12 Hz instead of 0.
+        double sum = 0.0;
+        for (int i = 0; i < held; ++i)
+            sum += a.vals[i][f];
+        a.sums[f] = sum;
+        shown[f] = sum / held;
     }
+    if (++c == RingSize)
+        c = 0;
     a.count = static_cast<unsigned char>(c);
 
     if (a.batchesAcquired < a.requiredBatches) {
