@@ -1049,7 +1049,13 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
             state = quotedPart(last->text.constData(), last->text.constData() + last->text.size(), quoted, rest);
         }
         if (tooLong) {
+            // Passed over up to its closing quote, a line at a time.
             ahead.clear();
+            while (state == Quoted::Open && lines.next(more)) {
+                quoted.clear();
+                if (!more.overlong)
+                    state = quotedPart(more.text.constData(), more.text.constData() + more.text.size(), quoted, rest);
+            }
             continue;
         }
         if (state != Quoted::Closed) {

@@ -6,8 +6,11 @@
 #include <QTemporaryDir>
 #include <qwt_plot_marker.h>
 
+#include "RowIndex.h"
 #include "Utility.h"
 #include "test_utility_support.h"
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -340,6 +343,149 @@ private slots:
 
         QCOMPARE(Utility::LoadValues(QDir(dataDir).filePath("csv_stop_without_start.csv"), &runs), 0);
         QVERIFY(runs.isEmpty());
+    }
+
+    // Lines ended by CR LF or a lone CR (files saved by other programs) read as LF-ended
+    // ones: the chart reader, the backup's row index with the paging reader, and the memo
+    // reader; also where a CR LF is split between two reads (the padding moves the line
+    // ends over the readers' chunk boundaries).
+    void lineEndsOfEveryKind()
+    {
+        struct Read {
+            std::vector<double> x, a, b;   // every row read, then the rows paged in
+            int runs = 0;
+            QStringList memos;
+        };
+        auto readAll = [this](const QByteArray &text, const QByteArray &memo, Read &out) {
+            QVERIFY(writeBytes(path("ends.csv"), text));
+            QVERIFY(writeBytes(path("ends_Memo.csv"), memo));
+            QVector<LoggerData *> runs;
+            QCOMPARE(Utility::LoadValues(path("ends.csv"), &runs), 0);
+            out.runs = runs.size();
+            for (const LoggerData *r : runs) {
+                out.x.insert(out.x.end(), r->chA.values->xValues.begin(), r->chA.values->xValues.end());
+                out.a.insert(out.a.end(), r->chA.values->yValues.begin(), r->chA.values->yValues.end());
+                out.b.insert(out.b.end(), r->chB.values->yValues.begin(), r->chB.values->yValues.end());
+            }
+            // Paged as the chart pages its X window in from the backup file.
+            for (LoggerData *r : runs)
+                for (DataValues *v : {r->chA.values, r->chB.values}) {
+                    v->xValues.clear();
+                    v->yValues.clear();
+                }
+            RowIndex index;
+            QVERIFY(index.Update(path("ends.csv")));
+            int runIndex = 0;
+            qint64 pos = 0;
+            QVERIFY(index.Locate(path("ends.csv"), 39000, runIndex, pos));
+            QFile file(path("ends.csv"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex) > 0);
+            for (const LoggerData *r : runs) {
+                out.x.insert(out.x.end(), r->chA.values->xValues.begin(), r->chA.values->xValues.end());
+                out.a.insert(out.a.end(), r->chA.values->yValues.begin(), r->chA.values->yValues.end());
+            }
+            DeleteRuns(runs);
+            QVector<QwtPlotMarker *> markers;
+            QCOMPARE(Utility::LoadMemoValues(path("ends_Memo.csv"), &markers), 0);
+            for (const QwtPlotMarker *m : markers)
+                out.memos << m->label().text() + QLatin1Char('@') + QString::number(m->xValue());
+            qDeleteAll(markers);
+        };
+
+        // Two runs over 1 MiB, the size of the index's reads.
+        QVector<LoggerData *> runs{newRun(1, 30000), newRun(38001, 30000)};
+        for (LoggerData *r : runs)
+            std::fill(r->memo.begin(), r->memo.end(), QStringLiteral("memo text"));
+        QVERIFY(Utility::SaveToCSVFormat(path("lf.csv"), &runs, false) == 0);
+        DeleteRuns(runs);
+        const QByteArray lf = fileBytes(path("lf.csv"));
+        QVERIFY(lf.size() > (1 << 20));
+        const QByteArray memoLf = "Memo Label,Memo X,Memo Y,\nfirst,12,-1,\n\"two\nlines\",350,9,\nlast,400,2,\n";
+        // The first read of the chart reader, the index's reads.
+        const std::vector<int> boundaries{16 * 1024, 1 << 20};
+        std::vector<int> split(boundaries.size() * 2, 0);
+        for (int pad = 0; pad < 40; ++pad) {
+            QByteArray text = lf;
+            const int firstRow = text.indexOf("\n1,-1000,-450,memo text\n") + 14;
+            text.replace(firstRow, 9, QByteArray(pad + 1, 'm'));
+            Read reference;
+            bool referenceRead = false;
+            for (const char *end : {"\r\n", "\r"}) {
+                QByteArray other = text;
+                other.replace('\n', end);
+                // Only the paddings that put a CR last before a boundary, and the first.
+                bool atBoundary = false;
+                for (size_t i = 0; i < boundaries.size(); ++i)
+                    if (other[boundaries[i] - 1] == '\r') {
+                        atBoundary = true;
+                        ++split[i * 2 + (end[1] ? 0 : 1)];
+                    }
+                if (pad > 0 && !atBoundary)
+                    continue;
+                if (!referenceRead) {
+                    readAll(text, memoLf, reference);
+                    QCOMPARE(reference.runs, 2);
+                    QCOMPARE(int(reference.x.size()), 60000 + 2001);
+                    referenceRead = true;
+                }
+                QByteArray memo = memoLf;
+                memo.replace('\n', end);
+                Read read;
+                readAll(other, memo, read);
+                QCOMPARE(read.runs, reference.runs);
+                QVERIFY(read.x == reference.x);
+                QVERIFY(read.a == reference.a);
+                QVERIFY(read.b == reference.b);
+                // A text in quotes keeps its own line break.
+                QStringList memos = reference.memos;
+                memos[1] = QStringLiteral("two") + QLatin1String(end) + QStringLiteral("lines@350");
+                QCOMPARE(read.memos, memos);
+            }
+        }
+        QVERIFY2(std::count(split.begin(), split.end(), 0) == 0, qPrintable(QStringLiteral("%1 %2 %3 %4").arg(split[0]).arg(split[1]).arg(split[2]).arg(split[3])));
+    }
+
+    // The memo reader holds a line at a time: a line over 64 KiB, and a text in quotes
+    // that runs on for more, are passed over; the markers around them are read; a quote
+    // that never closes is read as it stands. A very long line costs no memory of its size.
+    void memoFileBounds()
+    {
+        QByteArray text = "Memo Label,Memo X,Memo Y,\n";
+        text += QByteArray(200 * 1024, ',') + "\nafter,5,6,\n\"long";
+        for (int i = 0; i < 1000; ++i)
+            text += "\n" + QByteArray(70, 't');
+        text += "\",7,8,\nlast,9,10,\n\"open,11,12,\n";
+        QVERIFY(writeBytes(path("bounds_Memo.csv"), text));
+        QVector<QwtPlotMarker *> back;
+        QCOMPARE(Utility::LoadMemoValues(path("bounds_Memo.csv"), &back), 0);
+        QStringList got;
+        for (const QwtPlotMarker *m : back)
+            got << QStringLiteral("%1 %2 %3").arg(m->label().text()).arg(m->xValue()).arg(m->yValue());
+        QCOMPARE(got, (QStringList{"after 5 6", "last 9 10", "\"open 11 12"}));
+        qDeleteAll(back);
+        back.clear();
+
+        // One line of 32 MiB commas.
+        {
+            QFile file(path("huge_Memo.csv"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray commas(1 << 20, ',');
+            for (int i = 0; i < 32; ++i)
+                QCOMPARE(file.write(commas), qint64(commas.size()));
+            file.write("\nend,1,2,\n");
+        }
+        struct rusage before {};
+        getrusage(RUSAGE_SELF, &before);
+        QCOMPARE(Utility::LoadMemoValues(path("huge_Memo.csv"), &back), 0);
+        struct rusage after {};
+        getrusage(RUSAGE_SELF, &after);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0]->label().text(), QStringLiteral("end"));
+        const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+        QVERIFY2(grownKiB < 16 * 1024, qPrintable(QString::number(grownKiB)));
+        qDeleteAll(back);
+        QFile::remove(path("huge_Memo.csv"));
     }
 
     // Inputs kept from fuzzing and from real damaged files: read without harm.
