@@ -535,6 +535,10 @@ private slots:
         win->ui->horizontalSlider->setValue(win->ui->horizontalSlider->maximum());
         QVERIFY(win->config->xSettings.sampleMax > win->config->xSettings.sampleMin);
         QVERIFY(win->config->xSettings.sampleMin > 0);
+        win->ui->DataCursor->click();
+        win->plotMgr->MoveDataCursor(QPointF(9e12, 5.0));
+        win->plotMgr->ZoomOut(QPointF(2147483600.0, 0.0));
+        QVERIFY(win->config->xSettings.sampleMax > win->config->xSettings.sampleMin);
         win->ui->action_Full->trigger();
         QCOMPARE(win->config->xSettings.sampleMin, 0);
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
