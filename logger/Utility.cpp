@@ -337,7 +337,7 @@ bool LineReader::findEnd(size_t &from, size_t &end, size_t &after)
     const char *base = buf.data();
     const void *nl = tail > from ? std::memchr(base + from, '\n', tail - from) : nullptr;
     const size_t lf = nl ? size_t(static_cast<const char *>(nl) - base) : tail;
-    const size_t cr = nextCR(from);
+    const size_t cr = crAt == None && crSeen >= tail ? None : nextCR(from);   // the common case first
     if (cr != None && cr < lf) {
         if (cr + 1 < tail || atEnd) {
             end = cr;
@@ -400,7 +400,7 @@ bool LineReader::next(Line &line)
     }
     line.overlong = overlong;
     if (overlong)
-        line.e = line.b;
+        line.b = line.e;   // nothing of it is handed out
     return true;
 }
 
