@@ -348,52 +348,45 @@ private slots:
     // Lines ended by CR LF or a lone CR (files saved by other programs) read as LF-ended
     // ones: the chart reader, the backup's row index with the paging reader, and the memo
     // reader; also where a CR LF is split between two reads (the padding moves the line
-    // ends over the readers' chunk boundaries).
+    // ends over the chart reader's first read and the index's 1 MiB reads).
     void lineEndsOfEveryKind()
     {
-        struct Read {
-            std::vector<double> x, a, b;   // every row read, then the rows paged in
-            int runs = 0;
-            QStringList memos;
-        };
-        auto readAll = [this](const QByteArray &text, const QByteArray &memo, Read &out) {
-            QVERIFY(writeBytes(path("ends.csv"), text));
-            QVERIFY(writeBytes(path("ends_Memo.csv"), memo));
+        // Every run's rows, then those paged in, then the markers.
+        auto readAll = [this](const QByteArray &text, const QByteArray &memo, std::vector<double> &got,
+                              QStringList &memos) {
+            QVERIFY(writeBytes(path("ends.csv"), text) && writeBytes(path("ends_Memo.csv"), memo));
             QVector<LoggerData *> runs;
             QCOMPARE(Utility::LoadValues(path("ends.csv"), &runs), 0);
-            out.runs = runs.size();
-            for (const LoggerData *r : runs) {
-                out.x.insert(out.x.end(), r->chA.values->xValues.begin(), r->chA.values->xValues.end());
-                out.a.insert(out.a.end(), r->chA.values->yValues.begin(), r->chA.values->yValues.end());
-                out.b.insert(out.b.end(), r->chB.values->yValues.begin(), r->chB.values->yValues.end());
-            }
-            // Paged as the chart pages its X window in from the backup file.
-            for (LoggerData *r : runs)
-                for (DataValues *v : {r->chA.values, r->chB.values}) {
-                    v->xValues.clear();
-                    v->yValues.clear();
-                }
-            RowIndex index;
-            QVERIFY(index.Update(path("ends.csv")));
-            int runIndex = 0;
-            qint64 pos = 0;
-            QVERIFY(index.Locate(path("ends.csv"), 39000, runIndex, pos));
-            QFile file(path("ends.csv"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex) > 0);
-            for (const LoggerData *r : runs) {
-                out.x.insert(out.x.end(), r->chA.values->xValues.begin(), r->chA.values->xValues.end());
-                out.a.insert(out.a.end(), r->chA.values->yValues.begin(), r->chA.values->yValues.end());
+            QCOMPARE(runs.size(), 2);
+            for (int pass = 0; pass < 2; ++pass) {
+                for (LoggerData *r : runs)
+                    for (DataValues *v : {r->chA.values, r->chB.values}) {
+                        got.insert(got.end(), v->xValues.begin(), v->xValues.end());
+                        got.insert(got.end(), v->yValues.begin(), v->yValues.end());
+                        v->xValues.clear();
+                        v->yValues.clear();
+                    }
+                if (pass == 1)
+                    break;
+                RowIndex index;
+                int runIndex = 0;
+                qint64 pos = 0;
+                QVERIFY(index.Update(path("ends.csv")) && index.Locate(path("ends.csv"), 39000, runIndex, pos));
+                QFile file(path("ends.csv"));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex), 2001);
+                // The newest-run reader ends at the first empty line: the first run's rows.
+                pos = 0;
+                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 6, 100000, &runs, false, 0), 30000);
             }
             DeleteRuns(runs);
             QVector<QwtPlotMarker *> markers;
             QCOMPARE(Utility::LoadMemoValues(path("ends_Memo.csv"), &markers), 0);
             for (const QwtPlotMarker *m : markers)
-                out.memos << m->label().text() + QLatin1Char('@') + QString::number(m->xValue());
+                memos << m->label().text() + QLatin1Char('@') + QString::number(m->xValue());
             qDeleteAll(markers);
         };
 
-        // Two runs over 1 MiB, the size of the index's reads.
         QVector<LoggerData *> runs{newRun(1, 30000), newRun(38001, 30000)};
         for (LoggerData *r : runs)
             std::fill(r->memo.begin(), r->memo.end(), QStringLiteral("memo text"));
@@ -402,48 +395,35 @@ private slots:
         const QByteArray lf = fileBytes(path("lf.csv"));
         QVERIFY(lf.size() > (1 << 20));
         const QByteArray memoLf = "Memo Label,Memo X,Memo Y,\nfirst,12,-1,\n\"two\nlines\",350,9,\nlast,400,2,\n";
-        // The first read of the chart reader, the index's reads.
-        const std::vector<int> boundaries{16 * 1024, 1 << 20};
-        std::vector<int> split(boundaries.size() * 2, 0);
+        int split[2][2] = {};   // [CR LF, CR][16 KiB, 1 MiB]
         for (int pad = 0; pad < 40; ++pad) {
             QByteArray text = lf;
-            const int firstRow = text.indexOf("\n1,-1000,-450,memo text\n") + 14;
-            text.replace(firstRow, 9, QByteArray(pad + 1, 'm'));
-            Read reference;
-            bool referenceRead = false;
-            for (const char *end : {"\r\n", "\r"}) {
+            text.replace(text.indexOf("\n1,-1000,-450,memo text\n") + 14, 9, QByteArray(pad + 1, 'm'));
+            std::vector<double> reference;
+            QStringList referenceMemos;
+            for (int kind = 0; kind < 2; ++kind) {
+                const char *end = kind == 0 ? "\r\n" : "\r";
                 QByteArray other = text;
                 other.replace('\n', end);
-                // Only the paddings that put a CR last before a boundary, and the first.
-                bool atBoundary = false;
-                for (size_t i = 0; i < boundaries.size(); ++i)
-                    if (other[boundaries[i] - 1] == '\r') {
-                        atBoundary = true;
-                        ++split[i * 2 + (end[1] ? 0 : 1)];
-                    }
+                const bool atBoundary = other[16 * 1024 - 1] == '\r' || other[(1 << 20) - 1] == '\r';
+                split[kind][0] += other[16 * 1024 - 1] == '\r';
+                split[kind][1] += other[(1 << 20) - 1] == '\r';
                 if (pad > 0 && !atBoundary)
                     continue;
-                if (!referenceRead) {
-                    readAll(text, memoLf, reference);
-                    QCOMPARE(reference.runs, 2);
-                    QCOMPARE(int(reference.x.size()), 60000 + 2001);
-                    referenceRead = true;
-                }
+                if (reference.empty())
+                    readAll(text, memoLf, reference, referenceMemos);
                 QByteArray memo = memoLf;
                 memo.replace('\n', end);
-                Read read;
-                readAll(other, memo, read);
-                QCOMPARE(read.runs, reference.runs);
-                QVERIFY(read.x == reference.x);
-                QVERIFY(read.a == reference.a);
-                QVERIFY(read.b == reference.b);
+                std::vector<double> got;
+                QStringList memos;
+                readAll(other, memo, got, memos);
+                QVERIFY(got == reference);
                 // A text in quotes keeps its own line break.
-                QStringList memos = reference.memos;
-                memos[1] = QStringLiteral("two") + QLatin1String(end) + QStringLiteral("lines@350");
-                QCOMPARE(read.memos, memos);
+                referenceMemos[1] = QStringLiteral("two") + QLatin1String(end) + QStringLiteral("lines@350");
+                QCOMPARE(memos, referenceMemos);
             }
         }
-        QVERIFY2(std::count(split.begin(), split.end(), 0) == 0, qPrintable(QStringLiteral("%1 %2 %3 %4").arg(split[0]).arg(split[1]).arg(split[2]).arg(split[3])));
+        QVERIFY(split[0][0] && split[0][1] && split[1][0] && split[1][1]);
     }
 
     // The memo reader holds a line at a time: a line over 64 KiB, and a text in quotes
