@@ -164,6 +164,9 @@ public:
             if (!flushed || temp.error() != QFileDevice::NoError)
                 return false;
         }
+        // On the disk before the rename: a power loss must not leave an empty target.
+        if (!Utility::SyncToDisk(temp.fileName()))
+            return false;
         // A replaced file keeps its permissions; a new one gets those of a file the
         // program makes.
         const QFileInfo old(target);
@@ -405,7 +408,9 @@ int LoggerMainWindow::OpenFile(QString path)
             backupIndex.Reset();
             backupMirrorsChart = true;
         } else {
+            // Its rows are only in memory: nothing may page rows in from the backup.
             unmirroredChart = runList->first();
+            chartFileLoaded = true;
         }
     }
 
@@ -464,8 +469,12 @@ int LoggerMainWindow::OpenFile(QString path)
         }
 
         const LoggerData *last = runList->last();
+        // Sample numbers of a damaged or foreign file may lie past what the slider counts.
         auto lastSample = [](const ChannelRecord &ch) {
-            return ch.values && !ch.values->xValues.empty() ? int(ch.values->xValues.back()) : 0;
+            if (!ch.values || ch.values->xValues.empty())
+                return 0;
+            const double x = ch.values->xValues.back();
+            return x >= double(INT_MAX) ? INT_MAX : x > 0.0 ? int(x) : 0;
         };
         maxScroll = std::max(lastSample(last->chA), lastSample(last->chB));
         const int step = std::max(1, config->GetXSampleStepSize());
@@ -528,6 +537,7 @@ void LoggerMainWindow::LoadWindow()
     const SubMenu &entry = windowMenuEntries[1];
     currentChartPath = entry.path;
     if (OpenFile(entry.path) == 0) {
+        chartFileLoaded = true;   // as when opened: its runs hold every row
         setWindowTitle(ChartTitle(entry.name));
         ui->action_Clear_Screen->setEnabled(false);
     } else {

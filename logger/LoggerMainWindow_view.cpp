@@ -108,6 +108,7 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
 {
     XSettings xs = config->xSettings;
     if (byUser) {
+        const qint64 width = qint64(xs.sampleMax) - xs.sampleMin;
         const qint64 d = qint64(value) - pendingSliderValue;
         const double dt = double(d) * config->GetXTimeStepSize();
         const qint64 ds = d * config->GetXSampleStepSize();
@@ -118,7 +119,8 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
             xs.sampleMin = 0;
             xs.timeMin = 0.0;
         } else {
-            xs.sampleMin = ClampToInt(start);
+            // At the last sample number an int holds the window stops, keeping its width.
+            xs.sampleMin = ClampToInt(std::min(start, qint64(xs.sampleMax) - width));
             xs.timeMin += dt;
         }
         // Moved far back, the shrunken window would close up (and its step be 0).

@@ -518,7 +518,7 @@ void PlotMgr::ApplyZoomWindow(double lo, double hi)
         xs.timeMin = lo;
         xs.timeMax = hi;
     } else {
-        xs.sampleMin = std::max(0, ToInt(lo));
+        xs.sampleMin = std::min(std::max(0, ToInt(lo)), INT_MAX - int(MinWindowSamples));
         xs.sampleMax = std::max(xs.sampleMin, ToInt(hi));
         if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
             xs.sampleMax = xs.sampleMin + int(MinWindowSamples);

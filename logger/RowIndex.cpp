@@ -49,9 +49,9 @@ bool RowNumber(const char *b, const char *e, qint64 &sampleNo)
 }
 
 // Calls `line(begin, end, pos)` for each whole line of `file` from `from` on, reading
-// `chunk` bytes at a time; a line longer than RowIndex::MaxLine is passed over. Stops
-// when `line` returns false. Returns the position after the last whole line handed out
-// or passed over.
+// `chunk` bytes at a time; a line longer than RowIndex::MaxLine is passed over. A line
+// ends at LF, CR or CR LF, as the paging reader reads them. Stops when `line` returns
+// false. Returns the position after the last whole line handed out or passed over.
 template <typename LineFn>
 qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
 {
@@ -63,29 +63,45 @@ qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
     bool overlong = false;    // inside a line too long to keep
     for (;;) {
         const QByteArray more = file.read(chunk);
-        if (more.isEmpty())
+        const bool atEnd = more.isEmpty();
+        if (atEnd && !buf.endsWith('\r'))
             return done;
         buf += more;
         const char *b = buf.constData();
         const char *e = b + buf.size();
         const char *p = b;
+        // Files of ours hold no CR: they are looked for only where there are some.
+        const bool crs = std::memchr(b, '\r', size_t(e - b)) != nullptr;
         while (p < e) {
             const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
-            if (!nl)
+            const char *end = nl;
+            const char *next = nl ? nl + 1 : nullptr;
+            if (crs) {
+                const char *cr = static_cast<const char *>(std::memchr(p, '\r', size_t((nl ? nl : e) - p)));
+                if (cr && (cr + 1 < e || atEnd)) {
+                    end = cr;
+                    next = cr + 1 < e && cr[1] == '\n' ? cr + 2 : cr + 1;
+                } else if (cr) {
+                    end = nullptr;   // a LF may follow in the next chunk
+                }
+            }
+            if (!end)
                 break;
             const char *start = p;
             // As the paging reader does, a line too long to be a row is not one.
-            const bool keep = !overlong && nl - start <= RowIndex::MaxLine;
+            const bool keep = !overlong && end - start <= RowIndex::MaxLine;
             overlong = false;
-            p = nl + 1;
+            p = next;
             done = bufPos + (p - b);
-            if (keep && !line(start, nl, bufPos + (start - b)))
+            if (keep && !line(start, end, bufPos + (start - b)))
                 return done;
         }
+        if (atEnd)
+            return done;
         const qint64 used = p - b;
         buf.remove(0, int(used));
         bufPos += used;
-        if (buf.size() > RowIndex::MaxLine) {   // no line feed in sight: not a row
+        if (buf.size() > RowIndex::MaxLine) {   // no line end in sight: not a row
             overlong = true;
             bufPos += buf.size();
             buf.clear();

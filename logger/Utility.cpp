@@ -13,6 +13,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <memory>
 
 namespace {
@@ -399,13 +400,15 @@ int32_t sizeAsInt32(size_t n)
 
 // Reads lines in chunks without ever holding more than one chunk plus one
 // line of the longest allowed length: a line longer than that is handed out
-// empty and marked overlong instead of being collected.
+// empty and marked overlong instead of being collected. A line ends at LF, CR
+// or CR LF: files saved by other programs use any of the three.
 class LineReader {
 public:
     struct Line {
         const char *b = nullptr;
         const char *e = nullptr;
-        bool terminated = false;   // ended by a line feed, not by the end of the data
+        const char *after = nullptr;   // past the line's end (its CR, LF or CR LF)
+        bool terminated = false;       // ended by a line end, not by the end of the data
         bool overlong = false;
         bool empty() const { return b == e; }
     };
@@ -420,12 +423,19 @@ public:
 
 private:
     bool fill();
+    bool findEnd(size_t &from, size_t &end, size_t &after);
+    size_t nextCR(size_t from);
 
     static constexpr qint64 MaxChunk = 1024 * 1024;
+    static constexpr size_t None = size_t(-1);
     QIODevice *dev;
     std::vector<char> buf;
     size_t head = 0;
     size_t tail = 0;
+    // The first CR at or after the last search start (None: none before crSeen), so
+    // that a file without CRs is searched for them once, not once per line.
+    size_t crAt = None;
+    size_t crSeen = 0;
     qint64 used = 0;
     qint64 chunk = 16 * 1024;
     bool atEnd = false;
@@ -439,6 +449,8 @@ bool LineReader::fill()
     if (head > 0) {
         std::memmove(buf.data(), buf.data() + head, tail - head);
         tail -= head;
+        crSeen = crSeen > head ? crSeen - head : 0;
+        crAt = crAt != None && crAt >= head ? crAt - head : None;
         head = 0;
     }
     if (buf.size() < tail + size_t(chunk))
@@ -456,45 +468,91 @@ bool LineReader::fill()
     return true;
 }
 
+size_t LineReader::nextCR(size_t from)
+{
+    if (crAt != None && crAt >= from)
+        return crAt;
+    const size_t s = std::max(from, crSeen);
+    if (s >= tail)
+        return crAt = None;
+    const void *cr = std::memchr(buf.data() + s, '\r', tail - s);
+    crAt = cr ? size_t(static_cast<const char *>(cr) - buf.data()) : None;
+    crSeen = cr ? crAt + 1 : tail;
+    return crAt;
+}
+
+// The first line end at or after `from`: the line stops at `end`, the next begins at
+// `after`. False when there is none yet; `from` is then where to look again once more
+// data came (a CR at the very end may be the first half of a CR LF).
+bool LineReader::findEnd(size_t &from, size_t &end, size_t &after)
+{
+    const char *base = buf.data();
+    const void *nl = tail > from ? std::memchr(base + from, '\n', tail - from) : nullptr;
+    const size_t lf = nl ? size_t(static_cast<const char *>(nl) - base) : tail;
+    const size_t cr = crAt == None && crSeen >= tail ? None : nextCR(from);   // the common case first
+    if (cr != None && cr < lf) {
+        if (cr + 1 < tail || atEnd) {
+            end = cr;
+            after = cr + 1 < tail && base[cr + 1] == '\n' ? cr + 2 : cr + 1;
+            return true;
+        }
+        from = cr;
+        return false;
+    }
+    if (nl) {
+        end = lf;
+        after = lf + 1;
+        return true;
+    }
+    from = tail;
+    return false;
+}
+
 bool LineReader::next(Line &line)
 {
     bool overlong = false;
     size_t scanFrom = head;
+    auto take = [&](size_t end, size_t after) {
+        line.b = buf.data() + head;
+        line.e = buf.data() + end;
+        line.after = buf.data() + after;
+        line.terminated = true;
+        used += qint64(after - head);
+        head = after;
+    };
     for (;;) {
-        const char *base = buf.data();
-        const void *nl = tail > scanFrom ? std::memchr(base + scanFrom, '\n', tail - scanFrom) : nullptr;
-        if (nl) {
-            const size_t end = size_t(static_cast<const char *>(nl) - base);
-            line.b = base + head;
-            line.e = base + end;
-            line.terminated = true;
-            used += qint64(end + 1 - head);
-            head = end + 1;
+        size_t end = 0;
+        size_t after = 0;
+        if (findEnd(scanFrom, end, after)) {
+            take(end, after);
             break;
         }
         if (tail - head > MaxLine) {
             overlong = true;
-            used += qint64(tail - head);
-            head = tail;
+            used += qint64(scanFrom - head);
+            head = scanFrom;   // a CR left at the end still ends this line
         }
-        const size_t pending = tail - head;
-        if (!fill()) {
+        const size_t offset = scanFrom - head;
+        const bool more = fill();
+        scanFrom = head + offset;
+        if (!more) {
+            if (findEnd(scanFrom, end, after)) {   // a CR at the very end
+                take(end, after);
+                break;
+            }
             if (tail == head && !overlong)
                 return false;
             line.b = buf.data() + head;
-            line.e = buf.data() + tail;
+            line.e = line.after = buf.data() + tail;
             line.terminated = false;
             used += qint64(tail - head);
             head = tail;
             break;
         }
-        scanFrom = head + pending;
     }
     line.overlong = overlong;
     if (overlong)
-        line.e = line.b;
-    else if (line.e > line.b && line.e[-1] == '\r')
-        --line.e;
+        line.b = line.e;   // nothing of it is handed out
     return true;
 }
 
@@ -1070,17 +1128,20 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
 
 namespace {
 
-// A memo text in quotes, from b (at the opening quote): the text with doubled quotes made
-// single, and where the record goes on after the closing quote. False when the quote is
-// not closed and followed by a comma: the line is then read as it stands.
-bool quotedMemo(const char *b, const char *e, QByteArray &text, const char *&rest)
+// How far a memo text in quotes got on one line.
+enum class Quoted { Closed, Broken, Open };
+
+// Takes the quoted text of [p, e) into `text`, doubled quotes made single, from inside the
+// quotes. Closed: the closing quote is followed by a comma, the record goes on at `rest`.
+// Broken: a closing quote followed by anything else. Open: the line ended inside the quotes.
+Quoted quotedPart(const char *p, const char *e, QByteArray &text, const char *&rest)
 {
-    text.clear();
-    const char *p = b + 1;
     for (;;) {
         const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(e - p)));
-        if (!q)
-            return false;
+        if (!q) {
+            text.append(p, int(e - p));
+            return Quoted::Open;
+        }
         text.append(p, int(q - p));
         if (q + 1 < e && q[1] == '"') {
             text.append('"');
@@ -1089,9 +1150,9 @@ bool quotedMemo(const char *b, const char *e, QByteArray &text, const char *&res
         }
         if (q + 1 < e && q[1] == ',') {
             rest = q + 2;
-            return true;
+            return Quoted::Closed;
         }
-        return false;
+        return Quoted::Broken;
     }
 }
 
@@ -1108,69 +1169,157 @@ QwtPlotMarker *newMemoMarker(const QString &label, double x, double y)
 
 }   // namespace
 
+namespace {
+
+// A line of a memo file kept beyond the reader's next line.
+struct MemoLine {
+    QByteArray text;
+    QByteArray ending;   // the line end as the file has it
+    bool overlong = false;
+    bool plain = false;   // read as it stands, whatever quotes it holds
+};
+
+// The lines of a memo file, with lines read ahead handed out again first.
+class MemoLines {
+public:
+    explicit MemoLines(QIODevice *device) : reader(device) {}
+
+    bool next(MemoLine &out)
+    {
+        if (!again.empty()) {
+            out = std::move(again.front());
+            again.pop_front();
+            return true;
+        }
+        LineReader::Line line;
+        if (!reader.next(line))
+            return false;
+        if (first) {
+            skipByteOrderMark(line);
+            first = false;
+        }
+        out.text = QByteArray(line.b, int(line.e - line.b));
+        out.ending = QByteArray(line.e, int(line.after - line.e));
+        out.overlong = line.overlong;
+        out.plain = false;
+        return true;
+    }
+    // Lines taken ahead, in their order, to be read as they stand.
+    void giveBack(std::vector<MemoLine> &lines)
+    {
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+            it->plain = true;
+            again.push_front(std::move(*it));
+        }
+        lines.clear();
+    }
+    bool failed() const { return reader.failed(); }
+
+private:
+    LineReader reader;
+    std::deque<MemoLine> again;
+    bool first = true;
+};
+
+// A memo record as it stands: label, x, y and the empty end.
+QwtPlotMarker *plainMemoMarker(const QByteArray &line, std::vector<Field> &fields)
+{
+    const char *from = line.constData();
+    const char *e = from + line.size();
+    const int n = splitFields(from, e, nullptr, 0);
+    if (n < 3)
+        return nullptr;
+    fields.resize(size_t(n));
+    splitFields(from, e, fields.data(), n);
+    if (fields[0].is("Memo Label"))
+        return nullptr;
+    // Files written before texts were quoted: every line ends with a comma, so more
+    // fields than label, x, y and that empty end mean a label with commas of its own.
+    QString label;
+    Field xField = fields[1];
+    Field yField = fields[2];
+    if (n > 4 && fields[size_t(n - 1)].empty()) {
+        label = QString::fromUtf8(from, int(fields[size_t(n - 3)].b - 1 - from));
+        xField = fields[size_t(n - 3)];
+        yField = fields[size_t(n - 2)];
+    } else {
+        label = fields[0].toText();
+    }
+    return newMemoMarker(label, parseDouble(xField), parseDouble(yField));
+}
+
+}   // namespace
+
 int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 2;
-    // Memo files hold a line per marker; one read keeps texts that span lines together.
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return 2;
 
+    // Read as the chart files are, a line at a time: what is kept is the markers. A text in
+    // quotes may hold line breaks; its record ends on the line of its closing quote. A
+    // record longer than a line may be is passed over, as such a line is.
     QVector<QwtPlotMarker *> loaded;
-    const char *p = data.constData();
-    const char *end = p + data.size();
-    if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
-        p += 3;
+    MemoLines lines(&file);
+    MemoLine line;
+    std::vector<MemoLine> ahead;
     std::vector<Field> fields;
     QByteArray quoted;
-    while (p < end) {
-        // A quoted text may hold line breaks: the record ends at the first line break
-        // after its closing quote.
+    while (lines.next(line)) {
+        if (line.overlong || line.text.isEmpty())
+            continue;
+        if (line.plain || !line.text.startsWith('"')) {
+            if (QwtPlotMarker *marker = plainMemoMarker(line.text, fields))
+                loaded.append(marker);
+            continue;
+        }
+        quoted.clear();
         const char *rest = nullptr;
-        const bool isQuoted = *p == '"' && quotedMemo(p, end, quoted, rest);
-        const char *from = isQuoted ? rest : p;
-        const char *nl = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
-        const char *lineEnd = nl ? nl : end;
-        const char *next = nl ? nl + 1 : end;
-        const char *e = lineEnd;
-        if (e > from && e[-1] == '\r')
-            --e;
-
-        if (isQuoted) {
-            // x, y and the empty end.
-            Field xy[3];
-            const int n = splitFields(from, e, xy, 3);
-            if (n >= 2)
-                loaded.append(newMemoMarker(QString::fromUtf8(quoted), parseDouble(xy[0]),
-                                            parseDouble(xy[1])));
-            p = next;
+        const MemoLine *last = &line;
+        Quoted state = quotedPart(line.text.constData() + 1, line.text.constData() + line.text.size(), quoted, rest);
+        qint64 size = line.text.size();
+        bool tooLong = false;
+        MemoLine more;
+        while (state == Quoted::Open) {
+            if (last->ending.isEmpty() || !lines.next(more))
+                break;   // the file ended inside the quotes
+            size += last->ending.size() + more.text.size();
+            if (more.overlong || size > qint64(LineReader::MaxLine)) {
+                tooLong = true;
+                break;
+            }
+            quoted += last->ending;
+            ahead.push_back(std::move(more));
+            last = &ahead.back();
+            state = quotedPart(last->text.constData(), last->text.constData() + last->text.size(), quoted, rest);
+        }
+        if (tooLong) {
+            // Passed over up to its closing quote, a line at a time.
+            ahead.clear();
+            while (state == Quoted::Open && lines.next(more)) {
+                quoted.clear();
+                if (!more.overlong)
+                    state = quotedPart(more.text.constData(), more.text.constData() + more.text.size(), quoted, rest);
+            }
             continue;
         }
-        p = next;
-        if (e == from)
+        if (state != Quoted::Closed) {
+            // No text in quotes after all: the line as it stands, and the lines after it.
+            if (QwtPlotMarker *marker = plainMemoMarker(line.text, fields))
+                loaded.append(marker);
+            lines.giveBack(ahead);
             continue;
-        const int n = splitFields(from, e, nullptr, 0);
-        if (n < 3)
-            continue;
-        fields.resize(size_t(n));
-        splitFields(from, e, fields.data(), n);
-        if (fields[0].is("Memo Label"))
-            continue;
-        // Files written before texts were quoted: every line ends with a comma, so more
-        // fields than label, x, y and that empty end mean a label with commas of its own.
-        QString label;
-        Field xField = fields[1];
-        Field yField = fields[2];
-        if (n > 4 && fields[size_t(n - 1)].empty()) {
-            label = QString::fromUtf8(from, int(fields[size_t(n - 3)].b - 1 - from));
-            xField = fields[size_t(n - 3)];
-            yField = fields[size_t(n - 2)];
-        } else {
-            label = fields[0].toText();
         }
-        loaded.append(newMemoMarker(label, parseDouble(xField), parseDouble(yField)));
+        // x, y and the empty end.
+        Field xy[3];
+        const char *e = last->text.constData() + last->text.size();
+        if (splitFields(rest, e, xy, 3) >= 2)
+            loaded.append(newMemoMarker(QString::fromUtf8(quoted), parseDouble(xy[0]), parseDouble(xy[1])));
+        ahead.clear();
+    }
+    if (lines.failed()) {
+        qDeleteAll(loaded);
+        return 2;
     }
     if (list)
         *list += loaded;

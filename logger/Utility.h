@@ -40,6 +40,10 @@ public:
     // the file `keepAs` (one copy, replacing the one before). 0 when there was nothing to
     // keep or it was kept; 1 when it could not be kept (the caller must not empty it).
     static int KeepBeforeEmptying(const QString &path, const QString &keepAs);
+    // Puts what was written to the file at `path` on the disk (fdatasync), so that a file
+    // renamed into place afterwards is not found empty after a power loss. False when that
+    // cannot be done.
+    static bool SyncToDisk(const QString &path);
     static int SaveToCSVFormat(const QString &path, const QVector<LoggerData *> *runs, bool append);
     static int SaveMemoToCSVFormat(const QString &path, const QVector<QwtPlotMarker *> *markers);
     static int SaveToTextFormat(const QString &path, const QVector<LoggerData *> *runs);

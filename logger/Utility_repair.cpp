@@ -7,7 +7,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 int Utility::CutBrokenTail(const QString &path)
 {
@@ -74,4 +80,26 @@ int Utility::KeepBeforeEmptying(const QString &path, const QString &keepAs)
         return 0;
     QFile::remove(keepAs);
     return QFile::copy(path, keepAs) ? 0 : 1;
+}
+
+bool Utility::SyncToDisk(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int result;
+    do {
+#ifdef Q_OS_MACOS
+        result = ::fsync(fd);
+#else
+        result = ::fdatasync(fd);
+#endif
+    } while (result != 0 && errno == EINTR);
+    ::close(fd);
+    return result == 0;
+#else
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::Append) && file.flush();
+#endif
 }

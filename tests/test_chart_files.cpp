@@ -483,6 +483,67 @@ private slots:
         DeleteRuns(runs);
     }
 
+    // A chart the backup could not take, reopened from the Window menu: moving the X
+    // window or the slider keeps its rows, and Save As writes them.
+    void unmirroredChartKeepsItsRows()
+    {
+        MessageRecorder boxes;
+        const QString chart = Folder() + QStringLiteral("run.csv");
+        WriteChart(chart);
+        QFile::remove(BackupPath());
+        QVERIFY(QDir().mkpath(BackupPath()));   // the copy cannot take its place
+        Open(chart);
+        QCOMPARE(Rows(), 400);
+        win->ui->action_Data1->trigger();
+        win->windowMenuEntries[1].action->trigger();
+        QCOMPARE(Rows(), 400);
+
+        win->config->trackDataLogger = false;
+        XSettings xs = win->config->xSettings;
+        xs.sampleMin = 300;
+        xs.sampleMax = 420;
+        win->ApplyXSettings(xs, false);
+        win->ui->horizontalSlider->setValue(2);
+        QCOMPARE(Rows(), 400);
+
+        const QString copy = Folder() + QStringLiteral("copy.csv");
+        Save(copy, QStringLiteral("CSV (*.csv)"));
+        QCOMPARE(FileBytes(copy), FileBytes(chart));
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+        QVERIFY(QDir(BackupPath()).removeRecursively());
+    }
+
+    // Sample numbers past what an int holds (a damaged or foreign file): the chart opens
+    // (no undefined conversion), the slider's range stays positive and usable.
+    void sampleNumbersPastAnInt()
+    {
+        MessageRecorder boxes;
+        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (qint64 n : {1LL, 2LL, 3000000000LL, 9000000000000LL})
+            text += QByteArray::number(n) + ",5,-5, \n";
+        text += "\nStop Date:,01/02/2025\nStop Time:,08:16:40 AM\nTotal Samples:,4,4\n"
+                "Maximum (mV):,5,-5\nMinimum (mV):,5,-5\nMissed Samples:,0,0\n\n";
+        const QString chart = Folder() + QStringLiteral("huge.csv");
+        WriteFile(chart, text);
+        WriteFile(Folder() + QStringLiteral("huge_Memo.csv"), "Memo Label,Memo X,Memo Y,\nfar,9e12,1,\n");
+        Open(chart);
+        QCOMPARE(Rows(), 4);
+        QCOMPARE(win->maxScroll, INT_MAX);
+        QVERIFY(win->ui->horizontalSlider->maximum() > 0);
+        win->config->trackDataLogger = false;
+        win->ui->horizontalSlider->setValue(win->ui->horizontalSlider->maximum());
+        QVERIFY(win->config->xSettings.sampleMax > win->config->xSettings.sampleMin);
+        QVERIFY(win->config->xSettings.sampleMin > 0);
+        win->ui->DataCursor->click();
+        win->plotMgr->MoveDataCursor(QPointF(9e12, 5.0));
+        win->plotMgr->ZoomOut(QPointF(2147483600.0, 0.0));
+        QVERIFY(win->config->xSettings.sampleMax > win->config->xSettings.sampleMin);
+        win->ui->action_Full->trigger();
+        QCOMPARE(win->config->xSettings.sampleMin, 0);
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+    }
+
     // Memo markers go out with a CSV save and come back with the chart.
     void memoMarkersRoundTrip()
     {

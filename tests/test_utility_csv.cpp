@@ -8,8 +8,11 @@
 #include <cstring>
 #include <qwt_plot_marker.h>
 
+#include "RowIndex.h"
 #include "Utility.h"
 #include "test_utility_support.h"
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -428,6 +431,129 @@ private slots:
 
         QCOMPARE(Utility::LoadValues(QDir(dataDir).filePath("csv_stop_without_start.csv"), &runs), 0);
         QVERIFY(runs.isEmpty());
+    }
+
+    // Lines ended by CR LF or a lone CR (files saved by other programs) read as LF-ended
+    // ones: the chart reader, the backup's row index with the paging reader, and the memo
+    // reader; also where a CR LF is split between two reads (the padding moves the line
+    // ends over the chart reader's first read and the index's 1 MiB reads).
+    void lineEndsOfEveryKind()
+    {
+        // Every run's rows, then those paged in, then the markers.
+        auto readAll = [this](const QByteArray &text, const QByteArray &memo, std::vector<double> &got,
+                              QStringList &memos) {
+            QVERIFY(writeBytes(path("ends.csv"), text) && writeBytes(path("ends_Memo.csv"), memo));
+            QVector<LoggerData *> runs;
+            QCOMPARE(Utility::LoadValues(path("ends.csv"), &runs), 0);
+            QCOMPARE(runs.size(), 2);
+            for (int pass = 0; pass < 2; ++pass) {
+                for (LoggerData *r : runs)
+                    for (DataValues *v : {r->chA.values, r->chB.values}) {
+                        got.insert(got.end(), v->xValues.begin(), v->xValues.end());
+                        got.insert(got.end(), v->yValues.begin(), v->yValues.end());
+                        v->xValues.clear();
+                        v->yValues.clear();
+                    }
+                if (pass == 1)
+                    break;
+                RowIndex index;
+                int runIndex = 0;
+                qint64 pos = 0;
+                QVERIFY(index.Update(path("ends.csv")) && index.Locate(path("ends.csv"), 39000, runIndex, pos));
+                QFile file(path("ends.csv"));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex), 2001);
+                // The newest-run reader ends at the first empty line: the first run's rows.
+                pos = 0;
+                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 6, 100000, &runs, false, 0), 30000);
+            }
+            DeleteRuns(runs);
+            QVector<QwtPlotMarker *> markers;
+            QCOMPARE(Utility::LoadMemoValues(path("ends_Memo.csv"), &markers), 0);
+            for (const QwtPlotMarker *m : markers)
+                memos << m->label().text() + QLatin1Char('@') + QString::number(m->xValue());
+            qDeleteAll(markers);
+        };
+
+        QVector<LoggerData *> runs{newRun(1, 30000), newRun(38001, 30000)};
+        for (LoggerData *r : runs)
+            std::fill(r->memo.begin(), r->memo.end(), QStringLiteral("memo text"));
+        QVERIFY(Utility::SaveToCSVFormat(path("lf.csv"), &runs, false) == 0);
+        DeleteRuns(runs);
+        const QByteArray lf = fileBytes(path("lf.csv"));
+        QVERIFY(lf.size() > (1 << 20));
+        const QByteArray memoLf = "Memo Label,Memo X,Memo Y,\nfirst,12,-1,\n\"two\nlines\",350,9,\nlast,400,2,\n";
+        int split[2][2] = {};   // [CR LF, CR][16 KiB, 1 MiB]
+        for (int pad = 0; pad < 40; ++pad) {
+            QByteArray text = lf;
+            text.replace(text.indexOf("\n1,-1000,-450,memo text\n") + 14, 9, QByteArray(pad + 1, 'm'));
+            std::vector<double> reference;
+            QStringList referenceMemos;
+            for (int kind = 0; kind < 2; ++kind) {
+                const char *end = kind == 0 ? "\r\n" : "\r";
+                QByteArray other = text;
+                other.replace('\n', end);
+                const bool atBoundary = other[16 * 1024 - 1] == '\r' || other[(1 << 20) - 1] == '\r';
+                split[kind][0] += other[16 * 1024 - 1] == '\r';
+                split[kind][1] += other[(1 << 20) - 1] == '\r';
+                if (pad > 0 && !atBoundary)
+                    continue;
+                if (reference.empty())
+                    readAll(text, memoLf, reference, referenceMemos);
+                QByteArray memo = memoLf;
+                memo.replace('\n', end);
+                std::vector<double> got;
+                QStringList memos;
+                readAll(other, memo, got, memos);
+                QVERIFY(got == reference);
+                // A text in quotes keeps its own line break.
+                referenceMemos[1] = QStringLiteral("two") + QLatin1String(end) + QStringLiteral("lines@350");
+                QCOMPARE(memos, referenceMemos);
+            }
+        }
+        QVERIFY(split[0][0] && split[0][1] && split[1][0] && split[1][1]);
+    }
+
+    // The memo reader holds a line at a time: a line over 64 KiB, and a text in quotes
+    // that runs on for more, are passed over; the markers around them are read; a quote
+    // that never closes is read as it stands. A very long line costs no memory of its size.
+    void memoFileBounds()
+    {
+        QByteArray text = "Memo Label,Memo X,Memo Y,\n";
+        text += QByteArray(200 * 1024, ',') + "\nafter,5,6,\n\"long";
+        for (int i = 0; i < 1000; ++i)
+            text += "\n" + QByteArray(70, 't');
+        text += "\",7,8,\nlast,9,10,\n\"open,11,12,\n";
+        QVERIFY(writeBytes(path("bounds_Memo.csv"), text));
+        QVector<QwtPlotMarker *> back;
+        QCOMPARE(Utility::LoadMemoValues(path("bounds_Memo.csv"), &back), 0);
+        QStringList got;
+        for (const QwtPlotMarker *m : back)
+            got << QStringLiteral("%1 %2 %3").arg(m->label().text()).arg(m->xValue()).arg(m->yValue());
+        QCOMPARE(got, (QStringList{"after 5 6", "last 9 10", "\"open 11 12"}));
+        qDeleteAll(back);
+        back.clear();
+
+        // One line of 32 MiB commas.
+        {
+            QFile file(path("huge_Memo.csv"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray commas(1 << 20, ',');
+            for (int i = 0; i < 32; ++i)
+                QCOMPARE(file.write(commas), qint64(commas.size()));
+            file.write("\nend,1,2,\n");
+        }
+        struct rusage before {};
+        getrusage(RUSAGE_SELF, &before);
+        QCOMPARE(Utility::LoadMemoValues(path("huge_Memo.csv"), &back), 0);
+        struct rusage after {};
+        getrusage(RUSAGE_SELF, &after);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0]->label().text(), QStringLiteral("end"));
+        const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+        QVERIFY2(grownKiB < 16 * 1024, qPrintable(QString::number(grownKiB)));
+        qDeleteAll(back);
+        QFile::remove(path("huge_Memo.csv"));
     }
 
     // Inputs kept from fuzzing and from real damaged files: read without harm.
