@@ -7,7 +7,11 @@
 #include <QDebug>
 #include <QFont>
 #include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOption>
 #include <QPen>
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
@@ -38,6 +42,50 @@ double YAxisStep(const ConfigSettings *config)
         return 0.0;
     return step;
 }
+
+// The chart's canvas paints its own background, in the part being repainted, so that Qt
+// does not repaint the widgets under it (the window, the plot) on each live repaint. Qwt's
+// opaque mode would instead fill a pixmap of the whole canvas first, on every repaint of a
+// few new samples, and so would its backing store.
+class ChartCanvas : public QwtPlotCanvas {
+public:
+    explicit ChartCanvas(QwtPlot *plot) : QwtPlotCanvas(plot)
+    {
+        setPaintAttribute(QwtPlotCanvas::BackingStore, false);
+        setPaintAttribute(QwtPlotCanvas::Opaque, false);
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setClipRegion(event->region());
+        // What Qt's background pass drew under the canvas: its fill, then its style sheet.
+        painter.save();
+        if (autoFillBackground())
+            painter.fillRect(rect(), palette().brush(backgroundRole()));
+        if (testAttribute(Qt::WA_StyledBackground)) {
+            QStyleOption option;
+            option.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+        }
+        painter.restore();
+        // Then what the canvas draws on a background it does not paint itself: the items,
+        // within its frame.
+        painter.save();
+        if (borderRadius() > 0.0)
+            painter.setClipPath(borderPath(frameRect()), Qt::IntersectClip);
+        else
+            painter.setClipRect(contentsRect(), Qt::IntersectClip);
+        plot()->drawCanvas(&painter);
+        painter.restore();
+        if (!testAttribute(Qt::WA_StyledBackground) && frameWidth() > 0)
+            drawBorder(&painter);
+        if (hasFocus() && focusIndicator() == CanvasFocusIndicator)
+            drawFocusIndicator(&painter);
+    }
+};
 
 }   // namespace
 
@@ -79,13 +127,7 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
     const ColorSettings colors = config->colorSettings;
 
     setAutoReplot(false);
-    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas())) {
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
-        // Qt paints the background of the part being repainted; the opaque mode would fill
-        // a pixmap of the whole canvas first, on every repaint of a few new samples.
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::Opaque, false);
-        plotCanvas->setAttribute(Qt::WA_OpaquePaintEvent, false);
-    }
+    setCanvas(new ChartCanvas(this));
     plotLayout()->setAlignCanvasToScales(true);
     // The Y axis's end labels are centred on the canvas's edges: its scale must reach half
     // a line beyond them, or the lowest label loses its bottom (Qwt's own hint is short
