@@ -1,5 +1,7 @@
 #include "Utility.h"
 
+#include "ChartText.h"
+
 #include <QDate>
 #include <QFile>
 #include <QFont>
@@ -852,7 +854,7 @@ bool quotedMemo(const char *b, const char *e, QByteArray &text, const char *&res
 
 QwtPlotMarker *newMemoMarker(const QString &label, double x, double y)
 {
-    QwtText text(label);
+    QwtText text = ChartText(label);
     text.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Normal));
     text.setColor(Qt::cyan);
     auto *marker = new QwtPlotMarker();
