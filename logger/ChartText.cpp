@@ -23,7 +23,7 @@ class CachedTextEngine : public QwtPlainTextEngine {
 public:
     QSizeF textSize(const QFont &font, int flags, const QString &text) const override
     {
-        if (const Layout *layout = Find(font, flags, text, QStringLiteral("size")))
+        if (const Layout *layout = Find(font, flags, text))
             return QSizeF(layout->Width(layout->Lines()), layout->Height(layout->Lines()));
         return QwtPlainTextEngine::textSize(font, flags, text);
     }
@@ -40,8 +40,7 @@ public:
             return;
         }
         const QFont &font = painter->font();
-        const Layout *layout = Find(font, flags, text, QString::number(device->logicalDpiX()) + QLatin1Char('x')
-                                                           + QString::number(device->logicalDpiY()));
+        const Layout *layout = Find(font, flags, text);
         if (!layout) {
             QwtPlainTextEngine::draw(painter, rect, flags, text);
             return;
@@ -98,6 +97,8 @@ public:
 
 private:
     struct Layout {
+        QFont font;
+        qreal dpi = 0.0;
         QTextLayout text;
         QVector<qreal> bottoms;   // the text's height down to the end of each line
         QVector<qreal> widths;    // the widest line so far, per line
@@ -130,15 +131,33 @@ private:
         return true;
     }
 
-    const Layout *Find(const QFont &font, int flags, const QString &text, const QString &device) const
+    // The layouts of one text, one per font (a font's resolution is part of it).
+    struct Variants {
+        ~Variants() { qDeleteAll(layouts); }
+        QVector<Layout *> layouts;
+    };
+
+    const Layout *Find(const QFont &font, int flags, const QString &text) const
     {
         if (!Cacheable(flags, text))
             return nullptr;
-        const QString key = device + QChar(0) + font.key() + QChar(0) + text;
-        if (const Layout *found = cache.object(key))
-            return found;
+        const qreal dpi = QFontMetricsF(font).fontDpi();
+        Variants *variants = cache.object(text);
+        if (variants) {
+            for (const Layout *found : qAsConst(variants->layouts)) {
+                if (found->dpi == dpi && found->font == font)
+                    return found;
+            }
+        } else {
+            variants = new Variants;
+            cache.insert(text, variants);
+        }
+        if (variants->layouts.size() >= 4)
+            delete variants->layouts.takeFirst();
 
         auto *layout = new Layout;
+        layout->font = font;
+        layout->dpi = dpi;
         QString lines = text;
         for (QChar &c : lines) {
             if (c == QLatin1Char('\r'))
@@ -169,12 +188,12 @@ private:
             layout->widths.append(width);
         }
         layout->text.endLayout();
-        cache.insert(key, layout);
+        variants->layouts.append(layout);
         return layout;
     }
 
     // A few labels are on the chart at a time; texts that leave it are dropped in turn.
-    mutable QCache<QString, Layout> cache{256};
+    mutable QCache<QString, Variants> cache{256};
 };
 
 constexpr QwtText::TextFormat CachedFormat = QwtText::OtherFormat;

@@ -1,6 +1,7 @@
 // The logger chart: construction, axes, visibility, clearing, colours.
 #include "PlotMgr.h"
 
+#include "ChartText.h"
 #include "LogCategories.h"
 #include "PlotMgr_Segment.h"
 
@@ -26,6 +27,7 @@
 #include <qwt_plot_picker.h>
 #include <qwt_scale_widget.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_text.h>
 
 #include <cmath>
@@ -87,6 +89,13 @@ protected:
     }
 };
 
+// Tick labels come back as the X window moves on (the next window starts where this one
+// ends), and each is measured and drawn: they share the labels' kept text layout.
+class ChartScaleDraw : public QwtScaleDraw {
+public:
+    QwtText label(double value) const override { return ChartText(QwtScaleDraw::label(value).text()); }
+};
+
 }   // namespace
 
 PlotMgr::PlotMgr(QWidget *parent) : QwtPlot(parent) {}
@@ -128,6 +137,8 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
 
     setAutoReplot(false);
     setCanvas(new ChartCanvas(this));
+    setAxisScaleDraw(xBottom, new ChartScaleDraw);
+    setAxisScaleDraw(yLeft, new ChartScaleDraw);
     plotLayout()->setAlignCanvasToScales(true);
     // The Y axis's end labels are centred on the canvas's edges: its scale must reach half
     // a line beyond them, or the lowest label loses its bottom (Qwt's own hint is short
@@ -378,4 +389,38 @@ void PlotMgr::UpdateChBColor()
 void PlotMgr::resizeEvent(QResizeEvent *event)
 {
     QwtPlot::resizeEvent(event);
+}
+
+PlotMgr::LayoutInputs PlotMgr::CurrentLayoutInputs() const
+{
+    LayoutInputs inputs;
+    inputs.numbers << contentsRect().width() << contentsRect().height();
+    inputs.texts << title().text() << footer().text();
+    for (int axis = 0; axis < axisCnt; ++axis) {
+        if (!axisEnabled(axis)) {
+            inputs.numbers << -1.0;
+            continue;
+        }
+        const QwtScaleWidget *scale = axisWidget(axis);
+        int hintStart = 0, hintEnd = 0;
+        scale->getBorderDistHint(hintStart, hintEnd);
+        inputs.numbers << scale->scaleDraw()->extent(scale->font()) << scale->startBorderDist()
+                       << scale->endBorderDist() << hintStart << hintEnd;
+        inputs.texts << scale->title().text() << scale->title().font().key() << scale->font().key();
+    }
+    return inputs;
+}
+
+void PlotMgr::updateLayout()
+{
+    QwtPlot::updateLayout();
+    laidOutInputs = CurrentLayoutInputs();
+}
+
+bool PlotMgr::event(QEvent *event)
+{
+    if (event->type() == QEvent::LayoutRequest && !laidOutInputs.numbers.isEmpty()
+        && CurrentLayoutInputs() == laidOutInputs)
+        return QFrame::event(event);
+    return QwtPlot::event(event);
 }

@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <qwt_plot.h>
 
@@ -178,8 +179,11 @@ public slots:
     void ZoomOut(QPointF pos);
     void DeleteLastStopLabel();
 
+    void updateLayout() override;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     struct Prepared;
@@ -230,6 +234,16 @@ private:
     int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
     void RepaintDue();
     static constexpr int RepaintIntervalMs = 40;
+    // What the plot's layout is computed from: the axes' extents, border distances and
+    // titles, and the plot's size. A moving X window asks for a layout on each move; while
+    // these stay the same, the layout it had still holds.
+    struct LayoutInputs {
+        QVector<double> numbers;
+        QStringList texts;
+        bool operator==(const LayoutInputs &o) const { return numbers == o.numbers && texts == o.texts; }
+    };
+    LayoutInputs CurrentLayoutInputs() const;
+    LayoutInputs laidOutInputs;
 
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> chASegments;
