@@ -253,8 +253,8 @@ int main(int argc, char **argv)
     // Zoom Full keeps every sample of its window on the chart, so its memory grows until
     // the window is full: its growth is bounded by what that window holds instead.
     constexpr double CpuGoal = 0.025;
-    constexpr double FlatMiBPerMin = 2.0;
-    constexpr double ZoomFullMiBPerMin = 30.0;
+    constexpr double FlatMiBPerMin = 3.0;
+    constexpr double ZoomFullMiBPerMin = 10.0;
     QStringList overBudget, growing;
     long faults = 0;
     for (View view : {TrackingOn, TrackingOff, ScrollingBack, ZoomFull}) {
