@@ -34,7 +34,7 @@ public:
             return;
         const QPaintDevice *device = painter->device();
         // Printing and image export keep Qwt's own path (it adapts the font to the device).
-        if (!device || device->devType() != QInternal::Widget || painter->layoutDirection() != Qt::LeftToRight
+        if (!device || device->devType() != QInternal::Widget || !LeftToRight(painter, text)
             || !ScreenResolution(device)) {
             QwtPlainTextEngine::draw(painter, rect, flags, text);
             return;
@@ -107,6 +107,14 @@ private:
         qreal Height(int count) const { return count > 0 ? bottoms[count - 1] : 0.0; }
         qreal Width(int count) const { return count > 0 ? widths[count - 1] : 0.0; }
     };
+
+    // The lines are laid out left to right, as drawText does for a painter that is, or that
+    // leaves the direction to a text that is.
+    static bool LeftToRight(const QPainter *painter, const QString &text)
+    {
+        const Qt::LayoutDirection direction = painter->layoutDirection();
+        return direction == Qt::LeftToRight || (direction == Qt::LayoutDirectionAuto && !text.isRightToLeft());
+    }
 
     // Qwt draws on a device of another resolution with a font converted to it.
     static bool ScreenResolution(const QPaintDevice *device)
