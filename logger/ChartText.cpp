@@ -215,17 +215,19 @@ void RegisterEngine()
     Q_UNUSED(registered);
 }
 
-QwtText::TextFormat FormatOf(const QString &text)
+QwtText::TextFormat FormatOf(const QString &text, QwtText::TextFormat format = QwtText::AutoText)
 {
     RegisterEngine();
-    return Qt::mightBeRichText(text) ? QwtText::AutoText : CachedFormat;
+    if (format == QwtText::PlainText || (format == QwtText::AutoText && !Qt::mightBeRichText(text)))
+        return CachedFormat;
+    return format;
 }
 
 }   // namespace
 
-QwtText ChartText(const QString &text)
+QwtText ChartText(const QString &text, QwtText::TextFormat format)
 {
-    return QwtText(text, FormatOf(text));
+    return QwtText(text, FormatOf(text, format));
 }
 
 void SetChartText(QwtText &label, const QString &text)

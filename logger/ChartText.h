@@ -5,9 +5,9 @@
 #include <QString>
 #include <qwt_text.h>
 
-// A label text: plain text gets the cached layout, text that may be rich keeps Qwt's
-// choice of engine.
-QwtText ChartText(const QString &text);
+// A label text: plain text gets the kept layout; with AutoText, text that may be rich
+// keeps Qwt's choice of engine.
+QwtText ChartText(const QString &text, QwtText::TextFormat format = QwtText::AutoText);
 
 // Replaces the words of a label made by ChartText, keeping its font and colour.
 void SetChartText(QwtText &label, const QString &text);

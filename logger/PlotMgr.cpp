@@ -242,7 +242,7 @@ void PlotMgr::SetBottomScale()
 
 void PlotMgr::SetAxisTitleText(int axis, const QString &text)
 {
-    QwtText title(text, QwtText::PlainText);
+    QwtText title = ChartText(text, QwtText::PlainText);
     title.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Bold));
     title.setColor(Qt::black);
     setAxisTitle(axis, title);

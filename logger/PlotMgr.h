@@ -154,6 +154,9 @@ public:
     void ClearStartStopInfoLabels();
     void ClearChannelInfo();
 
+    // Lays the plot out and notes what the layout was computed from.
+    void updateLayout() override;
+
     // What is on the chart (read-only views).
     const QVector<QwtPlotCurve *> &Segments(Channel channel) const
     { return channel == ChannelA ? chASegments : chBSegments; }
@@ -178,8 +181,6 @@ public slots:
     void ZoomIn(QPointF pos);
     void ZoomOut(QPointF pos);
     void DeleteLastStopLabel();
-
-    void updateLayout() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
