@@ -9,8 +9,11 @@
 //
 //   bench_logging [seconds per view, default 20]
 //
-// Runs with a home folder of its own (the user's files are not touched), on whatever Qt
-// platform is set: offscreen, or a real X server for the drawing cost of a real screen.
+// Runs with a home folder of its own (the user's files are not touched). With a display
+// (DISPLAY set, e.g. under `xvfb-run -a`) it draws on the xcb platform, for the drawing
+// cost of a real screen; without one, offscreen, which hides part of that cost.
+// Exits non-zero when a view misses a goal: at most 2.5 % of one core, no row lost, held
+// twice or out of order, memory flat.
 #include "HWIFWrapper.h"
 #include "LoggerMainWindow.h"
 #include "MainWindow.h"
@@ -232,6 +235,8 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("QT_LOGGING_RULES", "default.debug=false");
+    // A `-platform` argument still wins over this.
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     QApplication app(argc, argv);
     InitResources();
 
@@ -245,7 +250,12 @@ int main(int argc, char **argv)
                 qPrintable(QGuiApplication::platformName()));
     std::printf("%-15s %10s %12s %10s %9s %8s %6s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
                 "RSS MiB", "paints/s", "rows", "lost", "dup", "order", "moves");
-    QStringList overBudget;
+    // Zoom Full keeps every sample of its window on the chart, so its memory grows until
+    // the window is full: its growth is bounded by what that window holds instead.
+    constexpr double CpuGoal = 0.025;
+    constexpr double FlatMiBPerMin = 3.0;
+    constexpr double ZoomFullMiBPerMin = 10.0;
+    QStringList overBudget, growing;
     long faults = 0;
     for (View view : {TrackingOn, TrackingOff, ScrollingBack, ZoomFull}) {
         const Result r = LogOneView(view, seconds);
@@ -253,17 +263,21 @@ int main(int argc, char **argv)
                     100.0 * r.cpu, r.mibPerMin, r.rssEnd, r.paintsPerSec, r.rows, r.lost,
                     r.duplicated, r.outOfOrder, r.moves);
         std::fflush(stdout);
-        if (r.cpu > 0.05)
+        if (r.cpu > CpuGoal)
             overBudget << r.view;
+        if (r.mibPerMin > (view == ZoomFull ? ZoomFullMiBPerMin : FlatMiBPerMin))
+            growing << r.view;
         faults += r.lost + r.duplicated + r.outOfOrder;
     }
-    std::printf("goal <= 5%% of one core: %s\n",
+    std::printf("goal <= %.1f%% of one core: %s\n", 100.0 * CpuGoal,
                 overBudget.isEmpty() ? "met" : qPrintable("missed by " + overBudget.join(", ")));
-    std::printf("rows lost, duplicated or out of order: %ld\n", faults);
-    std::printf("(Zoom Full keeps every sample of its window on the chart: its memory grows "
-                "until the window is full.)\n");
+    std::printf("goal memory flat (<= %.0f MiB/min, Zoom Full <= %.0f): %s\n", FlatMiBPerMin,
+                ZoomFullMiBPerMin,
+                growing.isEmpty() ? "met" : qPrintable("missed by " + growing.join(", ")));
+    std::printf("goal no row lost, duplicated or out of order: %s (%ld)\n",
+                faults == 0 ? "met" : "missed", faults);
 
     delete w;
     w = nullptr;
-    return 0;
+    return overBudget.isEmpty() && growing.isEmpty() && faults == 0 ? 0 : 1;
 }

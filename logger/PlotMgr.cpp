@@ -1,13 +1,18 @@
 // The logger chart: construction, axes, visibility, clearing, colours.
 #include "PlotMgr.h"
 
+#include "ChartText.h"
 #include "LogCategories.h"
 #include "PlotMgr_Segment.h"
 
 #include <QDebug>
 #include <QFont>
 #include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOption>
 #include <QPen>
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
@@ -22,6 +27,7 @@
 #include <qwt_plot_picker.h>
 #include <qwt_scale_widget.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_text.h>
 
 #include <cmath>
@@ -38,6 +44,57 @@ double YAxisStep(const ConfigSettings *config)
         return 0.0;
     return step;
 }
+
+// The chart's canvas paints its own background, in the part being repainted, so that Qt
+// does not repaint the widgets under it (the window, the plot) on each live repaint. Qwt's
+// opaque mode would instead fill a pixmap of the whole canvas first, on every repaint of a
+// few new samples, and so would its backing store.
+class ChartCanvas : public QwtPlotCanvas {
+public:
+    explicit ChartCanvas(QwtPlot *plot) : QwtPlotCanvas(plot)
+    {
+        setPaintAttribute(QwtPlotCanvas::BackingStore, false);
+        setPaintAttribute(QwtPlotCanvas::Opaque, false);
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setClipRegion(event->region());
+        // What Qt's background pass drew under the canvas: its fill, then its style sheet.
+        painter.save();
+        if (autoFillBackground())
+            painter.fillRect(rect(), palette().brush(backgroundRole()));
+        if (testAttribute(Qt::WA_StyledBackground)) {
+            QStyleOption option;
+            option.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+        }
+        painter.restore();
+        // Then what the canvas draws on a background it does not paint itself: the items,
+        // within its frame.
+        painter.save();
+        if (borderRadius() > 0.0)
+            painter.setClipPath(borderPath(frameRect()), Qt::IntersectClip);
+        else
+            painter.setClipRect(contentsRect(), Qt::IntersectClip);
+        plot()->drawCanvas(&painter);
+        painter.restore();
+        if (!testAttribute(Qt::WA_StyledBackground) && frameWidth() > 0)
+            drawBorder(&painter);
+        if (hasFocus() && focusIndicator() == CanvasFocusIndicator)
+            drawFocusIndicator(&painter);
+    }
+};
+
+// Tick labels come back as the X window moves on (the next window starts where this one
+// ends), and each is measured and drawn: they share the labels' kept text layout.
+class ChartScaleDraw : public QwtScaleDraw {
+public:
+    QwtText label(double value) const override { return ChartText(QwtScaleDraw::label(value).text()); }
+};
 
 }   // namespace
 
@@ -79,13 +136,9 @@ void PlotMgr::Initialize(ConfigSettings *cfg)
     const ColorSettings colors = config->colorSettings;
 
     setAutoReplot(false);
-    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas())) {
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
-        // Qt paints the background of the part being repainted; the opaque mode would fill
-        // a pixmap of the whole canvas first, on every repaint of a few new samples.
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::Opaque, false);
-        plotCanvas->setAttribute(Qt::WA_OpaquePaintEvent, false);
-    }
+    setCanvas(new ChartCanvas(this));
+    setAxisScaleDraw(xBottom, new ChartScaleDraw);
+    setAxisScaleDraw(yLeft, new ChartScaleDraw);
     plotLayout()->setAlignCanvasToScales(true);
     // The Y axis's end labels are centred on the canvas's edges: its scale must reach half
     // a line beyond them, or the lowest label loses its bottom (Qwt's own hint is short
@@ -191,7 +244,7 @@ void PlotMgr::SetBottomScale()
 
 void PlotMgr::SetAxisTitleText(int axis, const QString &text)
 {
-    QwtText title(text, QwtText::PlainText);
+    QwtText title = ChartText(text, QwtText::PlainText);
     title.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Bold));
     title.setColor(Qt::black);
     setAxisTitle(axis, title);
@@ -337,4 +390,38 @@ void PlotMgr::UpdateChBColor()
 void PlotMgr::resizeEvent(QResizeEvent *event)
 {
     QwtPlot::resizeEvent(event);
+}
+
+PlotMgr::LayoutInputs PlotMgr::CurrentLayoutInputs() const
+{
+    LayoutInputs inputs;
+    inputs.numbers << contentsRect().width() << contentsRect().height();
+    inputs.texts << title().text() << footer().text();
+    for (int axis = 0; axis < axisCnt; ++axis) {
+        if (!axisEnabled(axis)) {
+            inputs.numbers << -1.0;
+            continue;
+        }
+        const QwtScaleWidget *scale = axisWidget(axis);
+        int hintStart = 0, hintEnd = 0;
+        scale->getBorderDistHint(hintStart, hintEnd);
+        inputs.numbers << scale->scaleDraw()->extent(scale->font()) << scale->startBorderDist()
+                       << scale->endBorderDist() << hintStart << hintEnd;
+        inputs.texts << scale->title().text() << scale->title().font().key() << scale->font().key();
+    }
+    return inputs;
+}
+
+void PlotMgr::updateLayout()
+{
+    QwtPlot::updateLayout();
+    laidOutInputs = CurrentLayoutInputs();
+}
+
+bool PlotMgr::event(QEvent *event)
+{
+    if (event->type() == QEvent::LayoutRequest && !laidOutInputs.numbers.isEmpty()
+        && CurrentLayoutInputs() == laidOutInputs)
+        return QFrame::event(event);
+    return QwtPlot::event(event);
 }

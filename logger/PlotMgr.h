@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <qwt_plot.h>
 
@@ -155,6 +156,9 @@ public:
     void ClearStartStopInfoLabels();
     void ClearChannelInfo();
 
+    // Lays the plot out and notes what the layout was computed from.
+    void updateLayout() override;
+
     // What is on the chart (read-only views).
     const QVector<QwtPlotCurve *> &Segments(Channel channel) const
     { return channel == ChannelA ? chASegments : chBSegments; }
@@ -183,6 +187,7 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void drawCanvas(QPainter *painter) override;
+    bool event(QEvent *event) override;
 
 private:
     struct Prepared;
@@ -256,6 +261,16 @@ private:
     int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
     void RepaintDue();
     static constexpr int RepaintIntervalMs = 40;
+    // What the plot's layout is computed from: the axes' extents, border distances and
+    // titles, and the plot's size. A moving X window asks for a layout on each move; while
+    // these stay the same, the layout it had still holds.
+    struct LayoutInputs {
+        QVector<double> numbers;
+        QStringList texts;
+        bool operator==(const LayoutInputs &o) const { return numbers == o.numbers && texts == o.texts; }
+    };
+    LayoutInputs CurrentLayoutInputs() const;
+    LayoutInputs laidOutInputs;
 
     QwtPlotGrid *grid = nullptr;
     QVector<QwtPlotCurve *> chASegments;

@@ -1,6 +1,7 @@
 // The logger chart's cursors, memo markers and zoom.
 #include "PlotMgr.h"
 
+#include "ChartText.h"
 #include "MacPickers.h"
 #include "Utility.h"
 #include "XWindow.h"
@@ -55,7 +56,7 @@ void StyleMemoMarker(QwtPlotMarker *marker)
 
 QwtText MemoLabel(const QString &text)
 {
-    QwtText label(text);
+    QwtText label = ChartText(text);
     QFont font(QStringLiteral("Arial"), 10, QFont::Normal);
     font.setItalic(false);
     label.setFont(font);

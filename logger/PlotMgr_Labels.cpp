@@ -2,6 +2,7 @@
 // labels of the runs.
 #include "PlotMgr.h"
 
+#include "ChartText.h"
 #include "Utility.h"
 
 #include <QFont>
@@ -30,7 +31,7 @@ QString Number(double v)
 
 QwtText LabelText(const QString &text, int weight, const QColor &color)
 {
-    QwtText label(text);
+    QwtText label = ChartText(text);
     label.setFont(QFont(QStringLiteral("Arial"), 8, weight));
     label.setColor(color);
     return label;
@@ -89,7 +90,7 @@ void PlotMgr::UpdateChLabelText(const QString &unitText)
         if (!labels[c])
             continue;
         QwtText text = labels[c]->label();
-        text.setText(ChannelPad + names[c] + unitText);
+        SetChartText(text, ChannelPad + names[c] + unitText);
         labels[c]->setLabel(text);
     }
     canvas()->update();

@@ -117,6 +117,8 @@ bool PlotMgr::XWindowShows(double first, double last) const
 QwtPlotCurve *PlotMgr::NewSegment(Channel channel) const
 {
     auto *segment = new SegmentCurve(QString());
+    // The chart has no legend: attaching a curve need not draw its legend icon.
+    segment->setItemAttribute(QwtPlotItem::Legend, false);
     segment->setStyle(QwtPlotCurve::Lines);
     segment->setPaintAttribute(QwtPlotCurve::ClipPolygons, false);
     segment->setPen(QPen(channel == ChannelA ? config->colorSettings.chAColor

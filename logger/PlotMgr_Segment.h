@@ -29,7 +29,11 @@ public:
         QRectF rect = boundingRect();   // computed once, then kept up to date here
         double left = rect.left(), right = rect.right(), top = rect.top(), bottom = rect.bottom();
         bool valid = rect.width() >= 0.0;
-        d_samples.reserve(d_samples.size() + points.size() - from);
+        // Grown by half at a time: a reserve of just the block would copy the whole curve
+        // on every block.
+        const int needed = d_samples.size() + points.size() - from;
+        if (needed > d_samples.capacity())
+            d_samples.reserve(std::max(needed, d_samples.capacity() + d_samples.capacity() / 2));
         for (int i = from; i < points.size(); ++i) {
             const QPointF &p = points[i];
             if (ordered && !d_samples.isEmpty() && p.x() < d_samples.last().x())

@@ -1,5 +1,7 @@
 #include "Utility.h"
 
+#include "ChartText.h"
+
 #include <QDate>
 #include <QFile>
 #include <QFont>
@@ -1158,7 +1160,7 @@ Quoted quotedPart(const char *p, const char *e, QByteArray &text, const char *&r
 
 QwtPlotMarker *newMemoMarker(const QString &label, double x, double y)
 {
-    QwtText text(label);
+    QwtText text = ChartText(label);
     text.setFont(QFont(QStringLiteral("Arial"), 10, QFont::Normal));
     text.setColor(Qt::cyan);
     auto *marker = new QwtPlotMarker();

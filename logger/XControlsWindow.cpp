@@ -99,6 +99,10 @@ void XControlsWindow::UpdateMinMaxValues(int sampleMin, int sampleMax, double ti
                                          double timeMax)
 {
     EnableRangeFields(ui, false);
+    // Hidden, the fields are filled from the chart's window when the window is shown; a
+    // tracking chart moves its window ten times a second.
+    if (!isVisible())
+        return;
     ui->xSamplesMin->setText(QString::number(sampleMin));
     ui->xSamplesMax->setText(QString::number(sampleMax));
     ui->xTimeMin->setText(TimeText(timeMin, intervalSec));

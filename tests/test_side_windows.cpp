@@ -236,6 +236,16 @@ private slots:
         QCOMPARE(XUi()->xSamplesMin->text(), QString("200"));
         win->xControlsWindow->EnableTextFields();
         QVERIFY(XUi()->xTimeMax->isEnabled());
+
+        // Closed while the chart moves on, it shows the chart's newest window when opened.
+        win->CloseXControls();
+        c->xSettings.sampleMin = 4200;
+        c->xSettings.sampleMax = 4300;
+        win->xControlsWindow->UpdateMinMaxValues(4200, 4300, 4.2, 4.3);
+        QVERIFY(!XUi()->apply->isEnabled());
+        win->ShowXControls();
+        QCOMPARE(XUi()->xSamplesMin->text(), QString("4200"));
+        QCOMPARE(XUi()->xSamplesMax->text(), QString("4300"));
     }
 
     void infoAndRawCount()

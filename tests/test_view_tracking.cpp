@@ -316,6 +316,7 @@ private slots:
         SetWindow(0, 100);   // 0..0.1 s at 1 ms
         win->xControlsWindow->Initialize(win->config->xSettings, win->config->sampleInterval,
                                          win->config->intervalUnit);
+        win->xControlsWindow->show();   // a hidden one is filled only when shown
         win->loggingActive = true;
         for (int i = 0; i < 101; ++i)
             win->EnableTracking();
@@ -329,6 +330,7 @@ private slots:
         };
         QCOMPARE(field("xTimeMin"), QString("10.1"));
         QCOMPARE(field("xTimeMax"), QString("10.2"));
+        win->xControlsWindow->hide();
 
         // Milliseconds, or the finer decimals of the interval; nothing beyond.
         QCOMPARE(Utility::SecondsText(7 * 0.0015, 0.0015), QString("0.0105"));

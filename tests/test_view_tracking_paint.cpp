@@ -1,17 +1,22 @@
 // Live drawing repaints only what changed: the strip of the canvas under new samples, in
 // which a long curve draws only the samples that reach it, the same pixels as a full paint.
+// The labels keep their text layout between paints and the plot keeps its layout while the
+// axes keep their size, without changing the picture.
 #include <QtTest>
 
 #include "test_home.h"
 #include "test_images.h"
 
+#include "ChartText.h"
 #include "DisplayThread.h"
 #include "PlotMgr.h"
 #include "PlotMgr_Segment.h"
 
 #include <QPaintEvent>
 #include <cmath>
+#include <qwt_plot_canvas.h>
 #include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
 
 namespace {
 
@@ -42,6 +47,36 @@ QImage Render(const QwtPlotCurve &curve, const QRect &clip)
     curve.draw(&painter, xMap, yMap, QRectF(image.rect()));
     return image;
 }
+
+// Draws texts with the chart's label text or with Qwt's plain text, each in a rectangle of
+// its own size or a smaller one that cuts it.
+class TextSheet : public QWidget {
+public:
+    struct Label {
+        QString text;
+        QFont font;
+        int flags;
+    };
+    QVector<Label> labels;
+    bool chartText = false;
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        int x = 4, y = 4;
+        for (const Label &label : qAsConst(labels)) {
+            QwtText text = chartText ? ChartText(label.text) : QwtText(label.text, QwtText::PlainText);
+            text.setFont(label.font);
+            text.setColor(Qt::yellow);
+            text.setRenderFlags(label.flags);
+            const QSizeF size = text.textSize(label.font);
+            text.draw(&painter, QRectF(QPointF(x + 0.5, y + 0.25), size));
+            text.draw(&painter, QRectF(x + 200.3, y + 3.7, size.width() / 2, size.height() / 2));
+            y += int(size.height()) + 6;
+        }
+    }
+};
 
 }   // namespace
 
@@ -139,6 +174,119 @@ private slots:
                                 .arg(painted.width()).arg(painted.height())));
         QVERIFY(painted.width() < chart.canvas()->width() / 4);
         QCOMPARE(chart.Segments(PlotMgr::ChannelA).size(), 1);   // the second joined on
+    }
+
+    // The kept layout draws and measures a label as Qwt's plain text does: lines aligned
+    // one by one, blanks kept, cut by a smaller rectangle; a changed text is drawn anew.
+    void labelTextAsPlainText()
+    {
+        const QString pad(21, QLatin1Char(' '));
+        TextSheet sheet;
+        sheet.resize(420, 700);
+        for (int flags : {int(Qt::AlignCenter), int(Qt::AlignLeft | Qt::AlignTop), int(Qt::AlignRight | Qt::AlignBottom)}) {
+            sheet.labels << TextSheet::Label{pad + "ChA-mV", QFont("Arial", 8), flags}
+                         << TextSheet::Label{"Started at: \n01/02/2024\n10:00:00\nSample Interval: 1ms",
+                                             QFont("Arial", 8, QFont::Bold), flags}
+                         << TextSheet::Label{"a memo \r\n  two  ", QFont("Arial", 10), flags};
+        }
+        for (const TextSheet::Label &label : qAsConst(sheet.labels)) {
+            QwtText plain(label.text, QwtText::PlainText), cached = ChartText(label.text);
+            QCOMPARE(cached.textSize(label.font), plain.textSize(label.font));
+        }
+        const QImage plain = sheet.grab().toImage();
+        sheet.chartText = true;
+        ZR_COMPARE_IMAGES(sheet.grab().toImage(), plain, 2, 16);
+        const QImage again = sheet.grab().toImage();   // drawn from the kept layout
+        ZR_COMPARE_IMAGES(again, plain, 2, 16);
+
+        sheet.labels[1].text += "\nmore";
+        const QImage changed = sheet.grab().toImage();
+        QVERIFY(!TestImages::Difference(changed, plain, 2, 16).isEmpty());
+        sheet.chartText = false;
+        ZR_COMPARE_IMAGES(changed, sheet.grab().toImage(), 2, 16);
+    }
+
+    // A repaint of any part of the chart (canvas background, grid, labels) paints there what
+    // a full paint paints; a new background colour fills the whole canvas.
+    void partialRepaintsOfTheChart()
+    {
+        ConfigSettings config("Tamberlo.xml");
+        config.SetDefaultSettings();
+        config.xSettings.sampleMax = 1000;
+        PlotMgr chart;
+        chart.resize(800, 500);
+        chart.Initialize(&config);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        DataValues a, b;
+        LoggerData run;
+        run.chA.values = &a;
+        run.chB.values = &b;
+        run.firstSampleNo = 300;
+        run.startDate = "01/02/2024";
+        run.startTime = "10:00:00";
+        run.sampleInterval = 1.0;
+        const QVector<LoggerData *> runs{&run};
+        chart.DisplayStatus(true, false);
+        chart.DisplayStartInfo(&runs, true);
+        chart.replot();
+
+        // Painted as a repaint of part of the window is: into the whole canvas's pixels, on
+        // a colour no part of the chart has, which the canvas's own background must cover.
+        QWidget *canvas = chart.canvas();
+        auto paint = [canvas](const QRect &part) {
+            QPixmap pixels(canvas->size());
+            pixels.fill(Qt::magenta);
+            canvas->render(&pixels, part.topLeft(), QRegion(part), QWidget::DrawChildren);
+            return pixels.toImage().copy(part);
+        };
+        const QImage full = paint(canvas->rect());
+        const QwtScaleMap x = chart.canvasMap(QwtPlot::xBottom);
+        const int start = qRound(x.transform(300));
+        for (const QRect &part : {QRect(0, canvas->height() - 30, 60, 30), QRect(start, 150, 12, 60),
+                                  QRect(start - 3, 0, 40, canvas->height()), QRect(0, 0, 5, 5),
+                                  QRect(600, 100, 30, 30)})
+            ZR_COMPARE_IMAGES(paint(part), full.copy(part), 2, 4);
+        int magenta = 0;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                magenta += full.pixelColor(x, y) == QColor(Qt::magenta);
+        QCOMPARE(magenta, 0);
+
+        config.colorSettings.background = QColor(20, 40, 200);
+        chart.UpdateBackgroundColor();
+        const QImage blue = paint(canvas->rect());
+        QCOMPARE(blue.pixelColor(canvas->width() - 30, canvas->height() / 3), QColor(20, 40, 200));
+        QCOMPARE(blue.pixelColor(canvas->width() / 3, 12), QColor(20, 40, 200));
+    }
+
+    // Moving the X window lays the plot out again only when the axes change size: after
+    // each move the canvas and axes stand where a full layout puts them.
+    void layoutFollowsTheAxes()
+    {
+        ConfigSettings config("Tamberlo.xml");
+        config.SetDefaultSettings();
+        PlotMgr chart;
+        chart.resize(800, 500);
+        chart.Initialize(&config);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        auto geometry = [&chart] {
+            return QVector<QRect>{chart.canvas()->geometry(), chart.axisWidget(QwtPlot::xBottom)->geometry(),
+                                  chart.axisWidget(QwtPlot::yLeft)->geometry()};
+        };
+        QSet<int> canvasWidths;
+        for (int sampleMin : {0, 100, 9800, 9900, 10000, 99900, 100000, 200, 300}) {
+            config.xSettings.sampleMin = sampleMin;
+            config.xSettings.sampleMax = sampleMin + 100;
+            chart.UpdateXAxis();
+            QCoreApplication::sendPostedEvents();
+            const QVector<QRect> kept = geometry();
+            chart.updateLayout();
+            QCOMPARE(kept, geometry());
+            canvasWidths << kept[0].width();
+        }
+        QVERIFY(canvasWidths.size() > 1);   // the axis's labels did change its size
     }
 
     void tickIntervals()
