@@ -2,7 +2,9 @@
 #pragma once
 
 #include "LoggerData.h"
+#include "TickPacer.h"
 
+#include <QEvent>
 #include <QThread>
 #include <atomic>
 #include <mutex>
@@ -38,6 +40,7 @@ private slots:
 
 protected:
     void run() override;
+    bool event(QEvent *e) override;
 
 private:
     HWIFWrapper *wrapper = nullptr;
@@ -51,5 +54,7 @@ private:
     std::atomic<bool> runDone{false};
     std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue
     PollClient *client = nullptr;
+    static constexpr QEvent::Type TickEvent = QEvent::Type(QEvent::User + 71);
+    TickPacer pacer;
     std::recursive_mutex fetchMutex;   // a mutex the race detector can see
 };

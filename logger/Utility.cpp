@@ -1,5 +1,6 @@
 #include "Utility.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QFile>
 #include <QFont>
@@ -34,16 +35,58 @@ void appendInt(QByteArray &out, qint64 v)
     out.append(p, int(end - p));
 }
 
+// True when v is exactly a decimal of seven significant digits ending in 5: a tie for
+// six digits, which Qt rounds away from zero and to_chars to even.
+bool tieAtSeventhDigit(double v)
+{
+    char shortest[32];
+    const std::to_chars_result r = std::to_chars(shortest, shortest + sizeof shortest, v);
+    int digits = 0, lastNonZero = 0;
+    char last = 0;
+    bool leading = true;
+    for (const char *p = shortest; p < r.ptr && *p != 'e'; ++p) {
+        if (*p < '0' || *p > '9' || (leading && *p == '0'))
+            continue;
+        leading = false;
+        ++digits;
+        if (*p != '0') {
+            lastNonZero = digits;
+            last = *p;
+        }
+    }
+    if (lastNonZero != 7 || last != '5')
+        return false;
+    // The shortest text reads back as v; v is that decimal only when its exact expansion
+    // stops there.
+    char exact[64];
+    std::to_chars(exact, exact + sizeof exact, v, std::chars_format::scientific, 40);
+    const char *d = exact[0] == '-' ? exact + 1 : exact;   // "d.ddd...e+XX"
+    for (int i = 2 + 6; i < 2 + 40; ++i)
+        if (d[i] != '0')
+            return false;
+    return true;
+}
+
 // A double as a text stream writes it by default: the shorter of fixed and
 // scientific notation with six significant digits. Whole values below a
 // million come out the same as plain integers, which is the common case.
+// Other finite values go through to_chars, rounded as Qt rounds (the files stay
+// byte for byte what QByteArray::number wrote); zero, NaN and infinities through Qt.
 void appendDouble(QByteArray &out, double v)
 {
     if (v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v)) {
         appendInt(out, qint64(v));
         return;
     }
-    out += QByteArray::number(v, 'g', 6);
+    if (v == 0.0 || !std::isfinite(v)) {
+        out += QByteArray::number(v, 'g', 6);
+        return;
+    }
+    if (tieAtSeventhDigit(v))
+        v = std::nextafter(v, v > 0 ? HUGE_VAL : -HUGE_VAL);
+    char buf[32];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+    out.append(buf, int(r.ptr - buf));
 }
 
 // Sample numbers always as whole numbers: six significant digits would turn
@@ -456,8 +499,10 @@ int Utility::SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit 
 }
 
 int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues *chB,
-                            const std::vector<QString> &memo, int count)
+                            const std::vector<QString> &memo, int count, QByteArray *written)
 {
+    if (written)
+        written->clear();
     if (!file || count < 1)
         return 1;
     static const std::vector<double> none;
@@ -479,7 +524,9 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
     const size_t rows = std::min(size_t(count), std::max(useA ? ax.size() : 0, useB ? bx.size() : 0));
 
     constexpr int ChunkBytes = 1 << 20;
-    QByteArray out;
+    QByteArray own;
+    // The caller's buffer keeps its capacity from call to call and gets every byte written.
+    QByteArray &out = written ? *written : own;
     out.reserve(int(std::min<size_t>(rows * 32, ChunkBytes + 256)));
     for (size_t i = 0; i < rows; ++i) {
         appendWhole(out, i < xs.size() ? xs[i] : xsMore[i]);
@@ -502,7 +549,7 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
         out += '\n';
         // A chunk that did not reach the file whole ends the call: what did reach it
         // must not be written a second time.
-        if (out.size() >= ChunkBytes) {
+        if (!written && out.size() >= ChunkBytes) {
             if (file->write(out) != out.size())
                 return 1;
             out.clear();
@@ -934,8 +981,30 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
     return 0;
 }
 
+namespace {
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
+                QVector<LoggerData *> *list, bool byRun, int runIndex);
+}
+
 int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
                                  QVector<LoggerData *> *list, bool byRun, int runIndex)
+{
+    return readSamples(file, readPos, skipLines, count, list, byRun, runIndex);
+}
+
+int Utility::ReadSamplesFromBytes(const QByteArray &bytes, qint64 &readPos, int count,
+                                  QVector<LoggerData *> *list)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);   // shared, not copied
+    if (!buffer.open(QIODevice::ReadOnly))
+        return 0;
+    return readSamples(&buffer, readPos, 0, count, list, false, 0);
+}
+
+namespace {
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
+                QVector<LoggerData *> *list, bool byRun, int runIndex)
 {
     if (!file || !list || count < 1 || list->isEmpty())
         return 0;
@@ -999,6 +1068,7 @@ int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, in
     file->seek(savedPos);
     return appended;
 }
+}   // namespace
 
 // ---------------------------------------------------------------------------
 // Names, dates, units
