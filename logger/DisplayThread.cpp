@@ -153,16 +153,8 @@ void DisplayThread::Plot()
     // an interval of 0 ms) never piles up ticks without bound.
     pacer.Run(TickInterval(config->sampleInterval, config->intervalUnit), [this] {
         if (!tickPending.exchange(true))
-            QCoreApplication::postEvent(this, new QEvent(TickEvent));
+            QMetaObject::invokeMethod(this, &DisplayThread::OnTimerTick, Qt::QueuedConnection);
     });
-}
-
-bool DisplayThread::event(QEvent *e)
-{
-    if (e->type() != TickEvent)
-        return QThread::event(e);
-    OnTimerTick();
-    return true;
 }
 
 void DisplayThread::OnTimerTick()

@@ -7,7 +7,6 @@
 #include "TickPacer.h"
 
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QThread>
 #include <QVector>
 #include <atomic>
@@ -50,6 +49,8 @@ public:
     void Notify();
     // Ends the event loop and waits for the thread; the caller deletes it afterwards.
     bool StopThread();
+    // After Initialize: the ticks fall on whole intervals from `origin` (see TickPacer).
+    void SetTickOrigin(TickPacer::Clock::time_point origin) { pacer.SetOrigin(origin); }
     // After StopThread, in the GUI thread: passes on every row of "temp.csv" that the
     // ticks had not reached, so that the backup file gets the whole run.
     void FinishRun();
@@ -70,7 +71,6 @@ public:
 
 protected:
     void run() override;
-    bool event(QEvent *e) override;
     void Plot();
 
 private slots:
@@ -122,6 +122,5 @@ private:
     QElapsedTimer tickClock;
     double tickCarryMs = 0.0;
     int IntervalsSinceLastTick();
-    static constexpr QEvent::Type TickEvent = QEvent::Type(QEvent::User + 72);
     TickPacer pacer;
 };

@@ -45,19 +45,11 @@ void PollThread::run()
     // thread delays a fetch, and the next fetch takes all that queued meanwhile.
     pacer.Run(std::max(int(std::trunc(ms)), MinPollMs), [this] {
         if (!tickPending.exchange(true))
-            QCoreApplication::postEvent(this, new QEvent(TickEvent));
+            QMetaObject::invokeMethod(this, &PollThread::Tick, Qt::QueuedConnection);
     });
     // Paired with the acquire in StopThread: whoever deletes the thread afterwards sees
     // everything it did (Qt's own wait is invisible to the race detector).
     runDone.store(true, std::memory_order_release);
-}
-
-bool PollThread::event(QEvent *e)
-{
-    if (e->type() != TickEvent)
-        return QThread::event(e);
-    Tick();
-    return true;
 }
 
 void PollThread::Tick()

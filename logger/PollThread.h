@@ -4,7 +4,6 @@
 #include "LoggerData.h"
 #include "TickPacer.h"
 
-#include <QEvent>
 #include <QThread>
 #include <atomic>
 #include <mutex>
@@ -22,6 +21,8 @@ public:
 
     void Initialize(HWIFWrapper *wrapper, LoggerData *receive, ConfigSettings *config, int arg);
     void StopThread();
+    // After Initialize: the ticks fall on whole intervals from `origin` (see TickPacer).
+    void SetTickOrigin(TickPacer::Clock::time_point origin) { pacer.SetOrigin(origin); }
     // From now on a tick fetches nothing (StopThread does this too).
     void RequestStop() { haltRequested = true; }
 
@@ -40,7 +41,6 @@ private slots:
 
 protected:
     void run() override;
-    bool event(QEvent *e) override;
 
 private:
     HWIFWrapper *wrapper = nullptr;
@@ -54,7 +54,6 @@ private:
     std::atomic<bool> runDone{false};
     std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue
     PollClient *client = nullptr;
-    static constexpr QEvent::Type TickEvent = QEvent::Type(QEvent::User + 71);
     TickPacer pacer;
     std::recursive_mutex fetchMutex;   // a mutex the race detector can see
 };
