@@ -291,6 +291,48 @@ private slots:
         Compare(0, 100);
     }
 
+    // The index extended from the bytes just written agrees with one that scans the file,
+    // also over a stop block, a new run and a line too long to be a row; bytes that do not
+    // start where it ends are refused.
+    void appendedBytesIndexAsTheFileScanDoes()
+    {
+        const QByteArray all = RunText({1, 3000}) + QByteArray(70000, 'x') + '\n' + RunText({3100, 2500});
+        const int cuts[] = {200, 30000, 130000, 150000, int(all.size())};
+        WriteFile(BackupPath(), all.left(cuts[0]));
+        RowIndex appended;
+        QVERIFY(appended.Update(BackupPath()));
+        QVERIFY(!appended.Appended(cuts[0] + 1, "5,1,2, \n"));
+        for (int i = 1; i < 5; ++i) {
+            // Whole lines, as the writer hands them over.
+            const int from = all.lastIndexOf('\n', cuts[i - 1] - 1) + 1;
+            const int to = all.lastIndexOf('\n', cuts[i] - 1) + 1;
+            WriteFile(BackupPath(), all.left(to));
+            QVERIFY(appended.Appended(from, all.mid(from, to - from)));
+        }
+        RowIndex scanned;
+        QVERIFY(scanned.Update(BackupPath()));
+        QCOMPARE(appended.Runs().size(), size_t(2));
+        for (size_t r = 0; r < 2; ++r) {
+            const RowIndex::Run &a = appended.Runs()[r], &b = scanned.Runs()[r];
+            QCOMPARE(a.rows, b.rows);
+            QCOMPARE(a.firstRowPos, b.firstRowPos);
+            QCOMPARE(a.lastSampleNo, b.lastSampleNo);
+            QCOMPARE(a.checkpoints.size(), b.checkpoints.size());
+            for (size_t c = 0; c < a.checkpoints.size(); ++c)
+                QVERIFY(a.checkpoints[c].pos == b.checkpoints[c].pos && a.checkpoints[c].sampleNo == b.checkpoints[c].sampleNo);
+        }
+        // Its marks are the file's: a later Update keeps it, a file written anew resets it.
+        QVERIFY(appended.Update(BackupPath()) && appended.Runs().size() == 2);
+        QByteArray anew = all;
+        anew.replace(all.size() - 40, 10, "9999999999");
+        WriteFile(BackupPath(), anew + RunText({1, 10}));
+        QVERIFY(appended.Update(BackupPath()));
+        QCOMPARE(appended.Runs().size(), size_t(3));
+        WriteFile(BackupPath(), RunText({1, 10}));
+        QVERIFY(appended.Update(BackupPath()));
+        QCOMPARE(appended.Runs().front().rows, qint64(10));
+    }
+
     void replacedFileIsIndexedAfresh()
     {
         // The file is written anew behind the index (another chart put in its place),
