@@ -446,7 +446,8 @@ int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data, QByteArra
 
 void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 {
-    const qint64 at = backupFile && backupFile->isOpen() ? backupFile->size() : -1;
+    // Where the rows land: the handle appends, and its position is the end it wrote last.
+    const qint64 at = backupFile && backupFile->isOpen() ? backupFile->pos() : -1;
     if (SaveTemporaryData(backupFile, data, &rowBytes) != 0)
         ReportWriteFailure(FILE_SAVE_FAILED);
     // The index follows the rows as they are written, from the bytes just written (the
