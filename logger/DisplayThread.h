@@ -49,8 +49,6 @@ public:
     void Notify();
     // Ends the event loop and waits for the thread; the caller deletes it afterwards.
     bool StopThread();
-    // After Initialize: the ticks fall on whole intervals from `origin` (see TickPacer).
-    void SetTickOrigin(TickPacer::Clock::time_point origin) { pacer.SetOrigin(origin); }
     // After StopThread, in the GUI thread: passes on every row of "temp.csv" that the
     // ticks had not reached, so that the backup file gets the whole run.
     void FinishRun();

@@ -278,10 +278,6 @@ void LoggerMainWindow::StartLogger()
         displayThread->SetClient(this);
     }
     displayThread->Initialize(plotMgr, config, runList, displayBuffer);
-    // Both tick on the same grid: a fetch and a drawing pass wake the GUI thread once.
-    const TickPacer::Clock::time_point tickOrigin = TickPacer::Clock::now();
-    pollThread->SetTickOrigin(tickOrigin);
-    displayThread->SetTickOrigin(tickOrigin);
     pollThread->start();
 
     if (config->dataFormat == 0) {

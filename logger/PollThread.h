@@ -21,8 +21,6 @@ public:
 
     void Initialize(HWIFWrapper *wrapper, LoggerData *receive, ConfigSettings *config, int arg);
     void StopThread();
-    // After Initialize: the ticks fall on whole intervals from `origin` (see TickPacer).
-    void SetTickOrigin(TickPacer::Clock::time_point origin) { pacer.SetOrigin(origin); }
     // From now on a tick fetches nothing (StopThread does this too).
     void RequestStop() { haltRequested = true; }
 
