@@ -3,7 +3,6 @@
 
 #include "Utility.h"
 
-#include <QCoreApplication>
 
 #include <algorithm>
 #include <cmath>
