@@ -3,7 +3,6 @@
 
 #include "Utility.h"
 
-
 #include <algorithm>
 #include <cmath>
 
