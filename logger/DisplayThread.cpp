@@ -3,8 +3,6 @@
 
 #include "Utility.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 
@@ -33,7 +31,7 @@ DisplayThread::DisplayThread(QWidget *) : QThread(nullptr) {}
 DisplayThread::~DisplayThread()
 {
     if (isRunning()) {
-        exit(0);
+        pacer.Quit();
         wait();
     }
     (void)runDone.load(std::memory_order_acquire);
@@ -59,6 +57,7 @@ void DisplayThread::Initialize(PlotMgr *chart, ConfigSettings *cfg, QVector<Logg
     tickIntervals = 1;
     tickClock.invalidate();
     tickCarryMs = 0.0;
+    pacer.Reset();
 }
 
 DisplayClient *DisplayThread::Client() const
@@ -111,6 +110,8 @@ void DisplayThread::BeginDrawing()
     (void)notified.load(std::memory_order_acquire);
     if (stopRequested || !displayBuffer || !config)
         return;
+    if (DisplayClient *c = Client())
+        c->TakeStartInfo();
     AppendDisplayRecord();
     drawingStarted = true;
     if (!startInfoShown && (config->chAEnabled || config->chBEnabled) && config->dataFormat != 0) {
@@ -145,18 +146,13 @@ void DisplayThread::run()
 
 void DisplayThread::Plot()
 {
-    QTimer timer;
-    timer.setInterval(TickInterval(config->sampleInterval, config->intervalUnit));
-    // Every tick is a queued call into the GUI thread, where this object lives. A tick
-    // that fires while the previous one still waits there is merged into it, so a busy
-    // GUI thread (or an interval of 0 ms) never piles up ticks without bound.
-    std::atomic<bool> *pending = &tickPending;
-    connect(&timer, &QTimer::timeout, &timer, [this, pending] {
-        if (!pending->exchange(true))
-            QMetaObject::invokeMethod(this, "OnTimerTick", Qt::QueuedConnection);
+    // Every tick is a call into the GUI thread, where this object lives. A tick that comes
+    // while the previous one still waits there is merged into it, so a busy GUI thread (or
+    // an interval of 0 ms) never piles up ticks without bound.
+    pacer.Run(TickInterval(config->sampleInterval, config->intervalUnit), [this] {
+        if (!tickPending.exchange(true))
+            QMetaObject::invokeMethod(this, &DisplayThread::OnTimerTick, Qt::QueuedConnection);
     });
-    timer.start();
-    exec();
 }
 
 void DisplayThread::OnTimerTick()
@@ -173,10 +169,8 @@ bool DisplayThread::StopThread()
     startInfoShown = false;
     drawingStarted = false;
     // Also returns for a thread that never started (a run stopped before its first block).
-    do {
-        exit(0);
-        wait(100);
-    } while (isRunning());
+    pacer.Quit();
+    wait();
     (void)runDone.load(std::memory_order_acquire);
     return true;
 }
@@ -225,8 +219,38 @@ void DisplayThread::DrawPoint()
         qCDebug(lcDisplay) << "\n[DrawPointFastLogging]Is currently rescaling.";
         return;
     }
+    // No row since the last pass: a pass would only draw the held sample once more and
+    // hand on nothing. What it leaves behind is set here without it.
+    if (OnlyHeldSamples(display)) {
+        display->drawTicks = 0;
+        if (LoggerData *run = CurrentRun()) {
+            for (DataValues *v : {run->chA.values, run->chB.values}) {
+                if (v) {
+                    v->xValues.clear();
+                    v->yValues.clear();
+                }
+            }
+        }
+        return;
+    }
 
     PassOverDisplay(display);
+}
+
+bool DisplayThread::OnlyHeldSamples(const LoggerData *display) const
+{
+    if (firstSegment || heldSamples != 1)
+        return false;
+    bool used = false;
+    for (int ch = 0; ch < 2; ++ch) {
+        const ChannelRecord &rec = ch == 0 ? display->chA : display->chB;
+        if (!rec.values || !ChannelEnabled(ch))
+            continue;
+        if (rec.values->xValues.size() != 1 || rec.values->yValues.size() != 1)
+            return false;
+        used = true;
+    }
+    return used;
 }
 
 bool DisplayThread::PassOverDisplay(LoggerData *display)

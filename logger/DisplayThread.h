@@ -4,6 +4,7 @@
 
 #include "LoggerData.h"
 #include "PlotMgr.h"
+#include "TickPacer.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -25,6 +26,8 @@ public:
     virtual void ReadMoreSampleData(QVector<LoggerData *> *list, int count) = 0;
     // Appends the record's rows to the backup file.
     virtual void SaveOutputDataToFile(LoggerData *rows) = 0;
+    // Drawing begins (GUI thread): the run's start information may be completed now.
+    virtual void TakeStartInfo() {}
 };
 
 class DisplayThread : public QThread {
@@ -90,6 +93,7 @@ private:
     bool ChannelEnabled(int channel) const;
     void AppendDisplayRecord();
     bool PassOverDisplay(LoggerData *display);
+    bool OnlyHeldSamples(const LoggerData *display) const;
     bool RunPass(LoggerData *display, const Range range[2], bool handFirst);
     void HandOff(LoggerData *display, const QVector<double> seg[2][2], bool handFirst);
 
@@ -116,4 +120,5 @@ private:
     QElapsedTimer tickClock;
     double tickCarryMs = 0.0;
     int IntervalsSinceLastTick();
+    TickPacer pacer;
 };

@@ -95,9 +95,12 @@ public:
     void ConfigureHWSettings();
     SampIntervalUnit GetStartInfo(LoggerData *run);
     void GetStopInfo(LoggerData *run);
-    int SaveTemporaryData(QFile *file, LoggerData *data);   // 0 ok, or the writer's failure
+    // 0 ok, or the writer's failure; `written` gets the bytes written (none when no row).
+    int SaveTemporaryData(QFile *file, LoggerData *data, QByteArray *written = nullptr);
     void SaveOutputDataToFile(LoggerData *data) override;
     void ReadMoreSampleData(QVector<LoggerData *> *list, int count) override;
+    // GUI thread: puts the start information taken by the first block into the run.
+    void TakeStartInfo() override;
     QVector<LoggerData *> *GetDisplayBuffer() override;
     void ReadDataForScrolling(QVector<LoggerData *> *list, int first, int last);
     void ClearDisplayBuffer();
@@ -271,6 +274,12 @@ public:
     QString currentChartPath;
     QString tempFilePath;
     qint64 tempReadPos = 0;
+    // The bytes of "temp.csv" from tempReadPos on, kept as they were written so that the
+    // drawing thread pages rows in without reading the file back. Off (the file is read)
+    // after a failed write or when the drawing falls far behind.
+    QByteArray tempUnread;
+    bool tempUnreadInMemory = false;
+    QByteArray rowBytes;   // GUI thread: the rows of the last write to the backup
     // Set by the first block's hand-over, which runs in the poll thread.
     std::atomic<bool> displayStarted{false};
     SettingsWindow *settingsWindow = nullptr;
@@ -319,6 +328,11 @@ public:
     RowIndex backupIndex;
     // The run's start block is in the backup file.
     bool startBlockWritten = false;
+    // The first block's start information, taken where that block is handed over (the
+    // poll thread as a rule) and put into the run by the GUI thread, which draws the run's
+    // labels from it.
+    LoggerData startInfo;
+    bool startInfoPending = false;
     // A write of this run failed; set in whichever thread wrote.
     std::atomic<bool> writeFailed{false};
     // Where a settings file that could not be read was kept, until the user is told.

@@ -251,6 +251,9 @@ void LoggerMainWindow::StartLogger()
     backupMirrorsChart = false;   // the backup takes this run's rows
     ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
+    tempUnread.clear();
+    tempUnreadInMemory = true;
+    startInfoPending = false;
     if (!tempFile) {
         refuse(TEMP_FILE_OPENED, true);
         return;
@@ -329,18 +332,38 @@ void LoggerMainWindow::NotifyMain()
     // hand-over (and the stop) reads first.
     const bool firstBlock = displayThread && loggingActive && !displayStarted.load(std::memory_order_acquire);
 
-    if (SaveTemporaryData(tempFile, receiveBuffer) != 0)
+    QByteArray written;
+    if (SaveTemporaryData(tempFile, receiveBuffer, tempUnreadInMemory ? &written : nullptr) != 0) {
         ReportWriteFailure(FILE_SAVE_FAILED);
-    LoggerData *run = runList->last();
-    if (config->chAEnabled)
-        run->chA.missedSamples = receiveBuffer->chA.missedSamples;
-    if (config->chBEnabled)
-        run->chB.missedSamples = receiveBuffer->chB.missedSamples;
+        // What reached the file is not known: the rows are read back from it.
+        tempUnreadInMemory = false;
+        tempUnread.clear();
+    } else if (tempUnreadInMemory) {
+        // Drawing that falls far behind (a window held still) reads from the file instead.
+        constexpr int MaxUnreadBytes = 8 << 20;
+        if (tempUnread.size() + written.size() > MaxUnreadBytes) {
+            tempUnreadInMemory = false;
+            tempUnread.clear();
+        } else {
+            tempUnread += written;
+        }
+    }
+    if (!firstBlock) {
+        LoggerData *run = runList->last();
+        if (config->chAEnabled)
+            run->chA.missedSamples = receiveBuffer->chA.missedSamples;
+        if (config->chBEnabled)
+            run->chB.missedSamples = receiveBuffer->chB.missedSamples;
+    }
 
     if (firstBlock) {
-        GetStartInfo(run);
+        // The run record is the GUI thread's (a zoom may draw its labels meanwhile): what
+        // this block tells about it waits in startInfo for TakeStartInfo.
+        startInfo = LoggerData();
+        GetStartInfo(&startInfo);
+        startInfoPending = true;
         ReopenFile(backupFile, backupFilePath, true);
-        if (!backupFile || Utility::SaveStartInfo(backupFile, run, run->intervalUnit) != 0)
+        if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0)
             ReportWriteFailure(BACKUP_FILE_OPENED);
         else
             startBlockWritten = true;
@@ -348,6 +371,22 @@ void LoggerMainWindow::NotifyMain()
         displayThread->Notify();
         displayStarted.store(true, std::memory_order_release);
     }
+}
+
+void LoggerMainWindow::TakeStartInfo()
+{
+    if (!startInfoPending || runList->isEmpty())
+        return;
+    startInfoPending = false;
+    LoggerData *run = runList->last();
+    run->startDate = startInfo.startDate;
+    run->startTime = startInfo.startTime;
+    run->sampleInterval = startInfo.sampleInterval;
+    run->intervalUnit = startInfo.intervalUnit;
+    if (config->chAEnabled)
+        run->chA.missedSamples = receiveBuffer->chA.missedSamples;
+    if (config->chBEnabled)
+        run->chB.missedSamples = receiveBuffer->chB.missedSamples;
 }
 
 void LoggerMainWindow::InstrumentStopped()
@@ -388,8 +427,10 @@ void LoggerMainWindow::GetStopInfo(LoggerData *run)
     qCDebug(lcRun) << "GetStopInfo END";
 }
 
-int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data)
+int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data, QByteArray *written)
 {
+    if (written)
+        written->clear();
     if (!data)
         return 0;
     int count = 0;
@@ -399,22 +440,35 @@ int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data)
         count = int(data->chB.values->yValues.size());
     if (count == 0)
         return 0;
-    return Utility::SaveLoggerData(file, data->chA.values, data->chB.values, data->memo, count);
+    return Utility::SaveLoggerData(file, data->chA.values, data->chB.values, data->memo, count, written);
 }
 
 void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 {
-    if (SaveTemporaryData(backupFile, data) != 0)
+    // Where the rows land: the handle appends, and its position is the end it wrote last.
+    const qint64 at = backupFile && backupFile->isOpen() ? backupFile->pos() : -1;
+    if (SaveTemporaryData(backupFile, data, &rowBytes) != 0)
         ReportWriteFailure(FILE_SAVE_FAILED);
-    // The index follows the rows as they are written (reading only what was appended),
-    // so the first move of the X window after a run does not scan the whole backup.
-    else
+    // The index follows the rows as they are written, from the bytes just written (the
+    // file is read only when the index is behind it), so the first move of the X window
+    // after a run does not scan the whole backup.
+    else if (!rowBytes.isEmpty() && !backupIndex.Appended(at, rowBytes))
         backupIndex.Update(backupFilePath);
 }
 
 void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *list, int count)
 {
-    Utility::ReadSamplesFromFile(tempFile, tempReadPos, 0, count, list, false, 0);
+    if (!tempUnreadInMemory) {
+        Utility::ReadSamplesFromFile(tempFile, tempReadPos, 0, count, list, false, 0);
+        return;
+    }
+    // The same rows the file holds from tempReadPos on, read by the same reader.
+    if (tempUnread.isEmpty())
+        return;
+    qint64 used = 0;
+    Utility::ReadSamplesFromBytes(tempUnread, used, count, list);
+    tempReadPos += used;
+    tempUnread.remove(0, int(used));
 }
 
 // ---- Stop -------------------------------------------------------------------------------
@@ -454,7 +508,8 @@ void LoggerMainWindow::StopLogger()
     UpdateSliderEnabled();
     // Pairs with the store at the end of the first hand-over: what it set up (start
     // information, backup file) is seen from here on.
-    (void)displayStarted.load(std::memory_order_acquire);
+    if (displayStarted.load(std::memory_order_acquire))
+        TakeStartInfo();   // a stop may come before drawing began
     if (displayThread)
         displayThread->StopThread();
     if (pollThread)
@@ -560,6 +615,11 @@ void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int fir
     if (runList->isEmpty())
         return;
     runList->last()->drawTicks = -1;
+    // The first block of a run replaces the backup's handle in the poll thread, under the
+    // fetch lock: every use of the handle here is under it too.
+    std::unique_lock<std::recursive_mutex> lock;
+    if (pollThread)
+        lock = std::unique_lock<std::recursive_mutex>(pollThread->FetchLock());
     if (!backupFile)
         backupFile = new QFile(backupFilePath);
     if (!backupFile->isOpen() && !backupFile->open(QIODevice::ReadWrite | QIODevice::Append))

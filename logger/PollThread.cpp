@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -28,32 +27,26 @@ void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg
     stopQueued = false;
     runDone = false;
     tickPending = false;
+    pacer.Reset();
 }
 
 void PollThread::run()
 {
     const double ms = config ? Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit) : 1.0;
-    QTimer *timer = new QTimer();
-    // Faster intervals are fetched in blocks of at least MinPollMs: the instrument queues
-    // about 15 s of samples, so nothing is lost, and the GUI thread is not woken a
-    // thousand times a second.
-    timer->setInterval(std::max(int(std::trunc(ms)), MinPollMs));
-    // The thread object lives in the GUI thread, so every tick's GetData is queued there.
-    // A tick that fires while the previous one still waits is merged into it: a busy GUI
-    // thread delays a fetch, and the next fetch takes all that queued meanwhile.
-    std::atomic<bool> *pending = &tickPending;
-    connect(timer, &QTimer::timeout, timer, [this, pending] {
-        if (!pending->exchange(true))
-            QMetaObject::invokeMethod(this, "Tick", Qt::QueuedConnection);
-    });
-
     // The first block is fetched here, in the poll thread, so that a run starts at once.
     GetData();
 
     stopFlag = false;
-    timer->start();
-    exec();
-    delete timer;
+    // Faster intervals are fetched in blocks of at least MinPollMs: the instrument queues
+    // about 15 s of samples, so nothing is lost, and the GUI thread is not woken a
+    // thousand times a second.
+    // The thread object lives in the GUI thread, so every tick's GetData is queued there.
+    // A tick that fires while the previous one still waits is merged into it: a busy GUI
+    // thread delays a fetch, and the next fetch takes all that queued meanwhile.
+    pacer.Run(std::max(int(std::trunc(ms)), MinPollMs), [this] {
+        if (!tickPending.exchange(true))
+            QMetaObject::invokeMethod(this, &PollThread::Tick, Qt::QueuedConnection);
+    });
     // Paired with the acquire in StopThread: whoever deletes the thread afterwards sees
     // everything it did (Qt's own wait is invisible to the race detector).
     runDone.store(true, std::memory_order_release);
@@ -115,9 +108,7 @@ void PollThread::StopThread()
     dataSeen = 0;
     stopFlag = true;
     // Also returns for a thread that was never started.
-    do {
-        exit(0);
-        wait(100);
-    } while (isRunning());
+    pacer.Quit();
+    wait();
     (void)runDone.load(std::memory_order_acquire);
 }

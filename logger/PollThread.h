@@ -2,6 +2,7 @@
 #pragma once
 
 #include "LoggerData.h"
+#include "TickPacer.h"
 
 #include <QThread>
 #include <atomic>
@@ -51,5 +52,6 @@ private:
     std::atomic<bool> runDone{false};
     std::atomic<bool> tickPending{false};   // a tick waits in the GUI thread's queue
     PollClient *client = nullptr;
+    TickPacer pacer;
     std::recursive_mutex fetchMutex;   // a mutex the race detector can see
 };

@@ -158,6 +158,26 @@ bool RowIndex::Update(const QString &path)
     return true;
 }
 
+bool RowIndex::Appended(qint64 pos, const QByteArray &bytes)
+{
+    // The marks must already be whole, so that the tail mark is all that moves on.
+    if (pos != scanned || headMark.size() < MarkBytes || bytes.isEmpty() || !bytes.endsWith('\n'))
+        return false;
+    const char *b = bytes.constData();
+    const char *e = b + bytes.size();
+    for (const char *p = b; p < e;) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+        // As the file scan does, a line too long to be a row is not one.
+        if (nl - p <= MaxLine)
+            IndexLine(p, nl, pos + (p - b));
+        p = nl + 1;
+    }
+    scanned += bytes.size();
+    tailMark = bytes.size() >= MarkBytes ? bytes.right(MarkBytes)
+                                         : (tailMark + bytes).right(MarkBytes);
+    return true;
+}
+
 void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
 {
     if (StartsWith(b, e, "Sample Number")) {

@@ -33,6 +33,10 @@ public:
     // A file that no longer holds what was indexed (emptied, or written anew) is
     // indexed again from its start.
     bool Update(const QString &path);
+    // The caller has just appended `bytes` (whole lines) at byte `pos` of the file: when
+    // the index ends exactly there, it is extended from them without reading the file.
+    // False when it does not (the caller then calls Update).
+    bool Appended(qint64 pos, const QByteArray &bytes);
     const std::vector<Run> &Runs() const { return runs; }
 
     // Where reading must start to get the rows numbered from `first` on: the run index and

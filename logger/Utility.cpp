@@ -2,6 +2,7 @@
 
 #include "ChartText.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QFile>
 #include <QFont>
@@ -144,6 +145,8 @@ char *formatSixDigits(char *p, double v)
 // A double as a text stream writes it by default: the shorter of fixed and
 // scientific notation with six significant digits. Whole values below a
 // million come out the same as plain integers, which is the common case.
+// Other finite values go through to_chars, rounded as Qt rounds (the files stay
+// byte for byte what QByteArray::number wrote); zero, NaN and infinities through Qt.
 void appendDouble(QByteArray &out, double v)
 {
     if (v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v)) {
@@ -708,8 +711,10 @@ int Utility::SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit 
 }
 
 int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues *chB,
-                            const std::vector<QString> &memo, int count)
+                            const std::vector<QString> &memo, int count, QByteArray *written)
 {
+    if (written)
+        written->clear();
     if (!file || count < 1)
         return 1;
     static const std::vector<double> none;
@@ -795,12 +800,16 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
         // A chunk that did not reach the file whole ends the call: what did reach it
         // must not be written a second time.
         if (p - base >= flushAt) {
+            if (written)
+                written->append(base, int(p - base));
             if (file->write(base, p - base) != p - base)
                 return 1;
             p = base;
         }
     }
     out.truncate(int(p - base));
+    if (written)
+        written->append(out);
     return writeAll(file, out);
 }
 
@@ -1330,8 +1339,30 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
     return 0;
 }
 
+namespace {
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
+                QVector<LoggerData *> *list, bool byRun, int runIndex);
+}
+
 int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
                                  QVector<LoggerData *> *list, bool byRun, int runIndex)
+{
+    return readSamples(file, readPos, skipLines, count, list, byRun, runIndex);
+}
+
+int Utility::ReadSamplesFromBytes(const QByteArray &bytes, qint64 &readPos, int count,
+                                  QVector<LoggerData *> *list)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);   // shared, not copied
+    if (!buffer.open(QIODevice::ReadOnly))
+        return 0;
+    return readSamples(&buffer, readPos, 0, count, list, false, 0);
+}
+
+namespace {
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
+                QVector<LoggerData *> *list, bool byRun, int runIndex)
 {
     if (!file || !list || count < 1 || list->isEmpty())
         return 0;
@@ -1395,6 +1426,7 @@ int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, in
     file->seek(savedPos);
     return appended;
 }
+}   // namespace
 
 // ---------------------------------------------------------------------------
 // Names, dates, units

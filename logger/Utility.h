@@ -4,6 +4,7 @@
 
 #include "LoggerData.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
@@ -26,9 +27,11 @@ public:
 
     // The five lines before a run's rows; the unit comes from the argument.
     static int SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit unit);
-    // Up to count sample rows from index 0; never reads past what the vectors hold.
+    // Up to count sample rows from index 0; never reads past what the vectors hold. With
+    // `written`, the buffer also gets the bytes written.
     static int SaveLoggerData(QFile *file, const DataValues *chA, const DataValues *chB,
-                              const std::vector<QString> &memo, int count);
+                              const std::vector<QString> &memo, int count,
+                              QByteArray *written = nullptr);
     // The eight lines after a run's rows.
     static int SaveStopInfo(QFile *file, const LoggerData *run);
     // Cuts a line left unfinished at the end of a run file (a write that failed on a full
@@ -61,6 +64,10 @@ public:
     // Returns the number of rows appended.
     static int ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
                                    QVector<LoggerData *> *list, bool byRun, int runIndex);
+    // The same for the newest run, from rows held in memory as a file would hold them
+    // (readPos counts from the first byte of `bytes`).
+    static int ReadSamplesFromBytes(const QByteArray &bytes, qint64 &readPos, int count,
+                                    QVector<LoggerData *> *list);
 
     static QString GetFilename(const QString &path);
     static QString GetDate();

@@ -241,6 +241,23 @@ private slots:
         QCOMPARE(window->backup[6].a, 1.0);
     }
 
+    // A tick that finds no new row leaves what a pass over the held sample would: nothing
+    // handed on or drawn again, the run's pass rows emptied; the next rows follow on.
+    void tickWithNothingNewIsAnEmptyPass()
+    {
+        window->Push(1, 40);
+        Begin();
+        const int drawn = chart->Segments(PlotMgr::ChannelA).last()->dataSize();
+        Tick(3);
+        QCOMPARE(Display()->drawTicks, 0);
+        QVERIFY(Run()->chA.values->xValues.empty() && Run()->chB.values->yValues.empty());
+        QCOMPARE(int(chart->Segments(PlotMgr::ChannelA).last()->dataSize()), drawn);
+        window->Push(41, 60);
+        Tick();
+        QCOMPARE(window->BackupX(), Range(1, 60));
+        QCOMPARE(Run()->chA.values->xValues, Range(41, 60));
+    }
+
     void longRunsKeepNothingBeyondTheView()
     {
         config->xSettings.sampleMax = 1000;

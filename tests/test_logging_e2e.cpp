@@ -105,6 +105,44 @@ private slots:
                 QCOMPARE(row.memo, QString(" "));
     }
 
+    // The first block of a run replaces the backup's handle in the poll thread while the
+    // window reads the backup for a zoom or a moved X window. The starts are looped so that
+    // the two really overlap (the race detector watches the handle); every run still
+    // reaches the backup whole and in order.
+    void xWindowMovesWhileRunsStart()
+    {
+        Win()->ui->action_Track_Data_Logger->trigger();   // tracking off: the window moves freely
+        QVERIFY(!Win()->config->trackDataLogger);
+        constexpr int Starts = 12;
+        for (int i = 0; i < Starts; ++i) {
+            Win()->ui->RunButton->click();
+            QVERIFY(Win()->loggingActive);
+            QElapsedTimer clock;
+            clock.start();
+            for (int move = 0; clock.elapsed() < 40 + 10 * (i % 4); ++move) {
+                if (move % 2 == 0) {
+                    Win()->ui->action_Full->trigger();
+                } else {
+                    XSettings xs = Win()->config->xSettings;
+                    xs.sampleMin = move % 7;
+                    xs.sampleMax = xs.sampleMin + 100;
+                    Win()->ApplyXSettings(xs, true);
+                }
+                QCoreApplication::processEvents();
+            }
+            Win()->ui->StopButton->click();
+            QVERIFY(!Win()->loggingActive);
+        }
+        const QVector<e2e::Run> runs = BackupRuns();
+        QCOMPARE(runs.size(), Starts);
+        for (const e2e::Run &run : runs) {
+            QVERIFY(!run.rows.isEmpty());
+            QString error;
+            QVERIFY2(e2e::CheckRun(run, run.rows.first().no.toInt(), error), qPrintable(error));
+        }
+        QCOMPARE(ZrSim::state().lostInstants, uint64_t(0));
+    }
+
     // A lost instant arrives as a gap marker: a 65535 row on both channels, counted as
     // missed, marked on the chart where the X window shows it.
     void gapsBecomeMissedRows()

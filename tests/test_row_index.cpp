@@ -291,6 +291,32 @@ private slots:
         Compare(0, 100);
     }
 
+    // The index extended from the bytes just written agrees with one that scans the file,
+    // over a stop block, a line too long to be a row and a new run; bytes that do not
+    // start where it ends are refused, and the file's marks stay its own.
+    void appendedBytesIndexAsTheFileScanDoes()
+    {
+        const QByteArray all = RunText({1, 3000}) + QByteArray(70000, 'x') + '\n' + RunText({3100, 2500});
+        RowIndex appended, scanned;
+        int from = all.indexOf('\n', 200) + 1;
+        WriteFile(BackupPath(), all.left(from));
+        QVERIFY(appended.Update(BackupPath()) && !appended.Appended(from + 1, "5,1,2, \n"));
+        for (int cut : {30000, 130000, int(all.size())}) {
+            const int to = all.lastIndexOf('\n', cut - 1) + 1;
+            WriteFile(BackupPath(), all.left(to));
+            QVERIFY(appended.Appended(from, all.mid(from, to - from)));
+            from = to;
+        }
+        QVERIFY(scanned.Update(BackupPath()) && appended.Update(BackupPath()));
+        QCOMPARE(appended.Runs().size(), size_t(2));
+        for (size_t r = 0; r < 2; ++r) {
+            const RowIndex::Run &a = appended.Runs()[r], &b = scanned.Runs()[r];
+            QVERIFY(a.rows == b.rows && a.firstRowPos == b.firstRowPos && a.lastSampleNo == b.lastSampleNo);
+            for (size_t c = 0; c < b.checkpoints.size(); ++c)
+                QVERIFY(a.checkpoints.at(c).pos == b.checkpoints[c].pos);
+        }
+    }
+
     void replacedFileIsIndexedAfresh()
     {
         // The file is written anew behind the index (another chart put in its place),

@@ -4,6 +4,8 @@
 
 #include "test_home.h"
 #include <QTemporaryDir>
+#include <cmath>
+#include <random>
 
 #include "Utility.h"
 #include "test_utility_support.h"
@@ -174,6 +176,61 @@ private slots:
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 3, 1, &list, false, 0), 0);   // "short"
         QCOMPARE(pos, qint64(text.indexOf("3,,")));
         DeleteRuns(list);
+    }
+
+    // Rows handed over in memory: the writer gives back exactly the bytes it wrote, and
+    // paging them gives the rows, values and positions that paging the file gives.
+    void rowsInMemoryPageAsTheFile()
+    {
+        QFile *temp = Utility::OpenFile(path("temp_mem.csv"), false);
+        QVERIFY(temp);
+        LoggerData *block = newRun(1, 100);
+        for (double &y : block->chA.values->yValues)
+            y = y * 9.765625 + 0.125;   // decimals, ties of the sixth digit among them
+        QByteArray memory;
+        QCOMPARE(Utility::SaveLoggerData(temp, block->chA.values, block->chB.values, block->memo, 100, &memory), 0);
+        QCOMPARE(memory, fileBytes(path("temp_mem.csv")));
+        memory += "101,5,6";   // a row still being written
+        QVERIFY(temp->write("101,5,6") == 7 && temp->flush());
+        QVector<LoggerData *> fromFile{newRun(1, 0)}, fromMemory{newRun(1, 0)};
+        qint64 filePos = 0, memoryPos = 0;
+        for (int count : {7, 30, 1, 10000, 10000}) {
+            QCOMPARE(Utility::ReadSamplesFromBytes(memory, memoryPos, count, &fromMemory),
+                     Utility::ReadSamplesFromFile(temp, filePos, 0, count, &fromFile, false, 0));
+            QCOMPARE(memoryPos, filePos);
+        }
+        QCOMPARE(fromMemory[0]->chA.values->xValues, range(1, 100));
+        QCOMPARE(fromMemory[0]->chA.values->yValues, fromFile[0]->chA.values->yValues);
+        QCOMPARE(fromMemory[0]->chB.values->yValues, fromFile[0]->chB.values->yValues);
+        fromFile << block;
+        DeleteRuns(fromFile);
+        DeleteRuns(fromMemory);
+        delete temp;
+    }
+
+    // Doubles are written as Qt writes them with six digits (the files stay as they were),
+    // ties of the seventh digit rounded away from zero.
+    void decimalsAsQtWritesThem()
+    {
+        DataValues a;
+        std::mt19937_64 random(7);
+        std::uniform_real_distribution<double> wide(-2e7, 2e7);
+        for (int code = -600; code <= 600; ++code)
+            for (double step : {9.765625, 0.48828125, 312.5, 19.53125 / 3.0})
+                a.yValues.push_back(code * step);
+        for (int i = 0; i < 20000; ++i)
+            a.yValues.push_back(wide(random) * (i % 2 ? 1.0 : 1e-9));
+        a.xValues.assign(a.yValues.size(), 1.0);
+        QFile file(path("decimals.csv"));
+        QByteArray written;
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(Utility::SaveLoggerData(&file, &a, nullptr, {}, int(a.yValues.size()), &written), 0);
+        const QList<QByteArray> lines = written.split('\n');
+        for (size_t i = 0; i < a.yValues.size(); ++i) {
+            const double v = a.yValues[i];
+            const bool whole = v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v);
+            QCOMPARE(lines[int(i)].split(',').at(1), whole ? QByteArray::number(qint64(v)) : QByteArray::number(v, 'g', 6));
+        }
     }
 
     void nothingToDo()
