@@ -62,6 +62,7 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
+        static_cast<PlotMgr *>(plot())->CanvasPainted();
         painter.setClipRegion(event->region());
         // What Qt's background pass drew under the canvas: its fill, then its style sheet.
         painter.save();
@@ -267,7 +268,7 @@ void PlotMgr::UpdateXAxis()
     const XSettings &xs = config->xSettings;
     SetBottomScale();
     updateAxes();
-    canvas()->update();
+    RepaintWholeCanvas();
     if (xs.xUnitChanged)
         UpdateMemoMarkersX(XUnit(xs.xMode));
     SetXAxisLabel();

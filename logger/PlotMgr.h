@@ -156,6 +156,10 @@ public:
     void ClearStartStopInfoLabels();
     void ClearChannelInfo();
 
+    // The canvas is being painted: a repaint of the whole canvas asked for before is under
+    // way (Qt paints all that was asked for in one paint event).
+    void CanvasPainted() { wholeCanvasDue = false; }
+
     // Lays the plot out and notes what the layout was computed from.
     void updateLayout() override;
 
@@ -260,6 +264,8 @@ private:
     // removes the old labels of that kind.
     int FirstRunToLabel(const QVector<LoggerData *> *runs, bool allRuns, bool start);
     void RepaintDue();
+    // Has the whole canvas repainted; a due live repaint is part of it.
+    void RepaintWholeCanvas();
     static constexpr int RepaintIntervalMs = 40;
     // What the plot's layout is computed from: the axes' extents, border distances and
     // titles, and the plot's size. A moving X window asks for a layout on each move; while
@@ -311,6 +317,7 @@ private:
     double cursorYMultiplier = 0.0;   // Y multiplier the cursor positions are in; 0 not yet known
     QTimer *repaintTimer = nullptr;   // single shot, pending while a repaint is due
     QRect dirtyRect;                  // canvas pixels the due repaint covers
+    bool wholeCanvasDue = false;      // a repaint of the whole canvas is pending
     double xShown[2] = {0.0, 0.0};   // the X range the bottom axis was last given
     // Extremes (in the plotted unit) of everything drawn per channel since its last
     // clear, kept as segments are added so that no pass walks the old segments.

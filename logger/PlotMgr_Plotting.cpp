@@ -341,7 +341,9 @@ void PlotMgr::ScheduleRepaint(const Prepared &p)
                      QPointF(std::max(x0, x1), std::max(y0, y1)));
     const QRect area = box.toAlignedRect().adjusted(-Margin, -Margin, Margin, Margin)
                        & canvas()->rect();
-    if (area.isEmpty())
+    // Samples added while a repaint of the whole canvas is pending are drawn by it (a turn
+    // of the X window draws its first samples right after asking for one).
+    if (area.isEmpty() || wholeCanvasDue)
         return;
     dirtyRect |= area;
     if (!repaintTimer) {
@@ -352,6 +354,16 @@ void PlotMgr::ScheduleRepaint(const Prepared &p)
     }
     if (!repaintTimer->isActive())
         repaintTimer->start();
+}
+
+void PlotMgr::RepaintWholeCanvas()
+{
+    canvas()->update();
+    // Only a shown canvas gets its paint; a hidden one is painted whole when it is shown.
+    wholeCanvasDue = true;
+    dirtyRect = QRect();
+    if (repaintTimer)
+        repaintTimer->stop();
 }
 
 void PlotMgr::RepaintDue()
