@@ -266,7 +266,10 @@ private:
     void RepaintDue();
     // Has the whole canvas repainted; a due live repaint is part of it.
     void RepaintWholeCanvas();
-    static constexpr int RepaintIntervalMs = 40;
+    // Drawing passes come every 20 ms at short intervals: a due repaint falls midway between
+    // two of them, so that it never races the pass that turns the X window (and repaints
+    // the whole canvas) nor one that still has samples for it.
+    static constexpr int RepaintIntervalMs = 50;
     // What the plot's layout is computed from: the axes' extents, border distances and
     // titles, and the plot's size. A moving X window asks for a layout on each move; while
     // these stay the same, the layout it had still holds.
