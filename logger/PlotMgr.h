@@ -5,6 +5,7 @@
 #include "LoggerData.h"
 
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QPointF>
 #include <QRect>
 #include <QString>
@@ -158,7 +159,7 @@ public:
 
     // The canvas is being painted: a repaint of the whole canvas asked for before is under
     // way (Qt paints all that was asked for in one paint event).
-    void CanvasPainted() { wholeCanvasDue = false; }
+    void CanvasPainted() { wholeCanvasDue = partialDue = false; }
 
     // Lays the plot out and notes what the layout was computed from.
     void updateLayout() override;
@@ -268,8 +269,10 @@ private:
     void RepaintWholeCanvas();
     // Drawing passes come every 20 ms at short intervals: a due repaint falls midway between
     // two of them, so that it never races the pass that turns the X window (and repaints
-    // the whole canvas) nor one that still has samples for it.
+    // the whole canvas) nor one that still has samples for it. A pass that comes within
+    // RideAlongMs of it takes it along, so that the GUI thread is not woken for it alone.
     static constexpr int RepaintIntervalMs = 50;
+    static constexpr int RideAlongMs = 20;
     // What the plot's layout is computed from: the axes' extents, border distances and
     // titles, and the plot's size. A moving X window asks for a layout on each move; while
     // these stay the same, the layout it had still holds.
@@ -321,6 +324,8 @@ private:
     QTimer *repaintTimer = nullptr;   // single shot, pending while a repaint is due
     QRect dirtyRect;                  // canvas pixels the due repaint covers
     bool wholeCanvasDue = false;      // a repaint of the whole canvas is pending
+    bool partialDue = false;          // a repaint of dirty parts is asked for, not yet painted
+    QElapsedTimer dirtySince;         // since the oldest sample the due repaint covers
     double xShown[2] = {0.0, 0.0};   // the X range the bottom axis was last given
     // Extremes (in the plotted unit) of everything drawn per channel since its last
     // clear, kept as segments are added so that no pass walks the old segments.

@@ -345,6 +345,10 @@ void PlotMgr::ScheduleRepaint(const Prepared &p)
     // of the X window draws its first samples right after asking for one).
     if (area.isEmpty() || wholeCanvasDue)
         return;
+    if (partialDue) {   // the repaint asked for takes these samples along
+        canvas()->update(area);
+        return;
+    }
     dirtyRect |= area;
     if (!repaintTimer) {
         repaintTimer = new QTimer(this);
@@ -352,8 +356,13 @@ void PlotMgr::ScheduleRepaint(const Prepared &p)
         repaintTimer->setInterval(RepaintIntervalMs);
         connect(repaintTimer, &QTimer::timeout, this, &PlotMgr::RepaintDue);
     }
-    if (!repaintTimer->isActive())
+    if (!repaintTimer->isActive()) {
+        dirtySince.start();
         repaintTimer->start();
+    } else if (dirtySince.elapsed() >= RepaintIntervalMs - RideAlongMs) {
+        repaintTimer->stop();
+        RepaintDue();
+    }
 }
 
 void PlotMgr::RepaintWholeCanvas()
@@ -368,8 +377,11 @@ void PlotMgr::RepaintWholeCanvas()
 
 void PlotMgr::RepaintDue()
 {
+    if (dirtyRect.isEmpty())
+        return;
     canvas()->update(dirtyRect);
     dirtyRect = QRect();
+    partialDue = true;
 }
 
 void PlotMgr::CheckPoints(const QVector<double> &x, const QVector<double> &y, Channel channel,

@@ -178,7 +178,8 @@ private slots:
     }
 
     // A turn of the X window repaints the whole canvas once: samples drawn before that paint
-    // get no repaint of their own, and the screen still ends up showing every sample.
+    // get no repaint of their own, and the screen still ends up showing every sample (also
+    // those of a pass that takes a due repaint along).
     void turnsRepaintTheCanvasOnce()
     {
         ConfigSettings config("Tamberlo.xml");
@@ -193,21 +194,26 @@ private slots:
         PaintRecorder recorder;
         chart.canvas()->installEventFilter(&recorder);
         QVector<int> saturated;
-        for (int pass = 0; pass < 5; ++pass) {
-            if (pass % 3 == 0) {   // the window turns to the pass's samples
+        for (int pass = 0; pass < 8; ++pass) {
+            if (pass % 4 == 0) {   // the window turns to the pass's samples
                 config.xSettings.sampleMin = pass * 20;
-                config.xSettings.sampleMax = pass * 20 + 60;
+                config.xSettings.sampleMax = pass * 20 + 80;
                 chart.UpdateXAxis();
             }
             QVector<double> x, y;
             for (int i = 0; i < 20; ++i)
                 x << pass * 20 + i, y << 2000.0 * std::sin(x.last() * 0.1);
             chart.PlotPoints(x, y, PlotMgr::ChannelA, 1.0, MilliSeconds, saturated, true);
+            if (pass % 4 == 3) {   // a pass that takes the due repaint along
+                for (double &v : y)
+                    v -= 5000.0;
+                chart.PlotPoints(x, y, PlotMgr::ChannelB, 1.0, MilliSeconds, saturated, true);
+            }
             if (pass == 0) {
                 QTest::qWait(120);   // longer than a due live repaint waits
                 QCOMPARE(recorder.areas, QVector<QRect>{chart.canvas()->rect()});
             }
-            QTest::qWait(15);
+            QTest::qWait(20);   // the drawing passes' pace
         }
         QTest::qWait(120);
         const QRect at(chart.canvas()->mapTo(&chart, QPoint()), chart.canvas()->size());
