@@ -79,6 +79,15 @@ public:
     }
 };
 
+// A chart on screen, set up from config.
+bool ShowChart(PlotMgr &chart, ConfigSettings &config)
+{
+    chart.resize(800, 500);
+    chart.Initialize(&config);
+    chart.show();
+    return QTest::qWaitForWindowExposed(&chart);
+}
+
 }   // namespace
 
 class TestViewTrackingPaint : public QObject {
@@ -147,10 +156,7 @@ private slots:
         config.SetDefaultSettings();
         config.xSettings.sampleMax = 1000;
         PlotMgr chart;
-        chart.resize(800, 500);
-        chart.Initialize(&config);
-        chart.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QVERIFY(ShowChart(chart, config));
         chart.replot();
         QTest::qWait(50);
 
@@ -185,10 +191,7 @@ private slots:
         ConfigSettings config("Tamberlo.xml");
         config.SetDefaultSettings();
         PlotMgr chart;
-        chart.resize(800, 500);
-        chart.Initialize(&config);
-        chart.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QVERIFY(ShowChart(chart, config));
         chart.replot();
         QTest::qWait(50);
         PaintRecorder recorder;
@@ -260,10 +263,7 @@ private slots:
         config.SetDefaultSettings();
         config.xSettings.sampleMax = 1000;
         PlotMgr chart;
-        chart.resize(800, 500);
-        chart.Initialize(&config);
-        chart.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QVERIFY(ShowChart(chart, config));
         DataValues a, b;
         LoggerData run;
         run.chA.values = &a;
@@ -313,10 +313,7 @@ private slots:
         ConfigSettings config("Tamberlo.xml");
         config.SetDefaultSettings();
         PlotMgr chart;
-        chart.resize(800, 500);
-        chart.Initialize(&config);
-        chart.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QVERIFY(ShowChart(chart, config));
         auto geometry = [&chart] {
             return QVector<QRect>{chart.canvas()->geometry(), chart.axisWidget(QwtPlot::xBottom)->geometry(),
                                   chart.axisWidget(QwtPlot::yLeft)->geometry()};
