@@ -208,31 +208,6 @@ private slots:
         delete temp;
     }
 
-    // Doubles are written as Qt writes them with six digits (the files stay as they were),
-    // ties of the seventh digit rounded away from zero.
-    void decimalsAsQtWritesThem()
-    {
-        DataValues a;
-        std::mt19937_64 random(7);
-        std::uniform_real_distribution<double> wide(-2e7, 2e7);
-        for (int code = -600; code <= 600; ++code)
-            for (double step : {9.765625, 0.48828125, 312.5, 19.53125 / 3.0})
-                a.yValues.push_back(code * step);
-        for (int i = 0; i < 20000; ++i)
-            a.yValues.push_back(wide(random) * (i % 2 ? 1.0 : 1e-9));
-        a.xValues.assign(a.yValues.size(), 1.0);
-        QFile file(path("decimals.csv"));
-        QByteArray written;
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(Utility::SaveLoggerData(&file, &a, nullptr, {}, int(a.yValues.size()), &written), 0);
-        const QList<QByteArray> lines = written.split('\n');
-        for (size_t i = 0; i < a.yValues.size(); ++i) {
-            const double v = a.yValues[i];
-            const bool whole = v != 0.0 && std::fabs(v) < 1e6 && v == std::trunc(v);
-            QCOMPARE(lines[int(i)].split(',').at(1), whole ? QByteArray::number(qint64(v)) : QByteArray::number(v, 'g', 6));
-        }
-    }
-
     void nothingToDo()
     {
         QFile file(backupPath);
