@@ -88,6 +88,16 @@ bool ShowChart(PlotMgr &chart, ConfigSettings &config)
     return QTest::qWaitForWindowExposed(&chart);
 }
 
+// The same, drawn once and left to settle, so that later paints are the test's own.
+bool ShowSettledChart(PlotMgr &chart, ConfigSettings &config)
+{
+    if (!ShowChart(chart, config))
+        return false;
+    chart.replot();
+    QTest::qWait(50);
+    return true;
+}
+
 }   // namespace
 
 class TestViewTrackingPaint : public QObject {
@@ -156,9 +166,7 @@ private slots:
         config.SetDefaultSettings();
         config.xSettings.sampleMax = 1000;
         PlotMgr chart;
-        QVERIFY(ShowChart(chart, config));
-        chart.replot();
-        QTest::qWait(50);
+        QVERIFY(ShowSettledChart(chart, config));
 
         PaintRecorder recorder;
         chart.canvas()->installEventFilter(&recorder);
@@ -191,9 +199,7 @@ private slots:
         ConfigSettings config("Tamberlo.xml");
         config.SetDefaultSettings();
         PlotMgr chart;
-        QVERIFY(ShowChart(chart, config));
-        chart.replot();
-        QTest::qWait(50);
+        QVERIFY(ShowSettledChart(chart, config));
         PaintRecorder recorder;
         chart.canvas()->installEventFilter(&recorder);
         QVector<int> saturated;
