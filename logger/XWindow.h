@@ -11,6 +11,10 @@ class LoggerMainWindow;
 // intervals on the time axis).
 constexpr qint64 MinWindowSamples = 10;
 
+// The largest sample number the chart can show: the X window and the slider count in int.
+// A file numbered past it is refused at load, and a run stops before it reaches it.
+constexpr qint64 MaxChartSample = 2147483647;
+
 // From sample 0 (time 0) on and at least the smallest width wide. On the time axis the
 // sample bounds become the rows the time window covers: they decide which rows are read
 // back and how far the slider steps.
