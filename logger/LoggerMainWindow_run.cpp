@@ -15,6 +15,7 @@
 #include "SettingsWindow.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
+#include "XWindow.h"
 #include "ui_LoggerMainWindow.h"
 #include "ycontrolsWindow.h"
 
@@ -526,6 +527,8 @@ void LoggerMainWindow::StopLogger()
     LoggerData *last = runList->last();
     GetStopInfo(last);
     maxScroll = HighestSampleNo();
+    // Tracking left the slider a window ahead: End would show the empty window after the run.
+    PlaceSliderAtWindow(this);
 
     for (ChannelRecord *ch : {&last->chA, &last->chB}) {
         const int n = ch->totalSamples;
@@ -683,6 +686,7 @@ void LoggerMainWindow::ClearScreen()
     for (AlertEntry &alert : config->alertSettings.alerts)
         alert.fired = false;
     plotMgr->ClearMemoList();
+    ui->horizontalSlider->setMinimum(0);
     ui->horizontalSlider->setValue(0);
 
     // Both ranges go back to the start, whichever axis is shown: the one not shown still

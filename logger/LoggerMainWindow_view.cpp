@@ -251,10 +251,9 @@ void LoggerMainWindow::ZoomFull()
     SetAxesLabels();
 
     UpdateSliderEnabled();
-    sliderActive = false;
-    ui->horizontalSlider->setValue(0);
-    pendingSliderValue = 0;
-    sliderActive = true;
+    // The window's step changed with its width: the slider is placed for the new one, or
+    // End would move it by the old count of steps of the new size, off the record.
+    PlaceSliderAtWindow(this);
 }
 
 void LoggerMainWindow::AdjustDataCursor()
@@ -447,7 +446,7 @@ void LoggerMainWindow::EnableTracking()
     const int value = maximum - width / step;
     // Only recorded by the slider's slot: the move is the one below.
     sliderActive = false;
-    ui->horizontalSlider->setMaximum(maximum);
+    ui->horizontalSlider->setRange(0, maximum);
     ui->horizontalSlider->setValue(value);
     sliderActive = true;
     AdjustSlider(value, false);
@@ -479,15 +478,20 @@ void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
 void PlaceSliderAtWindow(LoggerMainWindow *win)
 {
     const XSettings &xs = win->config->xSettings;
-    win->maxScroll = std::max(win->maxScroll, xs.sampleMax);
     if (win->runList->isEmpty())
         return;
     // Only recorded by the slider's slot: the window is already where the slider goes.
     const bool active = win->sliderActive;
     win->sliderActive = false;
+    // The slider counts steps of this window up to its end. Home takes it to the start of
+    // the record, End to the record's end, or no further than this window when it lies
+    // beyond that (a window wider than the record does not stretch the record).
     const int step = SliderStep(win->config);
-    win->ui->horizontalSlider->setMaximum(CeilDiv(win->maxScroll, step));
-    win->ui->horizontalSlider->setValue(CeilDiv(xs.sampleMax, step));
+    const int value = CeilDiv(xs.sampleMax, step);
+    win->ui->horizontalSlider->setRange(value - xs.sampleMin / step,
+                                        CeilDiv(std::max(win->maxScroll, xs.sampleMax), step));
+    win->ui->horizontalSlider->setValue(value);
+    win->pendingSliderValue = value;
     win->sliderActive = active;
 }
 

@@ -662,6 +662,24 @@ private slots:
         QVERIFY(slider->isEnabled());
     }
 
+    // Tracking keeps the slider a window ahead of the data: after the stop End shows the
+    // run's last samples, not the empty window after them, and Home its first.
+    void sliderStaysOnTheRecordAfterATrackedRun()
+    {
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        Log(250, 250);
+        win->ui->StopButton->click();
+        QSlider *slider = win->ui->horizontalSlider;
+        const XSettings &xs = win->config->xSettings;
+        QTest::keyClick(slider, Qt::Key_End);
+        QVERIFY2(xs.sampleMin <= 250 && xs.sampleMax >= 250, qPrintable(QString::number(xs.sampleMin)));
+        QCOMPARE(xs.sampleMax - xs.sampleMin, 100);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(xs.sampleMin, 0);
+        QCOMPARE(xs.sampleMax, 100);
+    }
+
     void leavingLoggerModeStopsTheRun()
     {
         ZrSim::useManualClock(true);
