@@ -118,10 +118,27 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
         if (start < 0) {
             xs.sampleMin = 0;
             xs.timeMin = 0.0;
+        } else if (d < 0 && start < qint64(config->GetXSampleStepSize())) {
+            // Back to the slider's start (Home): the window starts at the record's start
+            // rather than a part of a step after it, and keeps its width.
+            const double timeWidth = config->xSettings.timeMax - config->xSettings.timeMin;
+            xs.sampleMin = 0;
+            xs.sampleMax = ClampToInt(width);
+            xs.timeMin = 0.0;
+            xs.timeMax = timeWidth;
         } else {
             // At the last sample number an int holds the window stops, keeping its width.
             xs.sampleMin = ClampToInt(std::min(start, qint64(xs.sampleMax) - width));
             xs.timeMin += dt;
+            // Likewise on to within a step of the record's end (End): it ends there.
+            const qint64 short_ = qint64(maxScroll) - xs.sampleMax;
+            if (d > 0 && short_ > 0 && short_ < config->GetXSampleStepSize()) {
+                const double secs = Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+                xs.sampleMin = ClampToInt(xs.sampleMin + short_);
+                xs.sampleMax = maxScroll;
+                xs.timeMin += double(short_) * secs;
+                xs.timeMax += double(short_) * secs;
+            }
         }
         // Moved far back, the shrunken window would close up (and its step be 0).
         if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
@@ -166,7 +183,9 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
     xs.xMode = config->xSettings.xMode;
     xs.xUnitChanged = false;
     config->xSettings = xs;
-    maxScroll = std::max(maxScroll, xs.sampleMax);
+    // Tracked windows reach the newest samples; the user's moves leave the record's end.
+    if (!byUser)
+        maxScroll = std::max(maxScroll, xs.sampleMax);
     SetAxesLabels();
     plotMgr->UpdateXAxis();
     RedrawRuns();
