@@ -11,6 +11,8 @@
 #include <QVector>
 #include <qwt_text_engine.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -145,21 +147,34 @@ private:
         QVector<Layout *> layouts;
     };
 
+    // What a text and its layouts take: the text twice (the key and the laid-out copy),
+    // and per character and per line about what QTextLayout keeps of glyphs and lines.
+    static int Bytes(const QString &text, const Variants &variants)
+    {
+        constexpr qint64 GlyphBytes = 48;
+        constexpr qint64 LineBytes = 128;
+        qint64 bytes = qint64(sizeof(Variants)) + qint64(text.size()) * qint64(sizeof(QChar));
+        for (const Layout *layout : variants.layouts)
+            bytes += qint64(sizeof(Layout)) + qint64(text.size()) * (qint64(sizeof(QChar)) + GlyphBytes)
+                     + qint64(layout->Lines()) * LineBytes;
+        return int(std::min<qint64>(bytes, INT_MAX));
+    }
+
     const Layout *Find(const QFont &font, int flags, const QString &text) const
     {
         if (!Cacheable(flags, text))
             return nullptr;
         const qreal dpi = QFontMetricsF(font).fontDpi();
-        Variants *variants = cache.object(text);
-        if (variants) {
-            for (const Layout *found : qAsConst(variants->layouts)) {
+        if (const Variants *kept = cache.object(text)) {
+            for (const Layout *found : kept->layouts) {
                 if (found->dpi == dpi && found->font == font)
                     return found;
             }
-        } else {
-            variants = new Variants;
-            cache.insert(text, variants);
         }
+        // Taken out while a layout is added, and put back at its new size.
+        Variants *variants = cache.take(text);
+        if (!variants)
+            variants = new Variants;
         if (variants->layouts.size() >= 4)
             delete variants->layouts.takeFirst();
 
@@ -197,11 +212,15 @@ private:
         }
         layout->text.endLayout();
         variants->layouts.append(layout);
+        // A text too large for the whole cache is deleted by it: drawn the uncached way.
+        if (!cache.insert(text, variants, Bytes(text, *variants)))
+            return nullptr;
         return layout;
     }
 
-    // A few labels are on the chart at a time; texts that leave it are dropped in turn.
-    mutable QCache<QString, Variants> cache{256};
+    // A few labels are on the chart at a time; texts that leave it are dropped in turn. The
+    // bound is in bytes, as a label (a chart file's text) may be 64 KiB long.
+    mutable QCache<QString, Variants> cache{8 << 20};
 };
 
 constexpr QwtText::TextFormat CachedFormat = QwtText::OtherFormat;

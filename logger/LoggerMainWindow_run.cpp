@@ -15,6 +15,7 @@
 #include "SettingsWindow.h"
 #include "Utility.h"
 #include "XControlsWindow.h"
+#include "XWindow.h"
 #include "ui_LoggerMainWindow.h"
 #include "ycontrolsWindow.h"
 
@@ -34,9 +35,9 @@ namespace {
 // Counts the starts, so that a failure reported late stops only the run it belongs to.
 std::atomic<unsigned> runNumber{0};
 
-// Takes a failed write into the GUI thread, from whichever thread wrote. It lives in the
-// GUI thread; other threads touch only its atomics and queue Deliver() by name, a call
-// that carries no data of theirs.
+// Takes a failed write (or the last sample number reached) into the GUI thread, from
+// whichever thread found it. It lives in the GUI thread; other threads touch only its
+// atomics and queue Deliver() by name, a call that carries no data of theirs.
 class WriteFailureRelay : public QObject {
     Q_OBJECT
 public:
@@ -72,6 +73,33 @@ private:
     std::atomic<int> code{-1};
     std::atomic<unsigned> failedRun{0};
 };
+
+// The run whose sample numbers reached the last one the chart can show, said once.
+std::atomic<unsigned> lastNumberRun{0};
+
+// Drops the rows of a fetched block numbered past the last sample number the chart can
+// show. True when the block reaches that number: the run ends with it.
+bool CutAtLastSampleNumber(LoggerData *block)
+{
+    bool reached = false;
+    size_t rows = 0;
+    for (ChannelRecord *ch : {&block->chA, &block->chB}) {
+        if (!ch->values)
+            continue;
+        std::vector<double> &xs = ch->values->xValues;
+        if (!xs.empty() && xs.back() >= double(MaxChartSample))
+            reached = true;
+        const size_t keep = size_t(std::upper_bound(xs.begin(), xs.end(), double(MaxChartSample)) - xs.begin());
+        xs.resize(keep);
+        if (ch->values->yValues.size() > keep)
+            ch->values->yValues.resize(keep);
+        ch->blockSamples = int32_t(keep);
+        rows = std::max(rows, keep);
+    }
+    if (block->memo.size() > rows)
+        block->memo.resize(rows);
+    return reached;
+}
 
 void EmptyRecord(LoggerData *run)
 {
@@ -196,14 +224,20 @@ void LoggerMainWindow::StartLogger()
     run->sampleInterval = config->sampleInterval;
     run->intervalUnit = config->intervalUnit;
 
-    int first = 1;
+    qint64 first = 1;
     if (!runList->isEmpty()) {
         const LoggerData *previous = runList->last();
-        first = previous->firstSampleNo + std::max(previous->chA.totalSamples, previous->chB.totalSamples);
+        first = qint64(previous->firstSampleNo) + std::max(previous->chA.totalSamples, previous->chB.totalSamples);
     }
     first += elapseCount;
-    receiveBuffer->firstSampleNo = first;
-    run->firstSampleNo = first;
+    if (first > MaxChartSample) {
+        DeleteRun(run);
+        messages->DisplayMsg(LAST_SAMPLE_NUMBER_REACHED);
+        RestoreIdleControls();
+        return;
+    }
+    receiveBuffer->firstSampleNo = int32_t(first);
+    run->firstSampleNo = int32_t(first);
 
     ui->RunButton->setEnabled(false);
     ui->StopButton->setEnabled(true);
@@ -331,6 +365,11 @@ void LoggerMainWindow::NotifyMain()
     // up is published by the store of displayStarted at its end, which every later
     // hand-over (and the stop) reads first.
     const bool firstBlock = displayThread && loggingActive && !displayStarted.load(std::memory_order_acquire);
+
+    // Past the last sample number the chart can show nothing is kept; the run is stopped
+    // in the GUI thread, as a failed write stops it.
+    if (CutAtLastSampleNumber(receiveBuffer) && lastNumberRun.exchange(runNumber.load()) != runNumber.load())
+        WriteFailureRelay::Instance().Post(LAST_SAMPLE_NUMBER_REACHED, runNumber.load());
 
     QByteArray written;
     if (SaveTemporaryData(tempFile, receiveBuffer, tempUnreadInMemory ? &written : nullptr) != 0) {
@@ -526,6 +565,8 @@ void LoggerMainWindow::StopLogger()
     LoggerData *last = runList->last();
     GetStopInfo(last);
     maxScroll = HighestSampleNo();
+    // Tracking left the slider a window ahead: End would show the empty window after the run.
+    PlaceSliderAtWindow(this);
 
     for (ChannelRecord *ch : {&last->chA, &last->chB}) {
         const int n = ch->totalSamples;
@@ -580,13 +621,13 @@ void LoggerMainWindow::StopLogger()
 
 int LoggerMainWindow::HighestSampleNo() const
 {
-    int highest = 0;
+    qint64 highest = 0;
     for (const LoggerData *run : *runList) {
         const int total = std::max(run->chA.totalSamples, run->chB.totalSamples);
         if (total > 0)
-            highest = std::max(highest, run->firstSampleNo + total - 1);
+            highest = std::max(highest, qint64(run->firstSampleNo) + total - 1);
     }
-    return highest;
+    return int(std::min(highest, MaxChartSample));
 }
 
 void LoggerMainWindow::SaveRemainingData()
@@ -683,6 +724,7 @@ void LoggerMainWindow::ClearScreen()
     for (AlertEntry &alert : config->alertSettings.alerts)
         alert.fired = false;
     plotMgr->ClearMemoList();
+    ui->horizontalSlider->setMinimum(0);
     ui->horizontalSlider->setValue(0);
 
     // Both ranges go back to the start, whichever axis is shown: the one not shown still

@@ -118,10 +118,27 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
         if (start < 0) {
             xs.sampleMin = 0;
             xs.timeMin = 0.0;
+        } else if (d < 0 && start < qint64(config->GetXSampleStepSize())) {
+            // Back to the slider's start (Home): the window starts at the record's start
+            // rather than a part of a step after it, and keeps its width.
+            const double timeWidth = config->xSettings.timeMax - config->xSettings.timeMin;
+            xs.sampleMin = 0;
+            xs.sampleMax = ClampToInt(width);
+            xs.timeMin = 0.0;
+            xs.timeMax = timeWidth;
         } else {
             // At the last sample number an int holds the window stops, keeping its width.
             xs.sampleMin = ClampToInt(std::min(start, qint64(xs.sampleMax) - width));
             xs.timeMin += dt;
+            // Likewise on to within a step of the record's end (End): it ends there.
+            const qint64 short_ = qint64(maxScroll) - xs.sampleMax;
+            if (d > 0 && short_ > 0 && short_ < config->GetXSampleStepSize()) {
+                const double secs = Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
+                xs.sampleMin = ClampToInt(xs.sampleMin + short_);
+                xs.sampleMax = maxScroll;
+                xs.timeMin += double(short_) * secs;
+                xs.timeMax += double(short_) * secs;
+            }
         }
         // Moved far back, the shrunken window would close up (and its step be 0).
         if (qint64(xs.sampleMax) - xs.sampleMin < MinWindowSamples)
@@ -166,7 +183,9 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
     xs.xMode = config->xSettings.xMode;
     xs.xUnitChanged = false;
     config->xSettings = xs;
-    maxScroll = std::max(maxScroll, xs.sampleMax);
+    // Tracked windows reach the newest samples; the user's moves leave the record's end.
+    if (!byUser)
+        maxScroll = std::max(maxScroll, xs.sampleMax);
     SetAxesLabels();
     plotMgr->UpdateXAxis();
     RedrawRuns();
@@ -251,10 +270,9 @@ void LoggerMainWindow::ZoomFull()
     SetAxesLabels();
 
     UpdateSliderEnabled();
-    sliderActive = false;
-    ui->horizontalSlider->setValue(0);
-    pendingSliderValue = 0;
-    sliderActive = true;
+    // The window's step changed with its width: the slider is placed for the new one, or
+    // End would move it by the old count of steps of the new size, off the record.
+    PlaceSliderAtWindow(this);
 }
 
 void LoggerMainWindow::AdjustDataCursor()
@@ -447,7 +465,7 @@ void LoggerMainWindow::EnableTracking()
     const int value = maximum - width / step;
     // Only recorded by the slider's slot: the move is the one below.
     sliderActive = false;
-    ui->horizontalSlider->setMaximum(maximum);
+    ui->horizontalSlider->setRange(0, maximum);
     ui->horizontalSlider->setValue(value);
     sliderActive = true;
     AdjustSlider(value, false);
@@ -479,15 +497,20 @@ void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)
 void PlaceSliderAtWindow(LoggerMainWindow *win)
 {
     const XSettings &xs = win->config->xSettings;
-    win->maxScroll = std::max(win->maxScroll, xs.sampleMax);
     if (win->runList->isEmpty())
         return;
     // Only recorded by the slider's slot: the window is already where the slider goes.
     const bool active = win->sliderActive;
     win->sliderActive = false;
+    // The slider counts steps of this window up to its end. Home takes it to the start of
+    // the record, End to the record's end, or no further than this window when it lies
+    // beyond that (a window wider than the record does not stretch the record).
     const int step = SliderStep(win->config);
-    win->ui->horizontalSlider->setMaximum(CeilDiv(win->maxScroll, step));
-    win->ui->horizontalSlider->setValue(CeilDiv(xs.sampleMax, step));
+    const int value = CeilDiv(xs.sampleMax, step);
+    win->ui->horizontalSlider->setRange(value - xs.sampleMin / step,
+                                        CeilDiv(std::max(win->maxScroll, xs.sampleMax), step));
+    win->ui->horizontalSlider->setValue(value);
+    win->pendingSliderValue = value;
     win->sliderActive = active;
 }
 

@@ -34,6 +34,10 @@ void Messages::InitMsgList()
                                          "use. The file that could not be read is kept as:"));
     msgList.insert(MULTIPLIER_NOT_SHOWABLE, tr("The chart cannot show a Y range with this multiplier. "
                                                "Please choose a smaller or a larger one."));
+    msgList.insert(LAST_SAMPLE_NUMBER_REACHED, tr("The sample numbers of this chart have reached the largest "
+                                                  "the chart can show: no more samples can be logged on it. "
+                                                  "The samples logged are saved. Save the chart and clear the "
+                                                  "screen to log on."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)

@@ -3,41 +3,70 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QSysInfo>
+#include <QTemporaryFile>
+#include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace {
 
-// The program's files have fixed names in one folder: a second program on the same folder
-// would rename the first's live backup and write into its "temp.csv". The lock is taken
-// before any file there is read or written; a program that was killed leaves a lock whose
-// owner is gone, which the next start takes over.
-bool TakeFolder(QLockFile &lock)
+// Whether the program can write in the folder. A full disk still lets a file be made, so
+// the probe writes into it as well.
+bool FolderWritable(const QString &folder)
 {
-    lock.setStaleLockTime(0);   // never stale by age: a run may last for days
-    if (lock.tryLock(0))
-        return true;
-    // A folder where no lock can be made (read-only, missing) is no sign of another
-    // program: the warnings about the folder follow at start.
-    return lock.error() != QLockFile::LockFailedError;
+    QTemporaryFile probe(folder + QStringLiteral(".write-probe-XXXXXX"));
+    return probe.open() && probe.write("probe\n", 6) == 6 && probe.flush();
 }
 
-void ReportRunning(const QString &folder)
+// Whether the program named in the lock may still run: one on another computer (a shared
+// home folder) cannot be looked up from here.
+bool HeldByLiveProgram(const QLockFile &lock, QString *host)
 {
-    const QString title = QObject::tr("Kestrima III");
-    const QString text = QObject::tr("Kestrima III is already running.\n"
-                                     "Only one Kestrima III can use the folder %1 at a time.")
-                             .arg(QDir::toNativeSeparators(folder));
+    qint64 pid = 0;
+    QString app;
+    if (!lock.getLockInfo(&pid, host, &app))
+        return false;
+    if (!host->isEmpty() && *host != QSysInfo::machineHostName())
+        return true;
+#ifdef Q_OS_UNIX
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+#else
+    return true;
+#endif
+}
+
+// Without a screen (offscreen or minimal platform: scripts, remote sessions) nobody could
+// close a box, and the program would never go on: the text goes to stderr only.
+void Tell(QMessageBox::Icon icon, const QString &text)
+{
     std::fprintf(stderr, "%s\n", qPrintable(text));
-    // Without a screen (offscreen or minimal platform: scripts, remote sessions) nobody
-    // could close the box, and the program would never end.
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return;
-    QMessageBox::information(nullptr, title, text);
+    QMessageBox box(icon, QObject::tr("Kestrima III"), text, QMessageBox::Ok);
+    box.exec();
+}
+
+void ReportRunning(const QString &folder, const QString &lockPath, const QString &host)
+{
+    QString text = QObject::tr("Kestrima III is already running.\n"
+                               "Only one Kestrima III can use the folder %1 at a time.")
+                       .arg(QDir::toNativeSeparators(folder));
+    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+        text += QLatin1Char('\n') + QObject::tr("It runs on the computer %1.").arg(host);
+    text += QLatin1Char('\n') + QObject::tr("If no Kestrima III runs on it, remove the file %1.")
+                                    .arg(QDir::toNativeSeparators(lockPath));
+    Tell(QMessageBox::Information, text);
 }
 
 }   // namespace
@@ -53,10 +82,42 @@ int main(int argc, char **argv)
 
     const QString folder = QDir::homePath() + QStringLiteral("/Documents/KestrimaIII/");
     QDir().mkpath(folder);
-    QLockFile lock(folder + QStringLiteral(".KestrimaIII.lock"));
-    if (!TakeFolder(lock)) {
-        ReportRunning(folder);
-        return 1;
+    // The program's files have fixed names in one folder: a second program on the same
+    // folder would rename the first's live backup and write into its "temp.csv". The lock
+    // is taken before any file there is read or written; a program that was killed leaves
+    // a lock whose owner is gone, which the next start takes over.
+    const QString lockPath = folder + QStringLiteral(".KestrimaIII.lock");
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(0);   // never stale by age: a run may last for days
+    QTimer retakeLock;
+    if (!lock.tryLock(0)) {
+        // The lock is refused also when a stale one cannot be replaced: the folder cannot
+        // be written to (a full disk, a read-only folder).
+        const bool writable = FolderWritable(folder);
+        QString host;
+        if (lock.error() == QLockFile::LockFailedError) {
+            const bool live = HeldByLiveProgram(lock, &host);
+            if (live || writable) {
+                ReportRunning(folder, lockPath, host);
+                return 1;
+            }
+        }
+        // No other program holds the folder: the chart can still be looked at, though
+        // nothing can be saved there now. The lock is taken once the folder takes files
+        // again. A missing folder is told by the main window.
+        if (!writable && QFileInfo(folder).isDir())
+            Tell(QMessageBox::Warning,
+                 QObject::tr("Kestrima III cannot write to the folder %1 (the disk may be full or the "
+                             "folder read-only).\nIt opens so that the chart can be looked at, but "
+                             "settings and logged samples cannot be saved until the folder can be "
+                             "written to. Until then the folder is not reserved: start no other "
+                             "Kestrima III on it.")
+                     .arg(QDir::toNativeSeparators(folder)));
+        QObject::connect(&retakeLock, &QTimer::timeout, &retakeLock, [&lock, &retakeLock] {
+            if (lock.tryLock(0))
+                retakeLock.stop();
+        });
+        retakeLock.start(5000);
     }
 
     QCoreApplication::addLibraryPath(QDir::currentPath() + QStringLiteral("/plugins"));

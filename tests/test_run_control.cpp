@@ -13,6 +13,7 @@
 #include "Resources.h"
 #include "SettingsWindow.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
+#include "XWindow.h"
 #include "test_run_control_support.h"
 
 #include <QElapsedTimer>
@@ -492,6 +493,55 @@ private slots:
         QCOMPARE(win->maxScroll, 540);
     }
 
+    // A chart whose numbers end just below the last one the chart can show: the next run
+    // logs up to that number and stops by itself, its files whole, and says why; a start
+    // that would number past it is refused.
+    void runStopsBeforeSampleNumbersPassTheLimit()
+    {
+        MessageRecorder boxes;
+        ZrSim::useManualClock(true);
+        win->ui->action_TestMode->trigger();
+        const qint64 first = MaxChartSample - 49;
+        win->runList->append(NewRun(int(first - 1000), 1000, 1000));
+        win->ui->RunButton->click();
+        VerifyLogging();
+        QCOMPARE(qint64(win->runList->last()->firstSampleNo), first);
+        for (int i = 0; i < 3000 && win->loggingActive; ++i) {
+            ZrSim::advanceClock(10ms);
+            QTest::qWait(5);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), 1, 15000);
+        const QString message = boxes.boxes[0].text;
+        QVERIFY2(message.contains(QLatin1String("largest")), qPrintable(message));
+        VerifyIdle();
+
+        const LoggerData *run = win->runList->last();
+        QCOMPARE(run->chA.totalSamples, 50);
+        QCOMPARE(run->chB.totalSamples, 50);
+        QCOMPARE(qint64(win->maxScroll), MaxChartSample);
+        const std::vector<Row> temp = ReadRows(TempPath());
+        const RunFile backup = ReadRunFile(BackupPath());
+        QCOMPARE(backup.badLines, 0);
+        QCOMPARE(int(backup.runs.size()), 1);
+        QVERIFY(backup.runs[0].stopped);
+        QCOMPARE(backup.runs[0].totalA, qint64(50));
+        for (const std::vector<Row> *rows : {&temp, &backup.runs[0].rows}) {
+            QCOMPARE(int(rows->size()), 50);
+            for (size_t i = 0; i < rows->size(); ++i) {
+                QCOMPARE((*rows)[i].sampleNo, first + qint64(i));
+                QCOMPARE((*rows)[i].a, TestModeValue(0, qint64(i)));
+            }
+        }
+
+        const QByteArray kept = FileBytes(BackupPath());
+        win->ui->RunButton->click();
+        QTRY_COMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes[1].text, message);
+        QCOMPARE(win->runList->size(), 2);
+        VerifyIdle();
+        QCOMPARE(FileBytes(BackupPath()), kept);
+    }
+
     // ---- Clear Screen, Restore Backup ----------------------------------------------------
 
     void clearScreenStartsANewChart()
@@ -660,6 +710,24 @@ private slots:
         win->ui->StopButton->click();
         win->ui->action_Track_Data_Logger->trigger();
         QVERIFY(slider->isEnabled());
+    }
+
+    // Tracking keeps the slider a window ahead of the data: after the stop End shows the
+    // run's last samples, not the empty window after them, and Home its first.
+    void sliderStaysOnTheRecordAfterATrackedRun()
+    {
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        Log(250, 250);
+        win->ui->StopButton->click();
+        QSlider *slider = win->ui->horizontalSlider;
+        const XSettings &xs = win->config->xSettings;
+        QTest::keyClick(slider, Qt::Key_End);
+        QVERIFY2(xs.sampleMin <= 250 && xs.sampleMax >= 250, qPrintable(QString::number(xs.sampleMin)));
+        QCOMPARE(xs.sampleMax - xs.sampleMin, 100);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(xs.sampleMin, 0);
+        QCOMPARE(xs.sampleMax, 100);
     }
 
     void leavingLoggerModeStopsTheRun()

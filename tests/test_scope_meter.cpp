@@ -183,7 +183,7 @@ private slots:
     {
         // Mean 0 offset: threshold 512. A sample exactly at 512 completes a crossing.
         std::vector<double> f(200, 500.0);
-        for (int start : {10, 60, 110}) {
+        for (int start : {10, 60, 110, 160}) {
             f[start] = 512.0;
             f[start + 1] = 524.0;
         }
@@ -191,7 +191,7 @@ private slots:
         double frequency = -1;
         bool found = false;
         Meter::get_frequency(200, f.data(), 0, 0, 0.0, 1000.0, &frequency, nullptr, &found);
-        QVERIFY(found);   // crossings at 9, 59, 109
+        QVERIFY(found);   // crossings at 9, 59, 109, 159
         QCOMPARE(frequency, 20000.0);
     }
 
@@ -399,6 +399,60 @@ private slots:
         const Shown s = showA();
         QCOMPARE(s.frequency, 0.0);
         QCOMPARE(s.mean, 88.0 * shw_milliVoltsPerBitA);
+    }
+
+
+    // The instrument's slow triangle on channel B lies still within a frame: its noise
+    // flips it between two block steps (4 codes), at times a few flips at like intervals.
+    // That is no cycle, while a small square with a code of noise still has its frequency.
+    void noiseOnBlockStepsIsNoCycle()
+    {
+        Scope_SetFeatures features;
+        features.channelsOn = 3;
+        features.dcCoupling = 3;
+        features.blockMode = 1;
+        features.rangeA = features.rangeB = 5;
+        features.clockDivider = 59;   // 1 MSa/s
+        features.timeBaseCode = 10;
+        globalSetFeatures = features;
+        globalSetFeaturesPtr = &globalSetFeatures;
+        KR_HANDLE h = nullptr;
+        bool open = false;
+        QVERIFY(KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures));
+        // Frames 10 ms apart over three periods of the triangle, as the scope re-arms.
+        int frames = 0, withFrequency = 0;
+        std::vector<double> f;
+        for (int tick = 0; tick < 3000 && frames < 1500; ++tick) {
+            ZrSim::advanceClock(std::chrono::milliseconds(10));
+            int bytes = 0;
+            if (!KR_ChkForData(&bytes, h, ScopeBlockBytes))
+                continue;
+            int na = 0, nb = 0;
+            KR_ReadChannelData(bytes, RawChanAData, RawChanBData, &na, &nb);
+            KR_SetUpScope(h, &open, &globalSetFeatures);
+            QCOMPARE(nb, ScopeFrameMax);
+            f.assign(RawChanBData, RawChanBData + nb);
+            f.resize(ScopeFrameCapacity, 512.0);
+            Result r;
+            Meter::do_measure_B(nb, 0, 1000.0, f.data(), &r.maxCode, &r.minCode, &r.pkToPk, &r.mean, &r.rms,
+                                &r.frequency, &r.cycles, &r.found);
+            ++frames;
+            if (r.found || r.frequency != 0.0)
+                ++withFrequency;
+        }
+        KR_closeport(h, &open);
+        QCOMPARE(frames, 1500);
+        QCOMPARE(withFrequency, 0);
+
+        unsigned seed = 777;
+        f = square(8192, 100, 508.0, 516.0);
+        for (double &v : f) {
+            seed = seed * 1103515245u + 12345u;
+            v += double(int(seed >> 16 & 0x7FFF) % 3 - 1);
+        }
+        const Result r = measureA(f, 8192, 1000.0);
+        QVERIFY(r.found);
+        QCOMPARE(r.frequency, 10000.0);
     }
 
     void metersStayLiveThroughChannelOffAndLoggerMode()

@@ -35,13 +35,20 @@ qint64 LockOwner()
     return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toLongLong() : 0;
 }
 
-void Start(QProcess &program)
+// The program as a user starts it; `shell` is run before it (limits of the process).
+void Start(QProcess &program, const QString &shell = QString())
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();   // this test's HOME
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));   // no box to close
     program.setProcessEnvironment(env);
-    program.start(QStringLiteral(ZR_PROGRAM), QStringList());
+    program.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), shell + QStringLiteral(" exec \"$0\""), QStringLiteral(ZR_PROGRAM)});
     QVERIFY(program.waitForStarted());
+}
+
+QString LockPath()
+{
+    return QDir::toNativeSeparators(Folder() + QStringLiteral(".KestrimaIII.lock"));
 }
 
 }   // namespace
@@ -69,6 +76,7 @@ private slots:
         QCOMPARE(second.exitCode(), 1);
         const QString said = QString::fromLocal8Bit(second.readAllStandardError());
         QVERIFY2(said.contains(QLatin1String("Kestrima III is already running.")), qPrintable(said));
+        QVERIFY2(said.contains(LockPath()), qPrintable(said));
         QCOMPARE(Snapshot(), before);
         QCOMPARE(first.state(), QProcess::Running);
 
@@ -83,6 +91,48 @@ private slots:
         QCOMPARE(third.state(), QProcess::Running);
         third.kill();
         QVERIFY(third.waitForFinished(30000));
+    }
+
+    // A killed program's lock on a disk that takes no more data (a file size limit of 0
+    // stands in for it, for root too): the next start says the folder cannot be written
+    // to, not that the program runs, and opens. A lock made on another computer (a shared
+    // home folder) keeps the program out and names the file to remove.
+    void fullFolderIsToldNotRunning()
+    {
+        QVERIFY(TestHome::IsIsolated());
+        QVERIFY(QDir().mkpath(Folder()));
+        QProcess first;
+        Start(first);
+        QTRY_VERIFY_WITH_TIMEOUT(LockOwner() == first.processId(), 60000);
+        const qint64 killed = first.processId();
+        first.kill();
+        QVERIFY(first.waitForFinished(30000));
+
+        QProcess full;
+        Start(full, QStringLiteral("ulimit -f 0; trap '' XFSZ;"));
+        QString said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(full.readAllStandardError()))
+                                     .contains(QLatin1String("cannot write to the folder")),
+                                 60000);
+        QTest::qWait(500);
+        QCOMPARE(full.state(), QProcess::Running);
+        said += QString::fromLocal8Bit(full.readAllStandardError());
+        QVERIFY2(!said.contains(QLatin1String("already running")), qPrintable(said));
+        QCOMPARE(LockOwner(), killed);
+        full.kill();
+        QVERIFY(full.waitForFinished(30000));
+
+        QFile lock(LockPath());
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(QByteArray::number(QCoreApplication::applicationPid()) + "\nKestrimaIII\nfar-computer\n");
+        lock.close();
+        QProcess second;
+        Start(second);
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitCode(), 1);
+        said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(said.contains(QLatin1String("Kestrima III is already running.")), qPrintable(said));
+        QVERIFY2(said.contains(QLatin1String("far-computer")) && said.contains(LockPath()), qPrintable(said));
     }
 };
 

@@ -115,7 +115,7 @@ private slots:
         QVERIFY(qFuzzyCompare(xs.timeMax, timeMax));
         QVERIFY(!xs.xUnitChanged);
         QCOMPARE(win->pendingSliderValue, to);
-        QCOMPARE(win->maxScroll, qMax(100, xs.sampleMax));   // only grows
+        QCOMPARE(win->maxScroll, 100);   // the user's moves leave the record's end
         QCOMPARE(AxisRange(), qMakePair(double(xs.sampleMin), double(xs.sampleMax)));
         QCOMPARE(win->ui->xMinLabel->text(), QString::number(xs.sampleMin));
         QCOMPARE(win->ui->xMaxLabel->text(), QString::number(xs.sampleMax));
@@ -282,11 +282,52 @@ private slots:
         QCOMPARE(points.last().y(), ValueA(300));
 
         QVERIFY(win->ui->horizontalSlider->isEnabled());   // no run is tracked
-        QCOMPARE(win->ui->horizontalSlider->value(), 0);
-        QCOMPARE(win->pendingSliderValue, 0);
+        // The window holds the whole record: the slider has nowhere to go.
+        QCOMPARE(win->ui->horizontalSlider->value(), win->ui->horizontalSlider->maximum());
+        QCOMPARE(win->ui->horizontalSlider->value(), win->ui->horizontalSlider->minimum());
+        QCOMPARE(win->pendingSliderValue, win->ui->horizontalSlider->value());
         QVERIFY(win->sliderActive);
         QCOMPARE(win->maxScroll, maxScrollBefore);
-        QCOMPARE(win->ui->horizontalSlider->maximum(), 15);
+    }
+
+    // End and Home keep the record on the chart and the window its width, after Zoom Full
+    // (which changes the slider's step) and after a narrow window that follows it.
+    void sliderStaysOnTheRecordAfterZoomFull()
+    {
+        StoreRun(10126);
+        win->config->maxSamples = 100000;
+        SetTracking(false);
+        XSettings xs = win->config->xSettings;
+        xs.sampleMin = 200;
+        xs.sampleMax = 300;
+        win->ApplyXSettings(xs, true);
+        win->ui->action_Full->trigger();
+
+        QSlider *slider = win->ui->horizontalSlider;
+        const XSettings &shown = win->config->xSettings;
+        const auto press = [&](Qt::Key key, int sampleMin, int sampleMax, double lastDrawn) {
+            QTest::keyClick(slider, key);
+            QCOMPARE(shown.sampleMin, sampleMin);
+            QCOMPARE(shown.sampleMax, sampleMax);
+            const QVector<QPointF> points = Drawn(win->plotMgr, PlotMgr::ChannelA);
+            QVERIFY(!points.isEmpty());
+            QCOMPARE(points.last().x(), lastDrawn);
+        };
+        press(Qt::Key_End, 0, 100000, 10126);
+        press(Qt::Key_Home, 0, 100000, 10126);
+
+        xs = shown;
+        xs.sampleMax = 100;
+        win->ApplyXSettings(xs, true);
+        press(Qt::Key_End, 10040, 10140, 10126);
+        press(Qt::Key_Home, 0, 100, 100);
+
+        // A window that starts between two steps goes back to the record's start, too.
+        xs.sampleMin = 4050;
+        xs.sampleMax = 4150;
+        win->ApplyXSettings(xs, true);
+        press(Qt::Key_Home, 0, 100, 100);
+        press(Qt::Key_End, 10026, 10126, 10126);
     }
 
     // A chart read from a file holds all its samples already: nothing is re-read.

@@ -16,10 +16,12 @@ namespace {
 
 constexpr double Zero = 512.0;          // code of 0 V
 constexpr double MissedCode = 65535.0;  // a sample the instrument could not deliver
-// A rising crossing counts only after the signal was this far below the mean level: a
-// share of the frame's own span, so that noise on a large signal is no cycle while a
-// signal of a few codes still has its cycles; never less than one code.
-constexpr double MinHysteresis = 1.0;
+// A cycle swings from this far below the mean level to this far above it: a share of the
+// frame's own span, so that noise on a large signal is no cycle while a signal of a few
+// codes still has its cycles. A block's codes come in steps of 4: noise that now and then
+// flips a steady level to the next step leaves one of the two steps within 1.5 codes of
+// the mean, and so makes no cycle.
+constexpr double MinHysteresis = 1.5;
 constexpr double HysteresisShare = 0.1;
 // Whole periods of one signal differ by a sample where the period is no whole number of
 // samples, or by a little more with jitter.
@@ -174,41 +176,53 @@ void Meter::get_frequency(int n, double *frame, double, double, double meanOffse
             hi = std::max(hi, frame[i]);
         }
     }
-    const double armLevel = threshold - std::max(MinHysteresis, HysteresisShare * (hi - lo));
+    const double band = std::max(MinHysteresis, HysteresisShare * (hi - lo));
+    const double lowLevel = threshold - band;
+    const double highLevel = threshold + band;
 
-    // A rising crossing at i: frame[i] below the level, the next sample at or above it.
-    // Missed samples are stepped over; the crossing lies at the last sample before them.
-    // The frequency comes from the first three; all in the scan show whether the signal
-    // repeats: a level that only flickers by a code or two crosses at random intervals.
+    // A rising crossing: the signal was at or below the low level and now reaches the high
+    // one; it lies at the last sample below the mean level before that. Missed samples are
+    // stepped over. The frequency comes from the first three; all in the scan show whether
+    // the signal repeats.
     int crossings[3];
     int count = 0;
-    int prev = -1;
+    int below = -1;
+    int firstSample = -1, lastSample = -1;
     int lastCrossing = -1;
     int shortest = INT_MAX, longest = 0;
-    bool armed = false;
+    bool low = false;
     for (int i = 0; i <= last; ++i) {
         const double v = frame[i];
         if (!IsSample(v))
             continue;
-        if (prev >= 0 && armed && frame[prev] < threshold && v >= threshold) {
+        if (firstSample < 0)
+            firstSample = i;
+        lastSample = i;
+        if (v <= lowLevel) {
+            low = true;
+        } else if (low && v >= highLevel && below >= 0) {
             if (count < 3)
-                crossings[count] = prev;
+                crossings[count] = below;
             ++count;
             if (lastCrossing >= 0) {
-                shortest = std::min(shortest, prev - lastCrossing);
-                longest = std::max(longest, prev - lastCrossing);
+                shortest = std::min(shortest, below - lastCrossing);
+                longest = std::max(longest, below - lastCrossing);
             }
-            lastCrossing = prev;
-            armed = false;
+            lastCrossing = below;
+            low = false;
         }
-        if (v <= armLevel)
-            armed = true;
-        prev = i;
+        if (v < threshold)
+            below = i;
     }
+    // Periodic: whole periods alike, and none missing at either end of the scan (a cycle
+    // may begin before the first crossing is armed, or end past the scan). A few crossings
+    // of noise bunched in part of the frame are no cycle.
     bool periodic = false;
-    if (count >= 3) {
+    if (count >= 3 && longest > 0) {
         const double meanPeriod = double(lastCrossing - crossings[0]) / (count - 1);
-        periodic = longest - shortest <= std::max(MaxPeriodSpread, PeriodSpreadShare * meanPeriod);
+        const double spread = std::max(MaxPeriodSpread, PeriodSpreadShare * meanPeriod);
+        periodic = longest - shortest <= spread && crossings[0] - firstSample <= 2.0 * longest + spread
+                   && lastSample - lastCrossing <= 1.5 * longest + spread;
     }
     if (periodic && nsps > 0.0) {
         const double period = ((crossings[2] - crossings[1]) + (crossings[1] - crossings[0])) * nsps * 0.5;
