@@ -276,6 +276,12 @@ public:
     // Rows of the run in progress that the chart has drawn.
     static int Drawn() { return LoggerWin->runList->last()->chA.totalSamples; }
 
+    // Logs until the chart has drawn `rows` rows.
+    bool LogRows(int rows, const std::function<void()> &probe = {})
+    {
+        return LogUntil([rows] { return Drawn() >= rows; }, probe);
+    }
+
     QStringList boxTexts;
 
 private:
