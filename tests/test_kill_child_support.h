@@ -1,12 +1,12 @@
 // A logger in a child process (the test program run again with --child) that the test
 // kills with SIGKILL: the child's main loop, and the parent's view of it (the lines it
-// prints, when they came, and the kill).
+// prints, and the kill).
 #pragma once
 
 #include "Resources.h"
 #include "test_run_control_support.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QtTest>
 #include <algorithm>
@@ -42,15 +42,22 @@ inline int Run(int argc, char **argv, const std::function<bool(LoggerMainWindow 
     return app.exec();
 }
 
-// The parent's side: "fetched N" lines are kept with the time they came; every other
-// line goes to onLine.
+// Rows of the run numbered `run` (from 0) that the logger has written to the backup file.
+inline int BackedUpRows(LoggerMainWindow *win, size_t run)
+{
+    const std::vector<RowIndex::Run> &runs = win->backupIndex.Runs();
+    return runs.size() > run ? int(runs[run].rows) : 0;
+}
+
+// The parent's side: "fetched N backed M" lines are kept; every other line goes to onLine.
 class Parent {
 public:
     QProcess process;
-    QElapsedTimer clock;
-    std::vector<std::pair<qint64, int>> reports;   // (when received, rows fetched)
+    // The most rows the child said it had fetched (each was in "temp.csv" by then) and
+    // written to the backup file. Every report was made before the kill.
+    int fetched = 0;
+    int backedUp = 0;
     std::function<void(const QString &)> onLine;
-    qint64 killedAt = -1;
 
     explicit Parent(QObject *context)
     {
@@ -58,10 +65,13 @@ public:
         QObject::connect(&process, &QProcess::readyReadStandardOutput, context, [this] {
             while (process.canReadLine()) {
                 const QString line = QString::fromUtf8(process.readLine()).trimmed();
-                if (line.startsWith(QLatin1String("fetched ")))
-                    reports.push_back({clock.elapsed(), line.mid(8).toInt()});
-                else if (onLine)
+                const QStringList f = line.split(QLatin1Char(' '));
+                if (f.size() == 4 && f[0] == QLatin1String("fetched") && f[2] == QLatin1String("backed")) {
+                    fetched = std::max(fetched, f[1].toInt());
+                    backedUp = std::max(backedUp, f[3].toInt());
+                } else if (onLine) {
                     onLine(line);
+                }
             }
         });
     }
@@ -73,32 +83,22 @@ public:
             env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ZR_KILL_CHILD"), QStringLiteral("1"));
         process.setProcessEnvironment(env);
-        clock.start();
         process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
         return process.waitForStarted();
     }
 
-    // Lets the child run until `at` on the clock, then kills it (SIGKILL: no handler, no
-    // flush, no stop block). False when the child had ended by itself or does not end.
-    bool KillAt(qint64 at)
+    // Lets the child run until `ready` holds, however slow the machine, then kills it
+    // (SIGKILL: no handler, no flush, no stop block). False when the child had ended by
+    // itself, never got ready or does not end.
+    bool KillWhen(const std::function<bool()> &ready)
     {
-        while (clock.elapsed() < at && process.state() == QProcess::Running)
+        QDeadlineTimer deadline(100000);   // the child ends itself after two minutes
+        while (!ready() && process.state() == QProcess::Running && !deadline.hasExpired())
             QTest::qWait(20);
-        if (process.state() != QProcess::Running)
+        if (!ready() || process.state() != QProcess::Running)
             return false;
         process.kill();
-        killedAt = clock.elapsed();
         return process.waitForFinished(30000);
-    }
-
-    // The most rows the child said it had fetched by `moment`.
-    int LoggedBy(qint64 moment) const
-    {
-        int rows = 0;
-        for (const auto &report : reports)
-            if (report.first <= moment)
-                rows = std::max(rows, report.second);
-        return rows;
     }
 };
 

@@ -11,6 +11,7 @@
 #include "ZrSim.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
@@ -246,21 +247,39 @@ public:
         boxTexts.clear();
     }
 
-    // Logs for `ms` milliseconds; `probe` runs every few milliseconds while logging.
-    bool Log(int ms, const std::function<void()> &probe = {})
+    // Logs until `done` holds, however slow the machine; `probe` runs every few
+    // milliseconds while logging. False when it never holds within a minute.
+    bool LogUntil(const std::function<bool()> &done, const std::function<void()> &probe = {})
     {
         LoggerWin->ui->RunButton->click();
         if (!LoggerWin->loggingActive)
             return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < ms) {
+        QDeadlineTimer patience(60000);
+        bool reached = false;
+        while (!(reached = done()) && !patience.hasExpired()) {
             QTest::qWait(5);
             if (probe)
                 probe();
         }
         LoggerWin->ui->StopButton->click();
-        return !LoggerWin->loggingActive;
+        return reached && !LoggerWin->loggingActive;
+    }
+
+    // Logs for `ms` milliseconds.
+    bool Log(int ms, const std::function<void()> &probe = {})
+    {
+        QElapsedTimer clock;
+        clock.start();
+        return LogUntil([&] { return clock.elapsed() >= ms; }, probe);
+    }
+
+    // Rows of the run in progress that the chart has drawn.
+    static int Drawn() { return LoggerWin->runList->last()->chA.totalSamples; }
+
+    // Logs until the chart has drawn `rows` rows.
+    bool LogRows(int rows, const std::function<void()> &probe = {})
+    {
+        return LogUntil([rows] { return Drawn() >= rows; }, probe);
     }
 
     QStringList boxTexts;

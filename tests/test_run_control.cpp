@@ -659,8 +659,12 @@ private slots:
                 case 1:   // the poll thread's first fetch finds data while we are busy
                     std::this_thread::sleep_for(3ms);
                     break;
-                default:
-                    QTest::qWait(i % 4 == 2 ? 5 : 3 * PollThread::MinPollMs);
+                case 2:
+                    QTest::qWait(5);
+                    break;
+                default:   // after a few ticks, and with rows however loaded the machine
+                    QTest::qWait(3 * PollThread::MinPollMs);
+                    QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) > 0, 30000);
                     break;
                 }
                 win->ui->StopButton->click();
@@ -672,7 +676,7 @@ private slots:
         int withRows = 0;
         for (const LoggerData *run : *win->runList)
             withRows += run->chA.totalSamples > 0;
-        QVERIFY(withRows >= 2);   // how many got a block depends on the machine's load
+        QVERIFY(withRows >= 4);   // how many more got a block depends on the machine's load
         // "temp.csv" holds the last run.
         const LoggerData *last = win->runList->last();
         const std::vector<Row> temp = ReadRows(TempPath());

@@ -69,7 +69,7 @@ private:
         QVERIFY(w->IsRunning());
         QCOMPARE(runButton()->text(), QStringLiteral(" Stop"));
         QVERIFY(runButton()->isChecked());
-        QTRY_VERIFY(w->FramesReceived() >= 3);
+        QTRY_VERIFY_WITH_TIMEOUT(w->FramesReceived() >= 3, 30000);
     }
 
 private slots:
@@ -113,7 +113,7 @@ private slots:
         globalSetFeatures.testMode = 1;
         startAndSeeFrames();
         int checkedFrames = 0;
-        for (int tries = 0; tries < 200 && checkedFrames < 3; ++tries) {
+        for (QDeadlineTimer patience(30000); !patience.hasExpired() && checkedFrames < 3;) {
             QTest::qWait(5);
             if (RealDataChanA_Size == 0)
                 continue;
