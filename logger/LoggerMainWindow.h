@@ -238,7 +238,7 @@ private slots:
     void on_TestModeButton_clicked();
 
 public slots:
-    void EnableTracking() override;
+    void EnableTracking(double newestSample = -1.0) override;
     void IncrementElapseCounter();
 
 public:
@@ -356,7 +356,7 @@ private:
     // A file write of the run failed: stop the run and show the message, once.
     void ReportWriteFailure(messageCode_e code);
     // Moves the X window: by the slider's steps (byUser) or on by one window (tracking).
-    void AdjustSlider(int value, bool byUser);
+    void AdjustSlider(int value, bool byUser, double reach = -1.0);
     // The one place that enables the slider: usable unless a tracked run moves the window.
     void UpdateSliderEnabled();
     // Redraws the stored runs in the X window, with their labels.

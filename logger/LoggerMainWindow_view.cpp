@@ -104,7 +104,7 @@ void LoggerMainWindow::RedrawRuns()
     UpdatePlotLabels();
 }
 
-void LoggerMainWindow::AdjustSlider(int value, bool byUser)
+void LoggerMainWindow::AdjustSlider(int value, bool byUser, double reach)
 {
     XSettings xs = config->xSettings;
     if (byUser) {
@@ -161,11 +161,14 @@ void LoggerMainWindow::AdjustSlider(int value, bool byUser)
         // Tracking: the next window starts where this one ends.
         const qint64 width = qint64(xs.sampleMax) - xs.sampleMin;
         const double timeWidth = xs.timeMax - xs.timeMin;
-        // A run started after a long stop begins many windows further on: skip the empty
-        // windows in between instead of showing them one per drawing tick.
+        // A run started after a long stop begins many windows further on, and a drawing
+        // pass may bring more rows than a window is wide: the window goes straight to the
+        // one that holds the newest of them instead of falling behind one window a pass.
         if (loggingActive && !runList->isEmpty() && width > 0) {
-            const qint64 first = runList->last()->firstSampleNo;
-            const qint64 skip = (first - qint64(xs.sampleMax)) / width;
+            qint64 target = runList->last()->firstSampleNo;
+            if (reach > double(target))
+                target = qint64(std::min(reach, double(MaxChartSample)));
+            const qint64 skip = (target - qint64(xs.sampleMax)) / width;
             if (skip > 0) {
                 xs.sampleMax = ClampToInt(qint64(xs.sampleMax) + skip * width);
                 xs.timeMax += double(skip) * timeWidth;
@@ -452,7 +455,7 @@ void LoggerMainWindow::on_markRadioButton_clicked()
     plotMgr->SetActiveMarker(MemoMarker);
 }
 
-void LoggerMainWindow::EnableTracking()
+void LoggerMainWindow::EnableTracking(double newestSample)
 {
     if (!config->trackDataLogger)
         return;
@@ -468,7 +471,7 @@ void LoggerMainWindow::EnableTracking()
     ui->horizontalSlider->setRange(0, maximum);
     ui->horizontalSlider->setValue(value);
     sliderActive = true;
-    AdjustSlider(value, false);
+    AdjustSlider(value, false, newestSample);
 }
 
 void LoggerMainWindow::ApplyXSettings(XSettings xs, bool)

@@ -36,8 +36,9 @@ enum ActiveMarker { DataMarker = 0, MissedMarker, MemoMarker };
 class PlotClient {
 public:
     virtual ~PlotClient() = default;
-    // Moves the X window on to the newest data when tracking is on; may redraw the chart.
-    virtual void EnableTracking() = 0;
+    // Moves the X window on to the window that holds `newestSample` when tracking is on;
+    // may redraw the chart.
+    virtual void EnableTracking(double newestSample) = 0;
     // Fills and shows the pop-up of alert slot `index` (0..3).
     virtual void DisplayAlertPopUp(int index, const QString &systemName, const QString &userName,
                                    const QString &date, const QString &time,
@@ -109,7 +110,7 @@ public:
     // Extremes of the values drawn since the channel was last cleared, in mV.
     void GetMinMaxValue(double &minA, double &minB, double &maxA, double &maxB) const;
     bool DoesEnableTracking(const QVector<double> &sampleNos) const;
-    void EnableTracking();
+    void EnableTracking(double newestSample);
     void sendOutlookMail(const QString &address, const QString &alertNo,
                          const QString &systemName, const QString &userName,
                          const QString &date, const QString &time, const QString &channel,

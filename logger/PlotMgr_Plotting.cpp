@@ -295,7 +295,7 @@ void PlotMgr::PlotPoints(const QVector<double> &x, const QVector<double> &y, Cha
         return;
     if (DoesEnableTracking(x)) {
         rescaling = true;
-        EnableTracking();
+        EnableTracking(std::max(x.first(), x.last()));
         rescaling = false;
     }
 
@@ -542,10 +542,10 @@ bool PlotMgr::DoesEnableTracking(const QVector<double> &sampleNos) const
     return sampleNos.first() > max || sampleNos.last() > max;
 }
 
-void PlotMgr::EnableTracking()
+void PlotMgr::EnableTracking(double newestSample)
 {
     if (PlotClient *c = Client())
-        c->EnableTracking();
+        c->EnableTracking(newestSample);
 }
 
 void PlotMgr::sendOutlookMail(const QString &, const QString &, const QString &, const QString &,

@@ -54,7 +54,7 @@ public:
                               b->yValues.size() > i ? b->yValues[i] : -1, rows->memo[i]});
         }
     }
-    void EnableTracking() override {}
+    void EnableTracking(double) override {}
     void DisplayAlertPopUp(int, const QString &, const QString &, const QString &,
                            const QString &, const QString &, const QString &,
                            const QString &) override {}

@@ -23,7 +23,7 @@ struct PopUp {
 
 class FakeWindow : public PlotClient {
 public:
-    void EnableTracking() override
+    void EnableTracking(double) override
     {
         ++trackingCalls;
         sawRescaling = chart && chart->DoesRescaling();

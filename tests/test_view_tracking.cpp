@@ -189,6 +189,18 @@ private slots:
         QCOMPARE(xs.sampleMin, 9800);
         QCOMPARE(xs.sampleMax, 9900);
         QVERIFY(qFuzzyCompare(xs.timeMin, 9.8));
+
+        // A drawing pass of more rows than the window is wide (a slow or busy machine):
+        // the window goes to the one that holds the pass's newest row, not one width on.
+        QVector<double> x, y;
+        for (int n = 9950; n <= 10260; ++n)
+            x << n, y << 1.0;
+        QVector<int> saturated;
+        win->loggingActive = true;
+        win->plotMgr->PlotPoints(x, y, PlotMgr::ChannelA, 1.0, MilliSeconds, saturated, false);
+        win->loggingActive = false;
+        QCOMPARE(xs.sampleMin, 10200);
+        QCOMPARE(xs.sampleMax, 10300);
     }
 
     // The old window's samples leave the chart and the run's vectors when tracking moves on.
