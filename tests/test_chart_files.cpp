@@ -14,6 +14,7 @@
 #include "test_run_control_support.h"
 
 #include <QClipboard>
+#include <QRandomGenerator>
 #include <QPrinter>
 #include <qwt_plot_marker.h>
 #include <sys/stat.h>
@@ -114,6 +115,16 @@ class TestChartFiles : public QObject {
     {
         QAction *a = win->windowMenuEntries[1].action;
         return a ? a->text() : QString();
+    }
+
+    // Logs `ms` of the simulator's clock at 1 ms, until `rows` rows were fetched.
+    void Log(int ms, int rows)
+    {
+        for (int done = 0; done < ms; done += 100) {
+            ZrSim::advanceClock(std::chrono::milliseconds(100));
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
     }
 
     int Rows() const
@@ -335,7 +346,93 @@ private slots:
         QTRY_COMPARE(boxes.boxes.size(), 4);
         QCOMPARE(boxes.boxes.last().text, QStringLiteral("No previous data."));
         QCOMPARE(EntryText(), QStringLiteral("zero"));
-        QVERIFY(win->runList->isEmpty());
+        QCOMPARE(win->runList->size(), 2);
+    }
+
+    // Files that are no chart, opened over a logged chart and over a loaded one: a message,
+    // and the chart, its runs, "temp.csv", the backup and the title stay; Save writes them.
+    void failedLoadKeepsTheChart()
+    {
+        MessageRecorder boxes;
+        QByteArray random(256 * 1024, 0);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        const QString text = QString::fromUtf8(FileBytes(OpenNewChart()));
+        QByteArray utf16("\xFF\xFE", 2);
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        const QStringList bad = {Folder() + "random.csv", Folder() + "line.csv", Folder() + "utf16.csv"};
+        WriteFile(bad[0], random);
+        WriteFile(bad[1], QByteArray(3 << 20, '7'));
+        WriteFile(bad[2], utf16);
+
+        win->ui->action_Data1->trigger();
+        win->config->sampleInterval = 1.0;   // the chart's 2 ms became the logger's
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        Log(300, 300);
+        win->ui->StopButton->click();
+        QVERIFY(!FileBytes(TempPath()).isEmpty());
+        for (const QString &chart : {QString(), Folder() + "run.csv"}) {
+            if (!chart.isEmpty())
+                Open(chart);
+            const QByteArray temp = FileBytes(TempPath());
+            const QByteArray backup = FileBytes(BackupPath());
+            const QString title = win->windowTitle();
+            const int runs = win->runList->size();
+            for (const QString &path : bad) {
+                Open(path);
+                QTRY_VERIFY(boxes.SawError(QStringLiteral("Failed to open file.")));
+                boxes.boxes.clear();
+                QCOMPARE(win->runList->size(), runs);
+                QCOMPARE(FileBytes(TempPath()), temp);
+                QCOMPARE(FileBytes(BackupPath()), backup);
+                QCOMPARE(win->windowTitle(), title);
+            }
+            QVERIFY(!QDir(Folder()).entryList(QDir::Hidden | QDir::Files).join(' ').contains(".tamberlo_backup"));
+            Save(Folder() + "saved.csv", QStringLiteral("CSV (*.csv)"));
+            QCOMPARE(FileBytes(Folder() + "saved.csv"), backup);
+        }
+        QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    // Rows whose sample number or a value is not a number, or that do not come after the row
+    // before, are left out and counted; empty columns of a channel not logged and missed
+    // samples are rows like any other. The backup and a save hold the rows shown.
+    void damagedRowsArePassedOverAndTold()
+    {
+        MessageRecorder boxes;
+        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n"
+                          "1641,5,-5, \n1642,65535,-5, \n1643,abc,--5, \nx1644,5,-5, \n";
+        const char nul[] = "16\0""45,5,-5, \n";   // a NUL inside a sample number
+        text += QByteArray(nul, sizeof nul - 1);
+        text += "1646,5,1e400, \n1646,6,-6, \n1640,6,-6, \n1647,7,-7,note\n\nStop Date:,x\nStop Time:,x\n"
+                "Total Samples:,3,3\nMaximum (mV):,7,-5\nMinimum (mV):,5,-7\nMissed Samples:,1,0\n\n"
+                "Start Date:,x\nStart Time:,x\nSample Interval:,1ms\n\n"
+                "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n2000,,8, \r\n2001,,9, \r\n";
+        const QString chart = Folder() + QStringLiteral("damaged.csv");
+        WriteFile(chart, text);
+        Open(chart);
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Some rows of the file could not be read and were left out "
+                                                     "of the chart. Rows left out:\n5"));
+        QCOMPARE(win->runList->size(), 2);
+        const LoggerData *first = win->runList->first();
+        QCOMPARE(first->chA.values->xValues, (std::vector<double>{1641, 1642, 1646, 1647}));
+        QCOMPARE(first->chA.values->yValues, (std::vector<double>{5, 65535, 6, 7}));
+        QCOMPARE(first->chB.values->yValues, (std::vector<double>{-5, -5, -6, -7}));
+        QCOMPARE(win->runList->last()->chB.values->yValues, (std::vector<double>{8, 9}));
+        QVERIFY(win->runList->last()->chA.values->yValues.empty());
+
+        Save(Folder() + QStringLiteral("saved.csv"), QStringLiteral("CSV (*.csv)"));
+        for (const QString &path : {BackupPath(), Folder() + QStringLiteral("saved.csv")}) {
+            QVector<LoggerData *> back;
+            Utility::ChartReadReport report;
+            QCOMPARE(Utility::LoadValues(path, &back, &report), 0);
+            QCOMPARE(report.rowsLeftOut, qint64(0));
+            QCOMPARE(back.first()->chA.values->xValues, first->chA.values->xValues);
+            DeleteRuns(back);
+        }
     }
 
     // During a run the charts cannot be switched; a save keeps Stop and holds every run,
@@ -352,14 +449,7 @@ private slots:
         QVERIFY(win->loggingActive);
         // The backup emptied for the run held a copy of the chart only: the logged runs stay kept.
         QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
-        auto log = [this](int ms, int rows) {
-            for (int done = 0; done < ms; done += 100) {
-                ZrSim::advanceClock(std::chrono::milliseconds(100));
-                QTest::qWait(5);
-            }
-            QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
-        };
-        log(300, 300);
+        Log(300, 300);
         // The File menu shown during the run offers no Load; after the run Ctrl+O works.
         win->ui->menu_File->popup(QPoint(10, 10));
         QVERIFY(!win->ui->action_Load->isEnabled());
@@ -367,7 +457,7 @@ private slots:
         win->ui->StopButton->click();
         QVERIFY(win->ui->action_Load->isEnabled());
         win->ui->RunButton->click();
-        log(200, 200);
+        Log(200, 200);
         // Let the drawing tick write rows of the second run into the backup.
         QTRY_VERIFY_WITH_TIMEOUT(ReadRunFile(BackupPath()).runs.size() == 2
                                      && !ReadRunFile(BackupPath()).runs[1].rows.empty(),
@@ -404,7 +494,7 @@ private slots:
         QCOMPARE(back.size(), 2);
         DeleteRuns(back);
 
-        log(100, 300);
+        Log(100, 300);
         win->ui->action_Exit->trigger();
         QVERIFY(!win->loggingActive);
         QVERIFY(!win->pollThread || !win->pollThread->isRunning());
@@ -453,7 +543,8 @@ private slots:
         QVERIFY(Colours(image) >= 3);   // background, grid, traces: a drawn chart
     }
 
-    // Decimals read as Qt reads them, however they are spelled.
+    // Decimals read as Qt reads them, however they are spelled; a row whose value Qt does not
+    // read as a finite number is left out.
     void readerDecimals()
     {
         const QStringList values = {"9.765625", "-4990.23", "9.76562", "1.5e-05", "-1e+06", ".5", "5.",
@@ -470,16 +561,19 @@ private slots:
         QVector<LoggerData *> runs;
         QCOMPARE(Utility::LoadValues(path, &runs), 0);
         QCOMPARE(runs.size(), 1);
-        const std::vector<double> &a = runs[0]->chA.values->yValues;
-        QCOMPARE(int(a.size()), values.size());
+        std::vector<double> numbers, expected;
         for (int i = 0; i < values.size(); ++i) {
             bool ok = false;
-            double expected = values[i].toDouble(&ok);
-            if (!ok || !std::isfinite(expected))
-                expected = 0.0;
-            QVERIFY2(a[size_t(i)] == expected,
-                     qPrintable(values[i] + QStringLiteral(" read as ") + QString::number(a[size_t(i)], 'g', 17)));
+            const double v = values[i].toDouble(&ok);
+            if (ok && std::isfinite(v)) {
+                numbers.push_back(i + 1);
+                expected.push_back(v);
+            }
         }
+        QCOMPARE(runs[0]->chA.values->xValues, numbers);
+        const std::vector<double> &a = runs[0]->chA.values->yValues;
+        for (size_t i = 0; i < a.size(); ++i)
+            QVERIFY2(a[i] == expected[i], qPrintable(QString::number(a[i], 'g', 17)));
         DeleteRuns(runs);
     }
 
@@ -513,19 +607,33 @@ private slots:
         QVERIFY(QDir(BackupPath()).removeRecursively());
     }
 
-    // Sample numbers past what an int holds (a damaged or foreign file): the chart opens
-    // (no undefined conversion), the slider's range stays positive and usable.
-    void sampleNumbersPastAnInt()
+    // Sample numbers up to the largest the chart shows: the chart opens (no undefined
+    // conversion), the slider's range stays positive and usable. A file numbered past it
+    // is refused with its reason, and the chart on screen stays.
+    void sampleNumbersTheChartCannotShowAreTold()
     {
         MessageRecorder boxes;
-        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
-                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
-        for (qint64 n : {1LL, 2LL, 3000000000LL, 9000000000000LL})
-            text += QByteArray::number(n) + ",5,-5, \n";
-        text += "\nStop Date:,01/02/2025\nStop Time:,08:16:40 AM\nTotal Samples:,4,4\n"
-                "Maximum (mV):,5,-5\nMinimum (mV):,5,-5\nMissed Samples:,0,0\n\n";
-        const QString chart = Folder() + QStringLiteral("huge.csv");
-        WriteFile(chart, text);
+        const auto write = [](const QString &name, std::initializer_list<QByteArray> numbers) {
+            QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                              "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+            for (const QByteArray &n : numbers)
+                text += n + ",5,-5, \n";
+            text += "\nStop Date:,01/02/2025\nStop Time:,08:16:40 AM\nTotal Samples:,4,4\n"
+                    "Maximum (mV):,5,-5\nMinimum (mV):,5,-5\nMissed Samples:,0,0\n\n";
+            WriteFile(Folder() + name, text);
+            return Folder() + name;
+        };
+        for (const QString &past : {write("past.csv", {"9000000000000", "9000000000001"}),
+                                    write("far.csv", {"1", "2147483648"}),
+                                    write("digits.csv", {"1", "123456789012345678901234"})}) {
+            Open(past);
+            QTRY_COMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(boxes.boxes.takeFirst().text,
+                     QStringLiteral("The sample numbers of this file are too large for the chart to show. "
+                                    "The file is not opened."));
+            QVERIFY(win->runList->isEmpty());
+        }
+        const QString chart = write("huge.csv", {"1", "2", "2147483646", "2147483647"});
         WriteFile(Folder() + QStringLiteral("huge_Memo.csv"), "Memo Label,Memo X,Memo Y,\nfar,9e12,1,\n");
         Open(chart);
         QCOMPARE(Rows(), 4);
@@ -542,6 +650,10 @@ private slots:
         win->ui->action_Full->trigger();
         QCOMPARE(win->config->xSettings.sampleMin, 0);
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+        Open(Folder() + QStringLiteral("past.csv"));
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(Rows(), 4);
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (huge)"));
     }
 
     // Memo markers go out with a CSV save and come back with the chart.
