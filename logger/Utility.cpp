@@ -1205,7 +1205,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list, ChartR
         result = readRuns(path, loaded, run, found);
         if (result == 0 && list) {
             *list += loaded;
-            loaded.clear();
+            loaded = QVector<LoggerData *>();   // the runs are the list's now
         }
     } catch (const std::bad_alloc &) {
         // A file larger than memory is a file that could not be read.
