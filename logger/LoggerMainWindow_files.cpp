@@ -37,7 +37,6 @@
 #include <cstring>
 #include <string>
 #include <mutex>
-#include <new>
 #include <system_error>
 #include <thread>
 
@@ -406,8 +405,8 @@ int LoggerMainWindow::OpenFile(QString path)
                 copier = std::thread([&] {
                     try {
                         copied = CopyBytes(path, copy, -1);
-                    } catch (const std::bad_alloc &) {
-                        copied = false;   // the runs are written out instead
+                    } catch (...) {
+                        copied = false;   // out of memory: the runs are written out instead
                     }
                 });
             } catch (const std::system_error &) {
