@@ -118,8 +118,11 @@ public:
     // The highest sample number of the chart's runs (0 when they hold none).
     int HighestSampleNo() const;
 
-    // Chart files.
+    // Chart files. A file is read whole before anything of the chart on screen changes:
+    // 0 when it is shown, else an OpenFailure and the chart, its runs and files stay.
+    enum OpenFailure { NotAChart = 1, SamplesNotShowable = 2 };
     int OpenFile(QString path);
+    void TellOpenFailure(int failure);
     void ClearLoggerData();
     void AppendToWindowSubMenu(QString path);
     void RemoveFromWindowSubMenu(QString name);

@@ -5,6 +5,7 @@
 #include "MemoWindow.h"
 #include "PollThread.h"
 #include "Utility.h"
+#include "XWindow.h"
 #include "ui_LoggerMainWindow.h"
 
 #include <QAction>
@@ -36,6 +37,7 @@
 #include <cstring>
 #include <string>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 // ---- Dialogs ------------------------------------------------------------------------------
@@ -295,6 +297,16 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
     return file.seek(file.size()) && Utility::SaveStopInfo(&file, &run) == 0;
 }
 
+// Joins the thread on every way out of a scope: one left joinable would end the program.
+struct ThreadJoiner {
+    std::thread &thread;
+    ~ThreadJoiner()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 // The runs' own rows written in the target's place.
 bool WriteRuns(const QString &target, const QVector<LoggerData *> *runs, const QString &keepAs = QString())
 {
@@ -354,12 +366,11 @@ void LoggerMainWindow::on_OpenButton_clicked()
     const QString path = ChartFileDialogs::Instance().open(this, tr("Open"), DocumentsFolder(), tr("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    currentChartPath = path;
-    ClearLoggerData();
-    if (OpenFile(path) != 0) {
-        messages->DisplayMsg(FILE_OPEN_FAILED);
+    if (const int failure = OpenFile(path)) {
+        TellOpenFailure(failure);
         return;
     }
+    currentChartPath = path;
     chartFileLoaded = true;
     AppendToWindowSubMenu(path);
     ui->action_Clear_Screen->setEnabled(false);
@@ -367,12 +378,15 @@ void LoggerMainWindow::on_OpenButton_clicked()
     ui->timeUnit->setEnabled(false);
 }
 
+void LoggerMainWindow::TellOpenFailure(int failure)
+{
+    messages->DisplayMsg(failure == SamplesNotShowable ? SAMPLE_NUMBERS_NOT_SHOWABLE : FILE_OPEN_FAILED);
+}
+
 int LoggerMainWindow::OpenFile(QString path)
 {
     if (loggingActive)
-        return 1;
-    ClearScreen();
-    unmirroredChart = nullptr;
+        return NotAChart;
 
     // The backup file holds the chart shown, so that saving copies it. The copy is made
     // beside it while the chart is read, and replaces it only when whole and only when the
@@ -380,18 +394,41 @@ int LoggerMainWindow::OpenFile(QString path)
     const bool mirror = !SameFile(path, backupFilePath);
     ReplacingFile copy(mirror ? backupFilePath : QString());
     bool copied = false;
-    std::thread copier;
-    if (mirror && copy.IsOpen())
-        copier = std::thread([&] { copied = CopyBytes(path, copy, -1); });
-    const int loaded = Utility::LoadValues(path, runList);
-    if (copier.joinable())
-        copier.join();
-    if (loaded != 0)
-        return 1;
+    QVector<LoggerData *> runs;
+    Utility::ChartReadReport report;
+    int loaded = 1;
+    {
+        std::thread copier;
+        const ThreadJoiner joiner{copier};
+        if (mirror && copy.IsOpen()) {
+            try {
+                copier = std::thread([&] {
+                    try {
+                        copied = CopyBytes(path, copy, -1);
+                    } catch (...) {
+                        copied = false;   // out of memory: the runs are written out instead
+                    }
+                });
+            } catch (const std::system_error &) {
+                // no thread to be had: the same
+            }
+        }
+        loaded = Utility::LoadValues(path, &runs, &report);
+    }
     // A file that holds no run is no chart (an image, any other file); an empty file is
     // an empty chart.
-    if (runList->isEmpty() && QFileInfo(path).size() > 0)
-        return 1;
+    if (loaded != 0 || (runs.isEmpty() && QFileInfo(path).size() > 0)) {
+        DeleteRuns(runs);
+        return NotAChart;
+    }
+    if (report.largestSampleNo > MaxChartSample) {
+        DeleteRuns(runs);
+        return SamplesNotShowable;
+    }
+
+    ClearScreen();   // empties the run list
+    runList->swap(runs);
+    unmirroredChart = nullptr;
 
     if (!runList->isEmpty() && mirror) {
         if (backupFile)
@@ -401,7 +438,8 @@ int LoggerMainWindow::OpenFile(QString path)
         // an opened chart is not: it would push out those runs.
         const QString previous = backupMirrorsChart ? QString()
                                  : QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
-        bool mirrored = copied && copy.Commit(previous);
+        // A file with rows left out is not copied: the backup holds the rows shown.
+        bool mirrored = report.rowsLeftOut == 0 && copied && copy.Commit(previous);
         if (!mirrored)
             mirrored = WriteRuns(backupFilePath, runList, previous);
         if (mirrored) {
@@ -482,6 +520,12 @@ int LoggerMainWindow::OpenFile(QString path)
         plotMgr->replot();
     }
     HideShowMemoMarkersInPlot();
+    // Told once the caller has the chart in place.
+    if (const qint64 left = report.rowsLeftOut) {
+        QMetaObject::invokeMethod(
+            this, [this, left] { messages->DisplayMsg(ROWS_LEFT_OUT, QString::number(left)); },
+            Qt::QueuedConnection);
+    }
     return 0;
 }
 
@@ -527,22 +571,21 @@ void LoggerMainWindow::LoadWindow()
 {
     if (loggingActive || !windowMenuEntries[1].action)
         return;   // the live chart's runs are being logged into
+    const SubMenu &entry = windowMenuEntries[1];
+    if (const int failure = OpenFile(entry.path)) {
+        TellOpenFailure(failure);
+        return;
+    }
     ui->StopButton->setEnabled(false);
     ui->RunButton->setEnabled(false);
     ui->action_Start->setEnabled(false);
     ui->action_Stop->setEnabled(false);
     SetTicked(windowMenuEntries[0].action, false);
     SetTicked(windowMenuEntries[1].action, true);
-
-    const SubMenu &entry = windowMenuEntries[1];
     currentChartPath = entry.path;
-    if (OpenFile(entry.path) == 0) {
-        chartFileLoaded = true;   // as when opened: its runs hold every row
-        setWindowTitle(ChartTitle(entry.name));
-        ui->action_Clear_Screen->setEnabled(false);
-    } else {
-        messages->DisplayMsg(FILE_OPEN_FAILED);
-    }
+    chartFileLoaded = true;   // as when opened: its runs hold every row
+    setWindowTitle(ChartTitle(entry.name));
+    ui->action_Clear_Screen->setEnabled(false);
 }
 
 void LoggerMainWindow::Data1SubMenu()

@@ -34,6 +34,10 @@ void Messages::InitMsgList()
                                          "use. The file that could not be read is kept as:"));
     msgList.insert(MULTIPLIER_NOT_SHOWABLE, tr("The chart cannot show a Y range with this multiplier. "
                                                "Please choose a smaller or a larger one."));
+    msgList.insert(ROWS_LEFT_OUT, tr("Some rows of the file could not be read and were left out of the chart. "
+                                     "Rows left out:"));
+    msgList.insert(SAMPLE_NUMBERS_NOT_SHOWABLE, tr("The sample numbers of this file are too large for the chart to "
+                                                   "show. The file is not opened."));
     msgList.insert(LAST_SAMPLE_NUMBER_REACHED, tr("The sample numbers of this chart have reached the largest "
                                                   "the chart can show: no more samples can be logged on it. "
                                                   "The samples logged are saved. Save the chart and clear the "

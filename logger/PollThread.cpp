@@ -13,7 +13,13 @@
 
 PollThread::PollThread() : QThread(nullptr) {}
 
-PollThread::~PollThread() = default;
+// A thread object destroyed while its thread runs ends the program: a way out that skipped
+// the stop (an exception, an early return) still stops it.
+PollThread::~PollThread()
+{
+    if (isRunning())
+        StopThread();
+}
 
 void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg, int arg)
 {

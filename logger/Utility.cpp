@@ -18,6 +18,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -670,6 +671,43 @@ void appendPagedRow(LoggerData *run, const Field *f)
     run->memo.push_back(QString());
 }
 
+// A value as parseDouble reads it; false for one that is not a number, or not finite.
+bool readValue(Field f, double &value)
+{
+    qint64 whole = 0;
+    if (plainInteger(f, 15, whole)) {
+        value = double(whole);
+        return true;
+    }
+    const Field t = trimmed(f);
+    if (t.b < t.e && *t.b != '+') {
+        const std::from_chars_result r = std::from_chars(t.b, t.e, value);
+        if (r.ec == std::errc() && r.ptr == t.e && std::isfinite(value))
+            return true;
+    }
+    bool ok = false;
+    value = f.toText().toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+// A row's sample number: a whole number, as parseInteger reads it or, as an earlier writer
+// wrote large ones, in decimals ("1e+06"); past what 64 bits hold as the largest number of
+// its sign. False for anything else.
+bool readSampleNo(Field f, qint64 &value)
+{
+    if (plainInteger(f, 18, value))
+        return true;
+    bool ok = false;
+    value = f.toText().toLongLong(&ok);
+    if (ok)
+        return true;
+    double d = 0.0;
+    if (!readValue(f, d) || d != std::trunc(d))
+        return false;
+    value = std::fabs(d) < 9.2e18 ? qint64(d) : d < 0 ? LLONG_MIN : LLONG_MAX;
+    return true;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -940,14 +978,17 @@ int Utility::SendEmail(const QString &)
 // ---------------------------------------------------------------------------
 // Readers
 
-int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
+namespace {
+
+// The runs of a run CSV into `loaded`; `run` is the one being read, until its "Missed
+// Samples:" line. 1 when the file cannot be read to its end.
+int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&run,
+             Utility::ChartReadReport &report)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 1;
 
-    QVector<LoggerData *> loaded;
-    LoggerData *run = nullptr;   // the run being read, until its "Missed Samples:" line
     unsigned stopLines = 0;      // what of its stop block was read
     bool rowsOn = false;
     QString lastMemo;            // repeated memo texts share one string
@@ -962,6 +1003,14 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
     const qint64 fileSize = file.size();
     qint64 runRows = 0;
     qint64 runRowsFrom = 0;
+    qint64 lastSampleNo = 0;   // of the run's last row read
+
+    // A line among a run's rows that does not hold a whole row is left out and counted;
+    // a last line cut short is a write the program did not finish, no damaged row.
+    auto leftOut = [&](const LineReader::Line &l, const char *b, const char *e, int fields) {
+        if (rowsOn && run && (fields >= 4 || l.overlong || (l.terminated && !trimmed(Field{b, e}).empty())))
+            ++report.rowsLeftOut;
+    };
 
     auto finishCutOffRun = [&]() {
         if (run) {
@@ -978,8 +1027,10 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             skipByteOrderMark(line);
             first = false;
         }
-        if (line.overlong || line.empty())
+        if (line.overlong || line.empty()) {
+            leftOut(line, line.b, line.e, 0);
             continue;
+        }
         const char *b = line.b;
         const char *e = line.e;
         if (std::memchr(b, '"', size_t(e - b))) {
@@ -990,8 +1041,10 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
         }
         Field f[4];
         const int n = splitFields(b, e, f, 4);
-        if (n < 2)
+        if (n < 2) {
+            leftOut(line, b, e, n);
             continue;
+        }
         const Field &key = f[0];
         const Field second = n >= 3 ? f[2] : Field();
 
@@ -1090,24 +1143,38 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             }
         }
 
-        if (!rowsOn || !run || n < 4 || f[0].empty())
-            continue;   // a row without its sample number is no row
+        if (!rowsOn || !run)
+            continue;
         DataValues *a = run->chA.values;
         DataValues *bv = run->chB.values;
+        qint64 number = 0;
+        const bool numbered = n >= 4 && readSampleNo(f[0], number);
+        if (numbered)
+            report.largestSampleNo = std::max(report.largestSampleNo, number);
         // A channel that was not logged has an empty column in every row. A row whose
-        // columns differ from the run's first row is skipped whole: each row holds a
+        // columns differ from the run's first row is left out whole: each row holds a
         // value for every channel of the run, or the values no longer match their numbers.
-        const bool hasA = !f[1].empty();
-        const bool hasB = !f[2].empty();
-        if (!a->xValues.empty() && (hasA == a->yValues.empty() || hasB == bv->yValues.empty()))
+        // So is a row that does not come after the one before it, and one numbered past
+        // what the files hold (the writer writes those as 0).
+        const bool hasA = n >= 4 && !f[1].empty();
+        const bool hasB = n >= 4 && !f[2].empty();
+        const bool firstRow = a->xValues.empty();
+        double va = 0.0;
+        double vb = 0.0;
+        if (!numbered || !(std::fabs(double(number)) < 9.0e18) || (!firstRow && number <= lastSampleNo)
+            || (!firstRow && (hasA == a->yValues.empty() || hasB == bv->yValues.empty()))
+            || (hasA && !readValue(f[1], va)) || (hasB && !readValue(f[2], vb))) {
+            leftOut(line, b, e, n);
             continue;
-        const double x = double(parseInteger(f[0]));
+        }
+        lastSampleNo = number;
+        const double x = double(number);
         a->xValues.push_back(x);
         bv->xValues.push_back(x);
         if (hasA)
-            a->yValues.push_back(parseDouble(f[1]));
+            a->yValues.push_back(va);
         if (hasB)
-            bv->yValues.push_back(parseDouble(f[2]));
+            bv->yValues.push_back(vb);
         const Field &memo = f[3];
         if (memo.empty() || (memo.size() == 1 && memo.b[0] == ' ')) {
             run->memo.push_back(blankMemo());
@@ -1122,19 +1189,33 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
             reserveRunRows(run, runRows, reader.consumed() - runRowsFrom, fileSize - reader.consumed());
     }
     finishCutOffRun();
+    return reader.failed() ? 1 : 0;
+}
 
-    if (reader.failed()) {
+}   // namespace
+
+int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list, ChartReadReport *report)
+{
+    QVector<LoggerData *> loaded;
+    LoggerData *run = nullptr;
+    ChartReadReport found;
+    int result = 1;
+    try {
         // A file that could not be read to its end is not shown half.
-        for (LoggerData *r : loaded)
-            DeleteRun(r);
-        return 1;
+        result = readRuns(path, loaded, run, found);
+        if (result == 0 && list) {
+            *list += loaded;
+            loaded = QVector<LoggerData *>();   // the runs are the list's now
+        }
+    } catch (const std::bad_alloc &) {
+        // A file larger than memory is a file that could not be read.
+        result = 1;
     }
-    if (list)
-        *list += loaded;
-    else
-        for (LoggerData *r : loaded)
-            DeleteRun(r);
-    return 0;
+    DeleteRun(run);
+    DeleteRuns(loaded);
+    if (result == 0 && report)
+        *report = found;
+    return result;
 }
 
 namespace {

@@ -52,8 +52,16 @@ public:
     static int SaveToTextFormat(const QString &path, const QVector<LoggerData *> *runs);
     static int SendEmail(const QString &address);
 
-    // Reads a run CSV into new runs (with new DataValues) appended to list.
-    static int LoadValues(const QString &path, QVector<LoggerData *> *list);
+    // What a run CSV held besides the runs read from it.
+    struct ChartReadReport {
+        // Rows of a run that were left out: a sample number or a value that is not a number,
+        // columns unlike the run's other rows, or a sample number not past the previous row's.
+        qint64 rowsLeftOut = 0;
+        qint64 largestSampleNo = 0;   // of every row with a sample number, left out or not
+    };
+    // Reads a run CSV into new runs (with new DataValues) appended to list. 1 (nothing
+    // appended) when the file cannot be read to its end or memory runs out.
+    static int LoadValues(const QString &path, QVector<LoggerData *> *list, ChartReadReport *report = nullptr);
     // Reads a memo CSV into new markers appended to list; 2 when it cannot be opened.
     static int LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list);
 

@@ -14,6 +14,7 @@
 #include "test_run_control_support.h"
 
 #include <QClipboard>
+#include <QRandomGenerator>
 #include <QPrinter>
 #include <qwt_plot_marker.h>
 #include <sys/stat.h>
@@ -114,6 +115,16 @@ class TestChartFiles : public QObject {
     {
         QAction *a = win->windowMenuEntries[1].action;
         return a ? a->text() : QString();
+    }
+
+    // Logs `ms` of the simulator's clock at 1 ms, until `rows` rows were fetched.
+    void Log(int ms, int rows)
+    {
+        for (int done = 0; done < ms; done += 100) {
+            ZrSim::advanceClock(std::chrono::milliseconds(100));
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
     }
 
     int Rows() const
@@ -335,7 +346,69 @@ private slots:
         QTRY_COMPARE(boxes.boxes.size(), 4);
         QCOMPARE(boxes.boxes.last().text, QStringLiteral("No previous data."));
         QCOMPARE(EntryText(), QStringLiteral("zero"));
-        QVERIFY(win->runList->isEmpty());
+        QCOMPARE(win->runList->size(), 2);
+    }
+
+    // Files that are no chart, opened over a logged chart and over a loaded one: a message,
+    // and the chart, its runs, "temp.csv", the backup and the title stay; Save writes them.
+    void failedLoadKeepsTheChart()
+    {
+        MessageRecorder boxes;
+        QByteArray random(1 << 18, 0);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+        const QString text = QString::fromUtf8(FileBytes(OpenNewChart()));
+        const QByteArray utf16 = "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        win->ui->action_Data1->trigger();
+        win->config->sampleInterval = 1.0;   // the chart's 2 ms became the logger's
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        Log(300, 300);
+        win->ui->StopButton->click();
+        QVERIFY(!FileBytes(TempPath()).isEmpty());
+        for (const QString &chart : {QString(), Folder() + "run.csv"}) {
+            if (!chart.isEmpty())
+                Open(chart);
+            const QByteArray temp = FileBytes(TempPath()), backup = FileBytes(BackupPath());
+            const QString title = win->windowTitle();
+            const int runs = win->runList->size();
+            for (const QByteArray &bad : {random, QByteArray(3 << 20, '7'), utf16}) {
+                WriteFile(Folder() + "bad.csv", bad);
+                Open(Folder() + "bad.csv");
+                QTRY_COMPARE(boxes.Texts(), QStringList(QStringLiteral("Failed to open file.")));
+                boxes.boxes.clear();
+                QVERIFY(win->runList->size() == runs && FileBytes(TempPath()) == temp && win->windowTitle() == title);
+                QCOMPARE(FileBytes(BackupPath()), backup);
+            }
+            Save(Folder() + "saved.csv", QStringLiteral("CSV (*.csv)"));
+            QCOMPARE(FileBytes(Folder() + "saved.csv"), backup);
+        }
+    }
+
+    // Rows whose sample number or a value is not a number, or that do not come after the row
+    // before, are left out and counted; empty columns of a channel not logged and missed
+    // samples are rows like any other. The backup holds the rows shown.
+    void damagedRowsArePassedOverAndTold()
+    {
+        MessageRecorder boxes;
+        const QByteArray start = "Start Date:,x\nStart Time:,x\nSample Interval:,1ms\n\nSample Number,ChA Voltage (mV),"
+                                 "ChB Voltage (mV),Memo\n";
+        const char rows[] = "1641,5,-5, \n1642,65535,-5, \n1643,abc,--5, \nx1644,5,-5, \n16\0""45,5,-5, \n"
+                            "1646,5,1e400, \n1646,6,-6, \n1640,6,-6, \n1647,7,-7,note\n\nStop Date:,x\n";
+        WriteFile(Folder() + "damaged.csv",
+                  start + QByteArray(rows, sizeof rows - 1) + start + "2000,,8, \r\n2001,,9, \r\n");
+        Open(Folder() + "damaged.csv");
+        QTRY_COMPARE(boxes.Texts(), QStringList(QStringLiteral("Some rows of the file could not be read and were "
+                                                               "left out of the chart. Rows left out:\n5")));
+        const LoggerData *first = win->runList->first();
+        QCOMPARE(first->chA.values->xValues, (std::vector<double>{1641, 1642, 1646, 1647}));
+        QCOMPARE(first->chA.values->yValues, (std::vector<double>{5, 65535, 6, 7}));
+        QCOMPARE(win->runList->last()->chB.values->yValues, (std::vector<double>{8, 9}));
+        QVector<LoggerData *> back;
+        Utility::ChartReadReport report;
+        QCOMPARE(Utility::LoadValues(BackupPath(), &back, &report), 0);
+        QCOMPARE(report.rowsLeftOut, qint64(0));
+        QCOMPARE(back.first()->chA.values->xValues, first->chA.values->xValues);
+        DeleteRuns(back);
     }
 
     // During a run the charts cannot be switched; a save keeps Stop and holds every run,
@@ -352,14 +425,7 @@ private slots:
         QVERIFY(win->loggingActive);
         // The backup emptied for the run held a copy of the chart only: the logged runs stay kept.
         QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), logged);
-        auto log = [this](int ms, int rows) {
-            for (int done = 0; done < ms; done += 100) {
-                ZrSim::advanceClock(std::chrono::milliseconds(100));
-                QTest::qWait(5);
-            }
-            QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
-        };
-        log(300, 300);
+        Log(300, 300);
         // The File menu shown during the run offers no Load; after the run Ctrl+O works.
         win->ui->menu_File->popup(QPoint(10, 10));
         QVERIFY(!win->ui->action_Load->isEnabled());
@@ -367,7 +433,7 @@ private slots:
         win->ui->StopButton->click();
         QVERIFY(win->ui->action_Load->isEnabled());
         win->ui->RunButton->click();
-        log(200, 200);
+        Log(200, 200);
         // Let the drawing tick write rows of the second run into the backup.
         QTRY_VERIFY_WITH_TIMEOUT(ReadRunFile(BackupPath()).runs.size() == 2
                                      && !ReadRunFile(BackupPath()).runs[1].rows.empty(),
@@ -404,7 +470,7 @@ private slots:
         QCOMPARE(back.size(), 2);
         DeleteRuns(back);
 
-        log(100, 300);
+        Log(100, 300);
         win->ui->action_Exit->trigger();
         QVERIFY(!win->loggingActive);
         QVERIFY(!win->pollThread || !win->pollThread->isRunning());
@@ -453,7 +519,8 @@ private slots:
         QVERIFY(Colours(image) >= 3);   // background, grid, traces: a drawn chart
     }
 
-    // Decimals read as Qt reads them, however they are spelled.
+    // Decimals read as Qt reads them, however they are spelled; a row whose value Qt does not
+    // read as a finite number is left out.
     void readerDecimals()
     {
         const QStringList values = {"9.765625", "-4990.23", "9.76562", "1.5e-05", "-1e+06", ".5", "5.",
@@ -471,15 +538,14 @@ private slots:
         QCOMPARE(Utility::LoadValues(path, &runs), 0);
         QCOMPARE(runs.size(), 1);
         const std::vector<double> &a = runs[0]->chA.values->yValues;
-        QCOMPARE(int(a.size()), values.size());
-        for (int i = 0; i < values.size(); ++i) {
+        size_t kept = 0;
+        for (const QString &v : values) {
             bool ok = false;
-            double expected = values[i].toDouble(&ok);
-            if (!ok || !std::isfinite(expected))
-                expected = 0.0;
-            QVERIFY2(a[size_t(i)] == expected,
-                     qPrintable(values[i] + QStringLiteral(" read as ") + QString::number(a[size_t(i)], 'g', 17)));
+            const double expected = v.toDouble(&ok);
+            if (ok && std::isfinite(expected))
+                QVERIFY2(kept < a.size() && a[kept++] == expected, qPrintable(v));
         }
+        QCOMPARE(kept, a.size());
         DeleteRuns(runs);
     }
 
@@ -513,19 +579,28 @@ private slots:
         QVERIFY(QDir(BackupPath()).removeRecursively());
     }
 
-    // Sample numbers past what an int holds (a damaged or foreign file): the chart opens
-    // (no undefined conversion), the slider's range stays positive and usable.
-    void sampleNumbersPastAnInt()
+    // Sample numbers up to the largest the chart shows: the chart opens (no undefined
+    // conversion), the slider's range stays positive and usable. A file numbered past it
+    // is refused with its reason, and the chart on screen stays.
+    void sampleNumbersTheChartCannotShowAreTold()
     {
         MessageRecorder boxes;
-        QByteArray text = "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
-                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
-        for (qint64 n : {1LL, 2LL, 3000000000LL, 9000000000000LL})
-            text += QByteArray::number(n) + ",5,-5, \n";
-        text += "\nStop Date:,01/02/2025\nStop Time:,08:16:40 AM\nTotal Samples:,4,4\n"
-                "Maximum (mV):,5,-5\nMinimum (mV):,5,-5\nMissed Samples:,0,0\n\n";
-        const QString chart = Folder() + QStringLiteral("huge.csv");
-        WriteFile(chart, text);
+        const auto write = [](const QString &name, QByteArrayList numbers) {
+            WriteFile(Folder() + name, "Start Date:,01/02/2025\nStart Time:,08:00:00 AM\nSample Interval:,1ms\n\n"
+                                       "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n"
+                                           + numbers.join(",5,-5, \n") + ",5,-5, \n\nStop Date:,01/02/2025\n");
+            return Folder() + name;
+        };
+        for (const QString &past : {write("past.csv", {"9000000000000", "9000000000001"}),
+                                    write("far.csv", {"1", "2147483648"}),
+                                    write("digits.csv", {"1", "123456789012345678901234"})}) {
+            Open(past);
+            QTRY_COMPARE(boxes.Texts(), QStringList(QStringLiteral("The sample numbers of this file are too large for "
+                                                                   "the chart to show. The file is not opened.")));
+            boxes.boxes.clear();
+            QVERIFY(win->runList->isEmpty());
+        }
+        const QString chart = write("huge.csv", {"1", "2", "2147483646", "2147483647"});
         WriteFile(Folder() + QStringLiteral("huge_Memo.csv"), "Memo Label,Memo X,Memo Y,\nfar,9e12,1,\n");
         Open(chart);
         QCOMPARE(Rows(), 4);
@@ -542,6 +617,10 @@ private slots:
         win->ui->action_Full->trigger();
         QCOMPARE(win->config->xSettings.sampleMin, 0);
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+        Open(Folder() + QStringLiteral("past.csv"));
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(Rows(), 4);
+        QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (huge)"));
     }
 
     // Memo markers go out with a CSV save and come back with the chart.

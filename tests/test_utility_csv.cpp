@@ -183,8 +183,8 @@ private slots:
         DeleteRuns(runs);
     }
 
-    // Files of the earlier writer, with sample numbers in scientific notation,
-    // read as they always did.
+    // Files of the earlier writer, with sample numbers in scientific notation: read as the
+    // numbers they are.
     void earlierScientificSampleNumbers()
     {
         const QByteArray old = "Start Date:,01/01/2024\nStart Time:,01:00:00 AM\nSample Interval:,1ms\n\n"
@@ -196,7 +196,7 @@ private slots:
         QVector<LoggerData *> back;
         QCOMPARE(Utility::LoadValues(path("old.csv"), &back), 0);
         QCOMPARE(back.size(), 1);
-        QCOMPARE(back[0]->chA.values->xValues, (std::vector<double>{999999, 0}));
+        QCOMPARE(back[0]->chA.values->xValues, (std::vector<double>{999999, 1000000}));
         DeleteRuns(back);
     }
 
@@ -284,7 +284,8 @@ private slots:
         DeleteRuns(back);
     }
 
-    // Junk of every kind is read without a crash; what cannot be parsed is skipped.
+    // Junk of every kind is read without a crash; a row that cannot be parsed is left out
+    // and counted.
     void malformedInput()
     {
         QByteArray text = "Stop Date:,x\nStop Time:,y\nTotal Samples:,1,2\nMaximum (mV):,1\n"
@@ -305,7 +306,9 @@ private slots:
                 "Missed Samples:,abc\nMissed Samples:,1,1\n";
         QVERIFY(writeBytes(path("junk.csv"), text));
         QVector<LoggerData *> back;
-        QCOMPARE(Utility::LoadValues(path("junk.csv"), &back), 0);
+        Utility::ChartReadReport report;
+        QCOMPARE(Utility::LoadValues(path("junk.csv"), &back, &report), 0);
+        QCOMPARE(report.rowsLeftOut, qint64(7));
         QCOMPARE(back.size(), 1);
         const LoggerData *r = back[0];
         QCOMPARE(r->startDate, QString("01/01/2000"));
@@ -313,13 +316,11 @@ private slots:
         QCOMPARE(int(r->intervalUnit), int(Seconds));
         QCOMPARE(r->dataUnit, QString("V"));
         // Every row read holds a number and both values: the vectors stay in step.
-        QCOMPARE(r->chA.values->xValues, (std::vector<double>{0, 0, 4}));
+        QCOMPARE(r->chA.values->xValues, (std::vector<double>{4}));
         QCOMPARE(r->chB.values->xValues, r->chA.values->xValues);
-        QCOMPARE(r->chA.values->yValues, (std::vector<double>{0, 0, 5}));
-        QCOMPARE(r->chB.values->yValues, (std::vector<double>{0, 0, 6}));
-        QCOMPARE(r->memo.size(), size_t(3));
-        QCOMPARE(r->memo[0], QString("nan"));
-        QCOMPARE(r->memo[1], QString(" "));
+        QCOMPARE(r->chA.values->yValues, (std::vector<double>{5}));
+        QCOMPARE(r->chB.values->yValues, (std::vector<double>{6}));
+        QCOMPARE(r->memo, (std::vector<QString>{"7"}));
         QCOMPARE(r->chA.totalSamples, 0);   // out of range
         QCOMPARE(r->chB.totalSamples, -5);
         QCOMPARE(r->chA.maxValue, 0.0);
