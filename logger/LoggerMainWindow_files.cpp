@@ -475,7 +475,6 @@ int LoggerMainWindow::OpenFile(QString path)
         if (config->intervalUnit == MicroSeconds && ui->timeUnit->count() < 3)
             ui->timeUnit->addItem(QStringLiteral("us"));
         ui->timeUnit->setCurrentIndex(config->intervalUnit == Seconds ? 0 : config->intervalUnit == MilliSeconds ? 1 : 2);
-        ui->horizontalSlider->setValue(0);
 
         XSettings &xs = config->xSettings;
         const double s = Utility::ConvertToSec(config->sampleInterval, config->intervalUnit);
@@ -515,8 +514,7 @@ int LoggerMainWindow::OpenFile(QString path)
             return x >= double(INT_MAX) ? INT_MAX : x > 0.0 ? int(x) : 0;
         };
         maxScroll = std::max(lastSample(last->chA), lastSample(last->chB));
-        const int step = std::max(1, config->GetXSampleStepSize());
-        ui->horizontalSlider->setMaximum(maxScroll / step + (maxScroll % step != 0 ? 1 : 0));
+        PlaceSliderAtWindow(this);
         plotMgr->replot();
     }
     HideShowMemoMarkersInPlot();
