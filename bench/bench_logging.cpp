@@ -7,11 +7,13 @@
 // of order: the backup's rows are counted against the instants the simulated instrument
 // produced, so a loss anywhere from the fetch to the file shows.
 //
-//   bench_logging [seconds per view, default 20]
+//   xvfb-run -a -s "-screen 0 1400x1000x24" build/bench/bench_logging [seconds per view, default 20]
 //
 // Runs with a home folder of its own (the user's files are not touched). With a display
-// (DISPLAY set, e.g. under `xvfb-run -a`) it draws on the xcb platform, for the drawing
-// cost of a real screen; without one, offscreen, which hides part of that cost.
+// (DISPLAY set) it draws on the xcb platform, for the drawing cost of a real screen: a
+// desktop's 24-bit one (a shallower screen, such as the 8-bit default of some xvfb-run
+// versions, understates the cost and is refused); without one, offscreen, which hides
+// part of that cost.
 // Exits non-zero when a view misses a goal: at most 2.5 % of one core, no row lost, held
 // twice or out of order, memory flat.
 #include "HWIFWrapper.h"
@@ -26,6 +28,7 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <qwt_plot_canvas.h>
@@ -34,7 +37,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -96,14 +98,20 @@ public:
     long paints = 0;
 };
 
-// Sample numbers of the rows of a CSV file; in a run CSV only those between a run's
-// column titles and its stop block. `gapRows` counts the rows that mark lost instants.
-std::vector<long> SampleNumbers(const QString &path, bool runFile, long *gapRows = nullptr)
+// What the rows of a CSV file hold; in a run CSV only the rows between a run's column
+// titles and its stop block. A bit per sample number: memory stays small for long runs.
+struct RowCheck {
+    long rows = 0, duplicated = 0, outOfOrder = 0, gapRows = 0, distinct = 0;
+};
+
+RowCheck CheckRows(const QString &path, bool runFile)
 {
-    std::vector<long> numbers;
+    RowCheck check;
+    std::vector<bool> seen;
+    long previous = LONG_MIN;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return numbers;
+        return check;
     bool inRows = !runFile;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
@@ -118,12 +126,25 @@ std::vector<long> SampleNumbers(const QString &path, bool runFile, long *gapRows
             }
         }
         if (inRows && !line.isEmpty()) {
-            numbers.push_back(line.left(line.indexOf(',')).toLong());
-            if (gapRows && line.contains(",65535,65535,"))
-                ++*gapRows;
+            const long n = line.left(line.indexOf(',')).toLong();
+            ++check.rows;
+            check.outOfOrder += n <= previous ? 1 : 0;
+            previous = n;
+            if (line.contains(",65535,65535,"))
+                ++check.gapRows;
+            if (n < 0)
+                continue;
+            if (size_t(n) >= seen.size())
+                seen.resize(std::max(size_t(n) + 1, seen.size() * 2));
+            if (seen[size_t(n)]) {
+                ++check.duplicated;
+            } else {
+                seen[size_t(n)] = true;
+                ++check.distinct;
+            }
         }
     }
-    return numbers;
+    return check;
 }
 
 struct Result {
@@ -200,22 +221,19 @@ Result LogOneView(View view, double seconds)
     win->plotMgr->canvas()->removeEventFilter(&counter);
 
     // The backup holds each produced instant once, in order (a lost one as a gap row).
-    long gapRows = 0;
-    const std::vector<long> saved = SampleNumbers(win->backupFilePath, true, &gapRows);
+    const RowCheck saved = CheckRows(win->backupFilePath, true);
     const ZrSim::State sim = ZrSim::state();
     // What the start dropped on purpose (sampled before the run took its first block) is
     // not the run's.
     const long produced = long(sim.streamedInstants) - win->hwWrapper->discardedInstants;
-    r.rows = long(saved.size());
-    const std::set<long> savedSet(saved.begin(), saved.end());
-    r.duplicated = long(saved.size() - savedSet.size());
-    const long dataRows = long(savedSet.size()) - gapRows;
+    r.rows = saved.rows;
+    r.duplicated = saved.duplicated;
+    const long dataRows = saved.distinct - saved.gapRows;
     r.lost = std::max(0L, produced - dataRows);
     r.duplicated += std::max(0L, dataRows - produced);
-    for (size_t i = 1; i < saved.size(); ++i)
-        r.outOfOrder += saved[i] <= saved[i - 1] ? 1 : 0;
+    r.outOfOrder = saved.outOfOrder;
     // "temp.csv" holds the same rows.
-    if (SampleNumbers(win->tempFilePath, false).size() != saved.size())
+    if (CheckRows(win->tempFilePath, false).rows != saved.rows)
         ++r.outOfOrder;
     return r;
 }
@@ -226,7 +244,10 @@ int main(int argc, char **argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
     if (!(seconds > 0.0)) {
-        std::fprintf(stderr, "usage: %s [seconds per view]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: xvfb-run -a -s \"-screen 0 1400x1000x24\" %s [seconds per view]\n"
+                     "       (a 24-bit screen, as a desktop's: a shallower one understates the cost)\n",
+                     argv[0]);
         return 2;
     }
     QTemporaryDir home;
@@ -239,6 +260,14 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     QApplication app(argc, argv);
     InitResources();
+    const int depth = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->depth() : 0;
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && depth < 24) {
+        std::fprintf(stderr,
+                     "the screen is %d-bit: a desktop's is 24-bit, and a shallower one understates the drawing\n"
+                     "cost. Run: xvfb-run -a -s \"-screen 0 1400x1000x24\" %s [seconds per view]\n",
+                     depth, argv[0]);
+        return 2;
+    }
 
     w = new MainWindow();
     w->show();
@@ -246,8 +275,8 @@ int main(int argc, char **argv)
     LoggerWin->resize(1100, 700);
     Wait(200);
 
-    std::printf("logging at 1 ms, both channels, %.0f s per view, platform %s\n", seconds,
-                qPrintable(QGuiApplication::platformName()));
+    std::printf("logging at 1 ms, both channels, %.0f s per view, platform %s, %d-bit screen\n", seconds,
+                qPrintable(QGuiApplication::platformName()), depth);
     std::printf("%-15s %10s %12s %10s %9s %8s %6s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
                 "RSS MiB", "paints/s", "rows", "lost", "dup", "order", "moves");
     // Zoom Full keeps every sample of its window on the chart, so its memory grows until
