@@ -364,6 +364,8 @@ int main(int argc, char **argv)
         return 1;
     }
     const qint64 chartRows = RowCount(chart);
+    if (chartRows != 1000000)
+        Fault("rows of the source", QString::number(chartRows));
     Compare("save 1M-row chart the backup could not take vs plain copy", 5.0,
             [&] { return PlainCopy(chart, copied); }, [&] { return save(chart, chartRows); });
     win->ClearLoggerData();
