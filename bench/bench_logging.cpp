@@ -8,6 +8,7 @@
 // produced, so a loss anywhere from the fetch to the file shows.
 //
 //   xvfb-run -a -s "-screen 0 1400x1000x24" build/bench/bench_logging [seconds per view, default 20]
+//                                                                     [on|off|back|full: that view only]
 //
 // Runs with a home folder of its own (the user's files are not touched). With a display
 // (DISPLAY set) it draws on the xcb platform, for the drawing cost of a real screen: a
@@ -37,6 +38,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -150,6 +152,7 @@ RowCheck CheckRows(const QString &path, bool runFile)
 struct Result {
     const char *view;
     double seconds = 0, cpu = 0, mibPerMin = 0, rssEnd = 0, paintsPerSec = 0;
+    double cpuEarly = 0, cpuLate = 0;   // of the first and the last quarter of the view
     long rows = 0, lost = 0, duplicated = 0, outOfOrder = 0, moves = 0;
 };
 
@@ -177,7 +180,7 @@ Result LogOneView(View view, double seconds)
     win->ui->RunButton->click();
     Wait(1000);   // settled: threads started, first passes made
 
-    std::vector<double> t, rss;
+    std::vector<double> t, rss, cpu;
     QElapsedTimer clock;
     clock.start();
     const double cpu0 = CpuSeconds();
@@ -189,6 +192,7 @@ Result LogOneView(View view, double seconds)
         Wait(250);
         t.push_back(clock.elapsed() / 60000.0);
         rss.push_back(RssMiB());
+        cpu.push_back(CpuSeconds());
         if (view == ScrollingBack && t.size() % 2 == 0) {
             // A user move: the window's end to three seconds (and a bit) behind the data.
             const int newest = int(ZrSim::state().streamedInstants);
@@ -204,6 +208,12 @@ Result LogOneView(View view, double seconds)
     const double cpu1 = CpuSeconds();
     r.seconds = clock.elapsed() / 1000.0;
     r.cpu = (cpu1 - cpu0) / r.seconds;
+    // Whether a tick costs more as the run grows: the first quarter against the last.
+    if (cpu.size() >= 8) {
+        const size_t q = cpu.size() / 4, n = cpu.size();
+        r.cpuEarly = (cpu[q - 1] - cpu0) / (t[q - 1] * 60.0);
+        r.cpuLate = (cpu[n - 1] - cpu[n - 1 - q]) / ((t[n - 1] - t[n - 1 - q]) * 60.0);
+    }
     r.paintsPerSec = double(counter.paints - paints0) / r.seconds;
     r.mibPerMin = Slope(t, rss);
     r.rssEnd = rss.empty() ? 0.0 : rss.back();
@@ -243,9 +253,13 @@ Result LogOneView(View view, double seconds)
 int main(int argc, char **argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
-    if (!(seconds > 0.0)) {
+    static const char *const viewArgs[] = {"on", "off", "back", "full"};
+    int only = argc > 2 ? -1 : 4;
+    for (int v = 0; v < 4 && argc > 2; ++v)
+        only = std::strcmp(argv[2], viewArgs[v]) == 0 ? v : only;
+    if (!(seconds > 0.0) || only < 0) {
         std::fprintf(stderr,
-                     "usage: xvfb-run -a -s \"-screen 0 1400x1000x24\" %s [seconds per view]\n"
+                     "usage: xvfb-run -a -s \"-screen 0 1400x1000x24\" %s [seconds per view] [on|off|back|full]\n"
                      "       (a 24-bit screen, as a desktop's: a shallower one understates the cost)\n",
                      argv[0]);
         return 2;
@@ -277,8 +291,8 @@ int main(int argc, char **argv)
 
     std::printf("logging at 1 ms, both channels, %.0f s per view, platform %s, %d-bit screen\n", seconds,
                 qPrintable(QGuiApplication::platformName()), depth);
-    std::printf("%-15s %10s %12s %10s %9s %8s %6s %6s %6s %6s\n", "view", "CPU/core", "RSS MiB/min",
-                "RSS MiB", "paints/s", "rows", "lost", "dup", "order", "moves");
+    std::printf("%-15s %10s %17s %12s %10s %9s %8s %6s %6s %6s %6s\n", "view", "CPU/core",
+                "first/last 1/4", "RSS MiB/min", "RSS MiB", "paints/s", "rows", "lost", "dup", "order", "moves");
     // Zoom Full keeps every sample of its window on the chart, so its memory grows until
     // the window is full: its growth is bounded by what that window holds instead.
     constexpr double CpuGoal = 0.025;
@@ -287,10 +301,12 @@ int main(int argc, char **argv)
     QStringList overBudget, growing;
     long faults = 0;
     for (View view : {TrackingOn, TrackingOff, ScrollingBack, ZoomFull}) {
+        if (only < 4 && view != only)
+            continue;
         const Result r = LogOneView(view, seconds);
-        std::printf("%-15s %9.2f%% %12.2f %10.1f %9.1f %8ld %6ld %6ld %6ld %6ld\n", r.view,
-                    100.0 * r.cpu, r.mibPerMin, r.rssEnd, r.paintsPerSec, r.rows, r.lost,
-                    r.duplicated, r.outOfOrder, r.moves);
+        std::printf("%-15s %9.2f%% %7.2f%%/%6.2f%% %12.2f %10.1f %9.1f %8ld %6ld %6ld %6ld %6ld\n", r.view,
+                    100.0 * r.cpu, 100.0 * r.cpuEarly, 100.0 * r.cpuLate, r.mibPerMin, r.rssEnd,
+                    r.paintsPerSec, r.rows, r.lost, r.duplicated, r.outOfOrder, r.moves);
         std::fflush(stdout);
         if (r.cpu > CpuGoal)
             overBudget << r.view;
