@@ -209,7 +209,6 @@ private slots:
         delete temp;
     }
 
-
     // The drawing tick pages the newest rows of "temp.csv" from memory, also after far more
     // than the bound kept has been written; rows that fell out of it while the drawing was
     // behind come from the file. Either way the rows are the file's, each once, in order.
