@@ -1,5 +1,7 @@
-// Paces the live chart of a logging run: pages the rows of "temp.csv" back in, draws
-// them, hands the drawn rows on to the backup file and keeps the run's statistics.
+// Paces the live chart of a logging run: its thread only waits out the ticks (TickPacer, a
+// condition variable, no event loop) and queues each into the GUI thread, which pages the
+// rows of "temp.csv" in, draws them, hands the drawn rows on to the backup file and keeps
+// the run's statistics.
 #pragma once
 
 #include "LoggerData.h"
@@ -47,7 +49,7 @@ public:
     // The first block of the run has arrived: drawing may begin. Safe to call from the
     // poll thread; the work is then done in the GUI thread.
     void Notify();
-    // Ends the event loop and waits for the thread; the caller deletes it afterwards.
+    // Wakes the pacer to end and waits for the thread; the caller deletes it afterwards.
     bool StopThread();
     // After StopThread, in the GUI thread: passes on every row of "temp.csv" that the
     // ticks had not reached, so that the backup file gets the whole run.
@@ -59,7 +61,7 @@ public:
     void UpdateDisplayBuffer(QVector<double> xA, QVector<double> yA, QVector<double> xB,
                              QVector<double> yB, int runIndex, QString memo);
 
-    // Timer interval of a tick: the sample interval in whole milliseconds.
+    // Interval of a tick: the sample interval in whole milliseconds.
     static int TimerInterval(double interval, SampIntervalUnit unit);
     // Shorter intervals are not ticked one by one: rows arrive every interval, but a
     // screen shows a few dozen frames a second. A tick then comes every MinTickMs and

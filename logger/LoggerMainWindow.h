@@ -277,11 +277,9 @@ public:
     QString currentChartPath;
     QString tempFilePath;
     qint64 tempReadPos = 0;
-    // The bytes of "temp.csv" from tempReadPos on, kept as they were written so that the
-    // drawing thread pages rows in without reading the file back. Off (the file is read)
-    // after a failed write or when the drawing falls far behind.
-    QByteArray tempUnread;
-    bool tempUnreadInMemory = false;
+    // The newest rows of "temp.csv", which the drawing thread pages without reading the
+    // file back (after a failed write the file is read).
+    RowWindow tempRows;
     QByteArray rowBytes;   // GUI thread: the rows of the last write to the backup
     // Set by the first block's hand-over, which runs in the poll thread.
     std::atomic<bool> displayStarted{false};

@@ -285,8 +285,7 @@ void LoggerMainWindow::StartLogger()
     backupMirrorsChart = false;   // the backup takes this run's rows
     ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
-    tempUnread.clear();
-    tempUnreadInMemory = true;
+    tempRows.Reset();
     startInfoPending = false;
     if (!tempFile) {
         refuse(TEMP_FILE_OPENED, true);
@@ -372,20 +371,12 @@ void LoggerMainWindow::NotifyMain()
         WriteFailureRelay::Instance().Post(LAST_SAMPLE_NUMBER_REACHED, runNumber.load());
 
     QByteArray written;
-    if (SaveTemporaryData(tempFile, receiveBuffer, tempUnreadInMemory ? &written : nullptr) != 0) {
+    if (SaveTemporaryData(tempFile, receiveBuffer, tempRows.Keeping() ? &written : nullptr) != 0) {
         ReportWriteFailure(FILE_SAVE_FAILED);
         // What reached the file is not known: the rows are read back from it.
-        tempUnreadInMemory = false;
-        tempUnread.clear();
-    } else if (tempUnreadInMemory) {
-        // Drawing that falls far behind (a window held still) reads from the file instead.
-        constexpr int MaxUnreadBytes = 8 << 20;
-        if (tempUnread.size() + written.size() > MaxUnreadBytes) {
-            tempUnreadInMemory = false;
-            tempUnread.clear();
-        } else {
-            tempUnread += written;
-        }
+        tempRows.Abandon();
+    } else {
+        tempRows.Append(written);
     }
     if (!firstBlock) {
         LoggerData *run = runList->last();
@@ -497,17 +488,8 @@ void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 
 void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *list, int count)
 {
-    if (!tempUnreadInMemory) {
-        Utility::ReadSamplesFromFile(tempFile, tempReadPos, 0, count, list, false, 0);
-        return;
-    }
-    // The same rows the file holds from tempReadPos on, read by the same reader.
-    if (tempUnread.isEmpty())
-        return;
-    qint64 used = 0;
-    Utility::ReadSamplesFromBytes(tempUnread, used, count, list);
-    tempReadPos += used;
-    tempUnread.remove(0, int(used));
+    // The rows the file holds from tempReadPos on, the newest from memory.
+    tempRows.Read(tempFile, tempReadPos, count, list);
 }
 
 // ---- Stop -------------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "RowIndex.h"
 
+#include "Utility.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -238,4 +240,61 @@ bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &
         return true;
     }
     return false;
+}
+
+void RowWindow::Reset()
+{
+    kept.clear();
+    head = 0;
+    first = 0;
+    keeping = true;
+}
+
+void RowWindow::Append(const QByteArray &bytes)
+{
+    if (!keeping)
+        return;
+    kept.insert(kept.end(), bytes.constData(), bytes.constData() + bytes.size());
+    if (KeptBytes() > bound)
+        Drop(first + KeptBytes() - bound);
+}
+
+void RowWindow::Abandon()
+{
+    Reset();
+    keeping = false;
+}
+
+void RowWindow::Drop(qint64 upTo)
+{
+    if (upTo <= first)
+        return;
+    const size_t n = size_t(std::min(upTo - first, KeptBytes()));
+    head += n;
+    first += qint64(n);
+    // Moved down once at least half of the storage is dropped: each byte is moved about
+    // once, and a drawing that keeps up moves nothing.
+    if (head * 2 >= kept.size()) {
+        kept.erase(kept.begin(), kept.begin() + std::ptrdiff_t(head));
+        head = 0;
+    }
+}
+
+int RowWindow::Read(QFile *file, qint64 &readPos, int count, QVector<LoggerData *> *list)
+{
+    if (!keeping)
+        return Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0);
+    int rows = 0;
+    if (readPos < first) {
+        rows = Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0);
+    } else if (readPos - first < KeptBytes()) {
+        const qint64 offset = readPos - first;
+        const QByteArray bytes = QByteArray::fromRawData(kept.data() + head + size_t(offset),
+                                                         int(KeptBytes() - offset));
+        qint64 used = 0;
+        rows = Utility::ReadSamplesFromBytes(bytes, used, count, list);
+        readPos += used;
+    }
+    Drop(readPos);   // paged rows are not read again
+    return rows;
 }

@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 #include <QtGlobal>
 #include <vector>
 
 class QFile;
+struct LoggerData;
 
 class RowIndex {
 public:
@@ -57,4 +59,37 @@ private:
     // anew behind our back even when it is longer than before.
     QByteArray headMark;
     QByteArray tailMark;
+};
+
+// The newest rows of a run file that only grows at its end ("temp.csv"), kept as they were
+// written, so that the drawing tick pages them without reading the file back. At most
+// `bound` bytes are kept: rows that fell out of them (the drawing far behind) are read
+// from the file until the reading reaches the kept ones again.
+class RowWindow {
+public:
+    static constexpr int DefaultBound = 8 << 20;
+
+    explicit RowWindow(int bound = DefaultBound) : bound(bound) {}
+    // An emptied file, read from its start.
+    void Reset();
+    // Whether the bytes of the next write are wanted (for Append).
+    bool Keeping() const { return keeping; }
+    // `bytes` (whole lines) were just appended at the file's end.
+    void Append(const QByteArray &bytes);
+    // A write failed: what reached the file is not known, so its rows are read from the
+    // file from now on.
+    void Abandon();
+    // Pages up to `count` rows from byte `readPos` of the file into the newest run of
+    // `list`, as Utility::ReadSamplesFromFile does; from memory where the rows are kept.
+    int Read(QFile *file, qint64 &readPos, int count, QVector<LoggerData *> *list);
+    qint64 KeptBytes() const { return qint64(kept.size() - head); }
+
+private:
+    void Drop(qint64 upTo);
+
+    std::vector<char> kept;   // the file's bytes from `first` on, past `head`
+    size_t head = 0;
+    qint64 first = 0;
+    int bound;
+    bool keeping = true;
 };

@@ -426,6 +426,9 @@ public:
     bool next(Line &line);
     qint64 consumed() const { return used; }
     bool failed() const { return readError; }
+    // A buffer kept from an earlier reader: it is only grown, never allocated anew.
+    void adopt(std::vector<char> &&spare) { buf = std::move(spare); }
+    std::vector<char> release() { return std::move(buf); }
 
 private:
     bool fill();
@@ -1459,7 +1462,10 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
         return 0;
     }
     const qint64 base = readPos;
+    // Paging runs on every drawing tick: the reading buffer is kept for the next one.
+    thread_local std::vector<char> spare;
     LineReader reader(file);
+    reader.adopt(std::move(spare));
     LineReader::Line line;
     for (int i = 1; i < skipLines; ++i)
         if (!reader.next(line))
@@ -1505,6 +1511,9 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
         }
     }
     file->seek(savedPos);
+    spare = reader.release();
+    if (spare.size() > size_t(4 << 20))   // a reading of many rows: not kept
+        std::vector<char>().swap(spare);
     return appended;
 }
 }   // namespace

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 
+#include "RowIndex.h"
 #include "Utility.h"
 #include "test_utility_support.h"
 
@@ -205,6 +206,59 @@ private slots:
         fromFile << block;
         DeleteRuns(fromFile);
         DeleteRuns(fromMemory);
+        delete temp;
+    }
+
+    // The drawing tick pages the newest rows of "temp.csv" from memory, also after far more
+    // than the bound kept has been written; rows that fell out of it while the drawing was
+    // behind come from the file. Either way the rows are the file's, each once, in order.
+    void newestRowsPageFromMemoryPastTheBound()
+    {
+        QFile *temp = Utility::OpenFile(path("temp_window.csv"), false);
+        QVERIFY(temp);
+        constexpr int Bound = 4096;   // about 150 rows
+        RowWindow window(Bound);
+        QVector<LoggerData *> paged{newRun(1, 0)}, fromFile{newRun(1, 0)};
+        QVector<LoggerData *> blocks;
+        qint64 pos = 0, filePos = 0;
+        int next = 1;
+        auto write = [&](int rows) {
+            LoggerData *block = newRun(next, rows);
+            blocks << block;
+            next += rows;
+            QByteArray written;
+            QCOMPARE(Utility::SaveLoggerData(temp, block->chA.values, block->chB.values, block->memo, rows,
+                                             window.Keeping() ? &written : nullptr), 0);
+            window.Append(written);
+            QVERIFY(window.KeptBytes() <= Bound);
+        };
+        // Keeping up: no file at all is needed, long past the bound.
+        for (int i = 0; i < 40; ++i) {
+            write(20);
+            QCOMPARE(window.Read(nullptr, pos, 10000, &paged), 20);
+        }
+        // Far behind: the oldest rows come from the file, then memory takes over again.
+        for (int i = 0; i < 30; ++i)
+            write(20);
+        QVERIFY(window.Read(temp, pos, 100, &paged) == 100 && pos > 0);
+        while (window.Read(temp, pos, 100, &paged) > 0) {
+        }
+        write(20);
+        QCOMPARE(window.Read(nullptr, pos, 10000, &paged), 20);
+        QCOMPARE(pos, temp->size());
+        while (Utility::ReadSamplesFromFile(temp, filePos, 0, 1000, &fromFile, false, 0) > 0) {
+        }
+        QCOMPARE(paged[0]->chA.values->xValues, range(1, next - 1));
+        QCOMPARE(paged[0]->chA.values->yValues, fromFile[0]->chA.values->yValues);
+        QCOMPARE(paged[0]->chB.values->yValues, fromFile[0]->chB.values->yValues);
+        // After a failed write what reached the file is not known: the file is read.
+        window.Abandon();
+        write(5);
+        QCOMPARE(window.Read(nullptr, pos, 100, &paged), 0);
+        QCOMPARE(window.Read(temp, pos, 100, &paged), 5);
+        DeleteRuns(blocks);
+        DeleteRuns(paged);
+        DeleteRuns(fromFile);
         delete temp;
     }
 
