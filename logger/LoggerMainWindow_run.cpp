@@ -731,12 +731,15 @@ void LoggerMainWindow::RestoreBackup()
 {
     if (loggingActive)
         return;   // the backup is being written by the run
-    currentChartPath = backupFilePath;
-    if (OpenFile(backupFilePath) == 0) {
+    const int failure = OpenFile(backupFilePath);
+    if (failure == 0) {
+        currentChartPath = backupFilePath;
         AppendToWindowSubMenu(backupFilePath);
         ui->action_Clear_Screen->setEnabled(false);
         ui->sampleInterval->setEnabled(false);
         ui->timeUnit->setEnabled(false);
+    } else if (failure == SamplesNotShowable) {
+        TellOpenFailure(failure);
     } else {
         messages->DisplayMsg(NO_PREVIOUS_DATA);
     }
