@@ -130,14 +130,19 @@ bool HoldsRuns(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(11) == "Start Date:";
 }
 
+// Where a file that replaces `target` is written until it is whole.
+QString ReplacementTemplate(const QString &target)
+{
+    return QFileInfo(target).absolutePath() + QStringLiteral("/.") + QFileInfo(target).fileName()
+           + QStringLiteral(".XXXXXX");
+}
+
 // A file written beside its target and put in the target's place only once it is whole,
 // so that a failure (full disk, unreadable source) leaves the old target as it was.
 class ReplacingFile {
 public:
     // An empty target makes nothing.
-    explicit ReplacingFile(const QString &target)
-        : target(target), temp(QFileInfo(target).absolutePath() + QStringLiteral("/.")
-                               + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
+    explicit ReplacingFile(const QString &target) : target(target), temp(ReplacementTemplate(target))
     {
         ok = !target.isEmpty() && temp.open();
     }
@@ -336,6 +341,15 @@ bool UsableInterval(double &interval, SampIntervalUnit unit)
 
 void LoggerMainWindow::InitChartFiles()
 {
+    // A program killed while it copied a chart into the backup's place left the copy, as
+    // large as the chart: it is part of a file that exists elsewhere, and only fills the disk.
+    // No other program uses the folder meanwhile.
+    QString pattern = QFileInfo(ReplacementTemplate(backupFilePath)).fileName();
+    pattern.replace(pattern.size() - 6, 6, QStringLiteral("??????"));
+    QDir folder = QFileInfo(backupFilePath).absoluteDir();
+    for (const QString &name : folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+
     // While a run logs, the charts cannot be switched: the entries show it.
     connect(ui->menu_File, &QMenu::aboutToShow, this, [this] { ui->action_Load->setEnabled(!loggingActive); });
     // Ctrl+O must not stay dead after the run: the open itself refuses while logging.

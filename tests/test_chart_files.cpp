@@ -170,6 +170,23 @@ private slots:
         pdfPath.clear();
     }
 
+    // A program killed while it copied an opened chart into the backup's place left the
+    // copy behind: the next logger removes it, and no other file.
+    void copyLeftByAKilledOpen()
+    {
+        CloseLogger();
+        const QString left = Folder() + QStringLiteral(".tamberlo_backup.csv.aB3xYz");
+        WriteFile(left, "Start Date:,03/04/2026\n");
+        const QStringList others{".tamberlo_backup.csv", ".tamberlo_backup.csv.aB3xYzz", "tamberlo_backup.csv.aB3xYz",
+                                 ".run.csv.aB3xYz"};
+        for (const QString &name : others)
+            WriteFile(Folder() + name, "x");
+        win = OpenLogger();
+        QVERIFY(!QFile::exists(left));
+        for (const QString &name : others)
+            QVERIFY2(QFile::exists(Folder() + name), qPrintable(name));
+    }
+
     // Open a chart, save it as CSV elsewhere, open the copy: the same runs and rows; the
     // backup follows the chart shown; the Window menu names it.
     void openSaveAndOpenAgain()
