@@ -13,7 +13,12 @@
 
 PollThread::PollThread() : QThread(nullptr) {}
 
-PollThread::~PollThread() = default;
+PollThread::~PollThread()
+{
+    // A QThread destroyed while it runs ends the whole program.
+    if (isRunning())
+        StopThread();
+}
 
 void PollThread::Initialize(HWIFWrapper *w, LoggerData *rec, ConfigSettings *cfg, int arg)
 {
