@@ -120,6 +120,9 @@ public:
 
     // Chart files.
     int OpenFile(QString path);
+    // OpenFile for the menus: 0 opened, 1 not a chart (the caller tells), 2 too large for
+    // the memory (told here, the half-read chart dropped).
+    int OpenChartFile(const QString &path);
     void ClearLoggerData();
     void AppendToWindowSubMenu(QString path);
     void RemoveFromWindowSubMenu(QString name);

@@ -36,6 +36,8 @@
 #include <cstring>
 #include <string>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 // ---- Dialogs ------------------------------------------------------------------------------
@@ -370,8 +372,9 @@ void LoggerMainWindow::on_OpenButton_clicked()
         return;
     currentChartPath = path;
     ClearLoggerData();
-    if (OpenFile(path) != 0) {
-        messages->DisplayMsg(FILE_OPEN_FAILED);
+    if (const int opened = OpenChartFile(path)) {
+        if (opened == 1)
+            messages->DisplayMsg(FILE_OPEN_FAILED);
         return;
     }
     chartFileLoaded = true;
@@ -499,6 +502,20 @@ int LoggerMainWindow::OpenFile(QString path)
     return 0;
 }
 
+int LoggerMainWindow::OpenChartFile(const QString &path)
+{
+    // A chart larger than the memory can hold throws from some allocation on the way: it is
+    // refused with a message, rather than the exception ending the program.
+    try {
+        return OpenFile(path) == 0 ? 0 : 1;
+    } catch (const std::bad_alloc &) {
+    } catch (const std::length_error &) {
+    }
+    ClearScreen();
+    messages->DisplayMsg(OUT_OF_MEMORY, tr("%1 is too large to open.").arg(QDir::toNativeSeparators(path)));
+    return 2;
+}
+
 void LoggerMainWindow::ClearLoggerData()
 {
     // The runs of the chart are discarded, their samples with them.
@@ -550,11 +567,12 @@ void LoggerMainWindow::LoadWindow()
 
     const SubMenu &entry = windowMenuEntries[1];
     currentChartPath = entry.path;
-    if (OpenFile(entry.path) == 0) {
+    const int opened = OpenChartFile(entry.path);
+    if (opened == 0) {
         chartFileLoaded = true;   // as when opened: its runs hold every row
         setWindowTitle(ChartTitle(entry.name));
         ui->action_Clear_Screen->setEnabled(false);
-    } else {
+    } else if (opened == 1) {
         messages->DisplayMsg(FILE_OPEN_FAILED);
     }
 }

@@ -708,12 +708,13 @@ void LoggerMainWindow::RestoreBackup()
     if (loggingActive)
         return;   // the backup is being written by the run
     currentChartPath = backupFilePath;
-    if (OpenFile(backupFilePath) == 0) {
+    const int opened = OpenChartFile(backupFilePath);
+    if (opened == 0) {
         AppendToWindowSubMenu(backupFilePath);
         ui->action_Clear_Screen->setEnabled(false);
         ui->sampleInterval->setEnabled(false);
         ui->timeUnit->setEnabled(false);
-    } else {
+    } else if (opened == 1) {
         messages->DisplayMsg(NO_PREVIOUS_DATA);
     }
 }
