@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 
 namespace {
@@ -952,6 +953,30 @@ int Utility::SendEmail(const QString &)
 // ---------------------------------------------------------------------------
 // Readers
 
+namespace {
+
+// The runs of a chart being read, given back when the reading ends in an exception (the
+// memory running out midway): a chart too large to open leaves nothing behind.
+class RunsBeingRead {
+public:
+    RunsBeingRead(QVector<LoggerData *> &loaded, LoggerData *&run) : loaded(loaded), run(run) {}
+    ~RunsBeingRead()
+    {
+        if (std::uncaught_exceptions() <= pending)
+            return;
+        DeleteRun(run);
+        for (LoggerData *r : loaded)
+            DeleteRun(r);
+    }
+
+private:
+    QVector<LoggerData *> &loaded;
+    LoggerData *&run;
+    const int pending = std::uncaught_exceptions();
+};
+
+}   // namespace
+
 int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
 {
     QFile file(path);
@@ -960,6 +985,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list)
 
     QVector<LoggerData *> loaded;
     LoggerData *run = nullptr;   // the run being read, until its "Missed Samples:" line
+    RunsBeingRead beingRead(loaded, run);
     unsigned stopLines = 0;      // what of its stop block was read
     bool rowsOn = false;
     QString lastMemo;            // repeated memo texts share one string
