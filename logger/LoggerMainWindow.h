@@ -120,9 +120,12 @@ public:
 
     // Chart files. A file is read whole before anything of the chart on screen changes:
     // 0 when it is shown, else an OpenFailure and the chart, its runs and files stay.
-    enum OpenFailure { NotAChart = 1, SamplesNotShowable = 2 };
+    enum OpenFailure { NotAChart = 1, SamplesNotShowable = 2, TooLarge = 3 };
     int OpenFile(QString path);
-    void TellOpenFailure(int failure);
+    void TellOpenFailure(int failure, const QString &path);
+    // OpenFile for the menus: a chart larger than the memory can hold ends in TooLarge,
+    // the half-shown chart dropped, rather than ending the program.
+    int OpenChartFile(const QString &path);
     void ClearLoggerData();
     void AppendToWindowSubMenu(QString path);
     void RemoveFromWindowSubMenu(QString name);

@@ -37,6 +37,8 @@
 #include <cstring>
 #include <string>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -132,14 +134,19 @@ bool HoldsRuns(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(11) == "Start Date:";
 }
 
+// Where a file that replaces `target` is written until it is whole.
+QString ReplacementTemplate(const QString &target)
+{
+    return QFileInfo(target).absolutePath() + QStringLiteral("/.") + QFileInfo(target).fileName()
+           + QStringLiteral(".XXXXXX");
+}
+
 // A file written beside its target and put in the target's place only once it is whole,
 // so that a failure (full disk, unreadable source) leaves the old target as it was.
 class ReplacingFile {
 public:
     // An empty target makes nothing.
-    explicit ReplacingFile(const QString &target)
-        : target(target), temp(QFileInfo(target).absolutePath() + QStringLiteral("/.")
-                               + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
+    explicit ReplacingFile(const QString &target) : target(target), temp(ReplacementTemplate(target))
     {
         ok = !target.isEmpty() && temp.open();
     }
@@ -348,6 +355,15 @@ bool UsableInterval(double &interval, SampIntervalUnit unit)
 
 void LoggerMainWindow::InitChartFiles()
 {
+    // A program killed while it copied a chart into the backup's place left the copy, as
+    // large as the chart: it is part of a file that exists elsewhere, and only fills the disk.
+    // No other program uses the folder meanwhile.
+    QString pattern = QFileInfo(ReplacementTemplate(backupFilePath)).fileName();
+    pattern.replace(pattern.size() - 6, 6, QStringLiteral("??????"));
+    QDir folder = QFileInfo(backupFilePath).absoluteDir();
+    for (const QString &name : folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+
     // While a run logs, the charts cannot be switched: the entries show it.
     connect(ui->menu_File, &QMenu::aboutToShow, this, [this] { ui->action_Load->setEnabled(!loggingActive); });
     // Ctrl+O must not stay dead after the run: the open itself refuses while logging.
@@ -366,8 +382,8 @@ void LoggerMainWindow::on_OpenButton_clicked()
     const QString path = ChartFileDialogs::Instance().open(this, tr("Open"), DocumentsFolder(), tr("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    if (const int failure = OpenFile(path)) {
-        TellOpenFailure(failure);
+    if (const int failure = OpenChartFile(path)) {
+        TellOpenFailure(failure, path);
         return;
     }
     currentChartPath = path;
@@ -378,9 +394,12 @@ void LoggerMainWindow::on_OpenButton_clicked()
     ui->timeUnit->setEnabled(false);
 }
 
-void LoggerMainWindow::TellOpenFailure(int failure)
+void LoggerMainWindow::TellOpenFailure(int failure, const QString &path)
 {
-    messages->DisplayMsg(failure == SamplesNotShowable ? SAMPLE_NUMBERS_NOT_SHOWABLE : FILE_OPEN_FAILED);
+    if (failure == TooLarge)
+        messages->DisplayMsg(OUT_OF_MEMORY, tr("%1 is too large to open.").arg(QDir::toNativeSeparators(path)));
+    else
+        messages->DisplayMsg(failure == SamplesNotShowable ? SAMPLE_NUMBERS_NOT_SHOWABLE : FILE_OPEN_FAILED);
 }
 
 int LoggerMainWindow::OpenFile(QString path)
@@ -415,6 +434,8 @@ int LoggerMainWindow::OpenFile(QString path)
         }
         loaded = Utility::LoadValues(path, &runs, &report);
     }
+    if (loaded == 2)
+        return TooLarge;
     // A file that holds no run is no chart (an image, any other file); an empty file is
     // an empty chart.
     if (loaded != 0 || (runs.isEmpty() && QFileInfo(path).size() > 0)) {
@@ -527,6 +548,19 @@ int LoggerMainWindow::OpenFile(QString path)
     return 0;
 }
 
+int LoggerMainWindow::OpenChartFile(const QString &path)
+{
+    // The read itself tells a chart larger than the memory; drawing it may still throw from
+    // some allocation, after the chart on screen was replaced: the half-shown one goes.
+    try {
+        return OpenFile(path);
+    } catch (const std::bad_alloc &) {
+    } catch (const std::length_error &) {
+    }
+    ClearScreen();
+    return TooLarge;
+}
+
 void LoggerMainWindow::ClearLoggerData()
 {
     // The runs of the chart are discarded, their samples with them.
@@ -570,8 +604,8 @@ void LoggerMainWindow::LoadWindow()
     if (loggingActive || !windowMenuEntries[1].action)
         return;   // the live chart's runs are being logged into
     const SubMenu &entry = windowMenuEntries[1];
-    if (const int failure = OpenFile(entry.path)) {
-        TellOpenFailure(failure);
+    if (const int failure = OpenChartFile(entry.path)) {
+        TellOpenFailure(failure, entry.path);
         return;
     }
     ui->StopButton->setEnabled(false);

@@ -731,15 +731,15 @@ void LoggerMainWindow::RestoreBackup()
 {
     if (loggingActive)
         return;   // the backup is being written by the run
-    const int failure = OpenFile(backupFilePath);
+    const int failure = OpenChartFile(backupFilePath);
     if (failure == 0) {
         currentChartPath = backupFilePath;
         AppendToWindowSubMenu(backupFilePath);
         ui->action_Clear_Screen->setEnabled(false);
         ui->sampleInterval->setEnabled(false);
         ui->timeUnit->setEnabled(false);
-    } else if (failure == SamplesNotShowable) {
-        TellOpenFailure(failure);
+    } else if (failure != NotAChart) {
+        TellOpenFailure(failure, backupFilePath);
     } else {
         messages->DisplayMsg(NO_PREVIOUS_DATA);
     }

@@ -929,7 +929,19 @@ namespace {
 QByteArray memoField(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
-    if (bytes.startsWith('"') || bytes.contains('\n') || bytes.contains('\r')) {
+    const bool quoted = bytes.startsWith('"') || bytes.contains('\n') || bytes.contains('\r');
+    // The reader passes over a record longer than 64 KiB: a longer label is cut (at a
+    // character boundary), as a row's memo is, rather than lost with its marker.
+    int room = 64 * 1024 - 128 - (quoted ? 2 : 0);
+    int cut = 0;
+    while (cut < bytes.size() && (room -= (quoted && bytes[cut] == '"') ? 2 : 1) >= 0)
+        ++cut;
+    if (cut < bytes.size()) {
+        while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+        bytes.truncate(cut);
+    }
+    if (quoted) {
         bytes.replace('"', "\"\"");
         bytes.prepend('"');
         bytes.append('"');
@@ -1211,8 +1223,7 @@ int Utility::LoadValues(const QString &path, QVector<LoggerData *> *list, ChartR
             loaded = QVector<LoggerData *>();   // the runs are the list's now
         }
     } catch (const std::bad_alloc &) {
-        // A file larger than memory is a file that could not be read.
-        result = 1;
+        result = 2;   // a chart larger than the memory can hold
     }
     DeleteRun(run);
     DeleteRuns(loaded);
@@ -1352,8 +1363,9 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
         return 2;
 
     // Read as the chart files are, a line at a time: what is kept is the markers. A text in
-    // quotes may hold line breaks; its record ends on the line of its closing quote. A
-    // record longer than a line may be is passed over, as such a line is.
+    // quotes may hold line breaks; its record ends on the line of its closing quote. One that
+    // runs on for longer than a line may be is read as a quote that never closes: its first
+    // line as it stands, and reading goes on at the line after it.
     QVector<QwtPlotMarker *> loaded;
     MemoLines lines(&file);
     MemoLine line;
@@ -1388,18 +1400,11 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
             last = &ahead.back();
             state = quotedPart(last->text.constData(), last->text.constData() + last->text.size(), quoted, rest);
         }
-        if (tooLong) {
-            // Passed over up to its closing quote, a line at a time.
-            ahead.clear();
-            while (state == Quoted::Open && lines.next(more)) {
-                quoted.clear();
-                if (!more.overlong)
-                    state = quotedPart(more.text.constData(), more.text.constData() + more.text.size(), quoted, rest);
-            }
-            continue;
-        }
-        if (state != Quoted::Closed) {
-            // No text in quotes after all: the line as it stands, and the lines after it.
+        if (tooLong)
+            ahead.push_back(std::move(more));   // given back with the rest
+        if (tooLong || state != Quoted::Closed) {
+            // No text in quotes after all, or one too long to be told from a quote that never
+            // closes: the line as it stands, and the lines after it.
             if (QwtPlotMarker *marker = plainMemoMarker(line.text, fields))
                 loaded.append(marker);
             lines.giveBack(ahead);

@@ -59,8 +59,8 @@ public:
         qint64 rowsLeftOut = 0;
         qint64 largestSampleNo = 0;   // of every row with a sample number, left out or not
     };
-    // Reads a run CSV into new runs (with new DataValues) appended to list. 1 (nothing
-    // appended) when the file cannot be read to its end or memory runs out.
+    // Reads a run CSV into new runs (with new DataValues) appended to list. Nothing is
+    // appended when the file cannot be read to its end (1) or memory runs out (2).
     static int LoadValues(const QString &path, QVector<LoggerData *> *list, ChartReadReport *report = nullptr);
     // Reads a memo CSV into new markers appended to list; 2 when it cannot be opened.
     static int LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list);

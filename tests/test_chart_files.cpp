@@ -19,7 +19,29 @@
 #include <qwt_plot_marker.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 using namespace RunTest;
+
+// While set, every allocation of at least this many bytes fails, as when the memory cannot
+// hold a chart (Qt's own allocations are not made here). Not under ThreadSanitizer: memory
+// that Qt hands between its threads would then be reported as raced, its locks unseen.
+static std::atomic<size_t> failAllocationsFrom{0};
+#ifndef __SANITIZE_THREAD__
+void *operator new(std::size_t n)
+{
+    const size_t from = failAllocationsFrom.load(std::memory_order_relaxed);
+    if (from != 0 && n >= from)
+        throw std::bad_alloc();
+    if (void *p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+#endif
 
 namespace {
 
@@ -179,6 +201,46 @@ private slots:
         CloseLogger();
         win = nullptr;
         pdfPath.clear();
+    }
+
+    // A backup larger than the memory can hold: Restore Backup says so and leaves an empty
+    // chart; the program goes on, and restores it once the memory suffices.
+    void chartLargerThanMemory()
+    {
+#ifdef __SANITIZE_THREAD__
+        QSKIP("allocations cannot be made to fail under ThreadSanitizer");
+#endif
+        QByteArray text = "Start Date:,03/04/2026\nStart Time:,09:15:00 AM\nSample Interval:,1ms\n\n"
+                          "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (int i = 1; i <= 600000; ++i)
+            text += QByteArray::number(i) + ",-4990.23,4980.47, \n";
+        WriteFile(BackupPath(), text);
+        MessageRecorder boxes;
+        failAllocationsFrom = 4 << 20;
+        win->ui->action_Restore_Backup->trigger();
+        failAllocationsFrom = 0;
+        QCOMPARE(boxes.Texts(), QStringList{"Out of memory\n" + QDir::toNativeSeparators(BackupPath())
+                                            + " is too large to open."});
+        QVERIFY(win->runList->isEmpty());
+        win->ui->action_Restore_Backup->trigger();
+        QCOMPARE(Rows(), 600000);
+    }
+
+    // A program killed while it copied an opened chart into the backup's place left the
+    // copy behind: the next logger removes it, and no other file.
+    void copyLeftByAKilledOpen()
+    {
+        CloseLogger();
+        const QString left = Folder() + QStringLiteral(".tamberlo_backup.csv.aB3xYz");
+        WriteFile(left, "Start Date:,03/04/2026\n");
+        const QStringList others{".tamberlo_backup.csv", ".tamberlo_backup.csv.aB3xYzz", "tamberlo_backup.csv.aB3xYz",
+                                 ".run.csv.aB3xYz"};
+        for (const QString &name : others)
+            WriteFile(Folder() + name, "x");
+        win = OpenLogger();
+        QVERIFY(!QFile::exists(left));
+        for (const QString &name : others)
+            QVERIFY2(QFile::exists(Folder() + name), qPrintable(name));
     }
 
     // Open a chart, save it as CSV elsewhere, open the copy: the same runs and rows; the

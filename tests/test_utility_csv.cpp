@@ -365,13 +365,21 @@ private slots:
         auto *m3 = new QwtPlotMarker;
         m3->setLabel(QwtText(QString::fromUtf8("T > 40 \xC2\xB0" "C")));
         m3->setValue(77, 1e6);
-        QVector<QwtPlotMarker *> markers{m1, m2, m3};
+        // Longer than the reader takes: kept, cut.
+        auto *m4 = new QwtPlotMarker;
+        const QString longLabel = QString::fromUtf8("\"\xC2\xB0, 1, 2\n").repeated(12000);
+        m4->setLabel(QwtText(longLabel));
+        m4->setValue(5, 6);
+        QVector<QwtPlotMarker *> markers{m1, m2, m3, m4};
         QCOMPARE(Utility::SaveMemoToCSVFormat(path("c_Memo.csv"), &markers), 0);
 
         QVector<QwtPlotMarker *> back;
         QCOMPARE(Utility::LoadMemoValues(path("c_Memo.csv"), &back), 0);
-        QCOMPARE(back.size(), 3);
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(back.size(), 4);
+        const QString cut = back[3]->label().text();
+        QVERIFY(cut.size() > 20000 && longLabel.startsWith(cut));
+        m4->setLabel(QwtText(cut));
+        for (int i = 0; i < 4; ++i) {
             QCOMPARE(back[i]->label().text(), markers[i]->label().text());
             QCOMPARE(back[i]->xValue(), markers[i]->xValue());
             QCOMPARE(back[i]->yValue(), markers[i]->yValue());
@@ -515,9 +523,9 @@ private slots:
         QVERIFY(split[0][0] && split[0][1] && split[1][0] && split[1][1]);
     }
 
-    // The memo reader holds a line at a time: a line over 64 KiB, and a text in quotes
-    // that runs on for more, are passed over; the markers around them are read; a quote
-    // that never closes is read as it stands. A very long line costs no memory of its size.
+    // The memo reader holds a line at a time: a line over 64 KiB is passed over, a text in
+    // quotes that runs on for more is read as a quote that never closes, as it stands; the
+    // markers around them are read. A very long line costs no memory of its size.
     void memoFileBounds()
     {
         QByteArray text = "Memo Label,Memo X,Memo Y,\n";
@@ -531,7 +539,7 @@ private slots:
         QStringList got;
         for (const QwtPlotMarker *m : back)
             got << QStringLiteral("%1 %2 %3").arg(m->label().text()).arg(m->xValue()).arg(m->yValue());
-        QCOMPARE(got, (QStringList{"after 5 6", "last 9 10", "\"open 11 12"}));
+        QCOMPARE(got, (QStringList{"after 5 6", QString(70, 't') + "\" 7 8", "last 9 10", "\"open 11 12"}));
         qDeleteAll(back);
         back.clear();
 
@@ -555,6 +563,27 @@ private slots:
         QVERIFY2(grownKiB < 16 * 1024, qPrintable(QString::number(grownKiB)));
         qDeleteAll(back);
         QFile::remove(path("huge_Memo.csv"));
+    }
+
+    // A quote that never closes spoils its own record alone, however much follows it and
+    // whatever the line ends: every other marker is read.
+    void unclosedQuoteInMemoFile()
+    {
+        for (const QByteArray end : {"\n", "\r\n", "\r"}) {
+            QByteArray text = "Memo Label,Memo X,Memo Y," + end;
+            for (int i = 0; i < 6002; ++i)
+                text += (i == 2 ? "\"m" : "m") + QByteArray::number(i) + ',' + QByteArray::number(i) + ",0.5," + end;
+            QVERIFY(text.size() > 80 * 1024);
+            QVERIFY(writeBytes(path("open_Memo.csv"), text));
+            QVector<QwtPlotMarker *> back;
+            QCOMPARE(Utility::LoadMemoValues(path("open_Memo.csv"), &back), 0);
+            QCOMPARE(back.size(), 6002);
+            for (int i = 0; i < back.size(); ++i) {
+                QCOMPARE(back[i]->label().text(), QString(i == 2 ? "\"m%1" : "m%1").arg(i));
+                QCOMPARE(back[i]->value(), QPointF(i, 0.5));
+            }
+            qDeleteAll(back);
+        }
     }
 
     // Inputs kept from fuzzing and from real damaged files: read without harm.
