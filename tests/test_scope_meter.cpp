@@ -49,9 +49,8 @@ std::vector<double> square(int n, int period, double lo, double hi)
     return f;
 }
 
-// One frame of channel A from the simulated instrument, read through the driver as the
-// scope's polling tick reads it.
-std::vector<double> captureFrameA()
+// The simulated instrument opened as the scope opens it: both channels, DC, 1 MSa/s.
+bool startScope(KR_HANDLE &h, bool &open)
 {
     Scope_SetFeatures f;
     f.channelsOn = 3;
@@ -62,10 +61,19 @@ std::vector<double> captureFrameA()
     f.timeBaseCode = 10;
     globalSetFeatures = f;
     globalSetFeaturesPtr = &globalSetFeatures;
+    h = nullptr;
+    open = false;
+    return KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures);
+}
+
+// One frame of channel A from the simulated instrument, read through the driver as the
+// scope's polling tick reads it.
+std::vector<double> captureFrameA()
+{
     KR_HANDLE h = nullptr;
     bool open = false;
     std::vector<double> frame;
-    if (!KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures))
+    if (!startScope(h, open))
         return frame;
     for (int tries = 0; tries < 100 && frame.empty(); ++tries) {
         ZrSim::advanceClock(std::chrono::milliseconds(10));
@@ -407,18 +415,9 @@ private slots:
     // That is no cycle, while a small square with a code of noise still has its frequency.
     void noiseOnBlockStepsIsNoCycle()
     {
-        Scope_SetFeatures features;
-        features.channelsOn = 3;
-        features.dcCoupling = 3;
-        features.blockMode = 1;
-        features.rangeA = features.rangeB = 5;
-        features.clockDivider = 59;   // 1 MSa/s
-        features.timeBaseCode = 10;
-        globalSetFeatures = features;
-        globalSetFeaturesPtr = &globalSetFeatures;
         KR_HANDLE h = nullptr;
         bool open = false;
-        QVERIFY(KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures));
+        QVERIFY(startScope(h, open));
         // Frames 10 ms apart over three periods of the triangle, as the scope re-arms.
         int frames = 0, withFrequency = 0;
         std::vector<double> f;
