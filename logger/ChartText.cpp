@@ -97,7 +97,35 @@ public:
 
     bool mightRender(const QString &) const override { return false; }
 
+    // Qwt's margins depend on the font alone, but it looks them up by the font's key, a
+    // string built anew per call: tick labels ask for them several times per label.
+    void textMargins(const QFont &font, const QString &text, double &left, double &right, double &top,
+                     double &bottom) const override
+    {
+        const qreal dpi = QFontMetricsF(font).fontDpi();
+        for (const Margins &m : margins) {
+            if (m.dpi == dpi && m.font == font) {
+                left = m.left;
+                right = m.right;
+                top = m.top;
+                bottom = m.bottom;
+                return;
+            }
+        }
+        QwtPlainTextEngine::textMargins(font, text, left, right, top, bottom);
+        if (margins.size() >= 8)
+            margins.removeFirst();
+        margins.append({font, dpi, left, right, top, bottom});
+    }
+
 private:
+    struct Margins {
+        QFont font;
+        qreal dpi;
+        double left, right, top, bottom;
+    };
+    mutable QVector<Margins> margins;
+
     struct Layout {
         QFont font;
         qreal dpi = 0.0;

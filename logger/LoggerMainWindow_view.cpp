@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -65,6 +67,36 @@ CursorControls ControlsOf(LoggerMainWindow *win, ActiveMarker which)
         return {ui->MemoCursor, ui->markRadioButton, win->memoCursorMenu, win->memoCursorActive,
                 win->memoCursorShown, win->plotMgr->memoCursorChannel};
     }
+}
+
+// Reaches QSlider's own description of its look, for the style to place its handle.
+struct SliderLook : QSlider {
+    using QSlider::initStyleOption;
+};
+
+// Moves the slider to a new range and value. A tracked run moves it on every turn of the
+// X window, mostly by less than a pixel late in a run: when its handle stays where it is,
+// nothing of it looks different and it is not repainted.
+void MoveSlider(QSlider *slider, int maximum, int value)
+{
+    QStyleOptionSlider now;
+    void (QSlider::*describe)(QStyleOptionSlider *) const = &SliderLook::initStyleOption;
+    (slider->*describe)(&now);
+    QStyleOptionSlider next = now;
+    next.minimum = 0;
+    next.maximum = maximum;
+    next.sliderPosition = next.sliderValue = std::max(0, std::min(value, maximum));
+    QStyle *style = slider->style();
+    const bool same = !slider->isSliderDown()
+                      && style->subControlRect(QStyle::CC_Slider, &now, QStyle::SC_SliderHandle, slider)
+                             == style->subControlRect(QStyle::CC_Slider, &next, QStyle::SC_SliderHandle, slider);
+    const bool held = slider->testAttribute(Qt::WA_UpdatesDisabled);
+    if (same)
+        slider->setAttribute(Qt::WA_UpdatesDisabled, true);
+    slider->setRange(0, maximum);
+    slider->setValue(value);
+    if (same)
+        slider->setAttribute(Qt::WA_UpdatesDisabled, held);
 }
 
 }   // namespace
@@ -468,8 +500,7 @@ void LoggerMainWindow::EnableTracking(double newestSample)
     const int value = maximum - width / step;
     // Only recorded by the slider's slot: the move is the one below.
     sliderActive = false;
-    ui->horizontalSlider->setRange(0, maximum);
-    ui->horizontalSlider->setValue(value);
+    MoveSlider(ui->horizontalSlider, maximum, value);
     sliderActive = true;
     AdjustSlider(value, false, newestSample);
 }

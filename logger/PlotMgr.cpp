@@ -408,7 +408,9 @@ PlotMgr::LayoutInputs PlotMgr::CurrentLayoutInputs() const
         scale->getBorderDistHint(hintStart, hintEnd);
         inputs.numbers << scale->scaleDraw()->extent(scale->font()) << scale->startBorderDist()
                        << scale->endBorderDist() << hintStart << hintEnd;
-        inputs.texts << scale->title().text() << scale->title().font().key() << scale->font().key();
+        // Fonts compared as fonts: their key strings are costly to build on every turn.
+        inputs.texts << scale->title().text();
+        inputs.fonts << scale->title().font() << scale->font();
     }
     return inputs;
 }

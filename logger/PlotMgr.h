@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QPointF>
 #include <QRect>
 #include <QString>
@@ -280,7 +281,11 @@ private:
     struct LayoutInputs {
         QVector<double> numbers;
         QStringList texts;
-        bool operator==(const LayoutInputs &o) const { return numbers == o.numbers && texts == o.texts; }
+        QVector<QFont> fonts;
+        bool operator==(const LayoutInputs &o) const
+        {
+            return numbers == o.numbers && texts == o.texts && fonts == o.fonts;
+        }
     };
     LayoutInputs CurrentLayoutInputs() const;
     LayoutInputs laidOutInputs;

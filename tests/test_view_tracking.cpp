@@ -4,6 +4,7 @@
 
 #include "test_chart_support.h"
 #include "test_home.h"
+#include "test_images.h"
 
 #include "AlertPopUp.h"
 #include "LoggerMainWindow.h"
@@ -15,10 +16,22 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSlider>
 #include <memory>
 #include <qwt_plot_curve.h>
 #include <qwt_scale_div.h>
+
+namespace {
+struct PaintCounter : QObject {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+}   // namespace
 
 class TestViewTracking : public QObject {
     Q_OBJECT
@@ -201,6 +214,35 @@ private slots:
         win->loggingActive = false;
         QCOMPARE(xs.sampleMin, 10200);
         QCOMPARE(xs.sampleMax, 10300);
+    }
+
+    // Tracking moves the slider on every turn, mostly by less than a pixel far on in a run:
+    // it is repainted only when its handle moves, and the screen shows where it stands.
+    void trackedSliderShowsItsPlace()
+    {
+        win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(win.get()));
+        SetTracking(true);
+        QSlider *slider = win->ui->horizontalSlider;
+        PaintCounter counter;
+        slider->installEventFilter(&counter);
+        for (int start : {0, 1000000}) {
+            SetWindow(start, start + 100);
+            QCoreApplication::processEvents();
+            int paints = 0;   // on screen, not those of the grabs
+            for (int turn = 0; turn < 40; ++turn) {
+                counter.paints = 0;
+                win->EnableTracking();
+                QCoreApplication::processEvents();
+                paints += counter.paints;
+                const QRect at(slider->mapTo(win.get(), QPoint()), slider->size());
+                const QPixmap shown = win->screen()->grabWindow(win->winId(), at.x(), at.y(), at.width(), at.height());
+                ZR_COMPARE_IMAGES(shown.toImage().convertToFormat(QImage::Format_RGB32),
+                                  slider->grab().toImage().convertToFormat(QImage::Format_RGB32), 2, 4);
+            }
+            QCOMPARE(slider->value(), slider->maximum() - 5);
+            QVERIFY2(start == 0 || paints < 10, qPrintable(QString::number(paints)));
+        }
     }
 
     // The old window's samples leave the chart and the run's vectors when tracking moves on.
