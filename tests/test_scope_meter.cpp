@@ -66,8 +66,20 @@ bool startScope(KR_HANDLE &h, bool &open)
     return KR_ScStartScope("ZE Ziruv A", &h, &open, &globalSetFeatures);
 }
 
-// One frame of channel A from the simulated instrument, read through the driver as the
-// scope's polling tick reads it.
+// The block the simulated scope has sent 10 ms on, read through the driver as the scope's
+// polling tick reads it; false when none is complete.
+bool readBlock(KR_HANDLE h, int &na, int &nb)
+{
+    ZrSim::advanceClock(std::chrono::milliseconds(10));
+    int bytes = 0;
+    if (!KR_ChkForData(&bytes, h, ScopeBlockBytes))
+        return false;
+    na = nb = 0;
+    KR_ReadChannelData(bytes, RawChanAData, RawChanBData, &na, &nb);
+    return true;
+}
+
+// One frame of channel A from the simulated instrument.
 std::vector<double> captureFrameA()
 {
     KR_HANDLE h = nullptr;
@@ -75,14 +87,10 @@ std::vector<double> captureFrameA()
     std::vector<double> frame;
     if (!startScope(h, open))
         return frame;
+    int na = 0, nb = 0;
     for (int tries = 0; tries < 100 && frame.empty(); ++tries) {
-        ZrSim::advanceClock(std::chrono::milliseconds(10));
-        int bytes = 0;
-        if (!KR_ChkForData(&bytes, h, ScopeBlockBytes))
-            continue;
-        int na = 0, nb = 0;
-        KR_ReadChannelData(bytes, RawChanAData, RawChanBData, &na, &nb);
-        frame.assign(RawChanAData, RawChanAData + std::min(na, ScopeFrameMax));
+        if (readBlock(h, na, nb))
+            frame.assign(RawChanAData, RawChanAData + std::min(na, ScopeFrameMax));
     }
     KR_closeport(h, &open);
     return frame;
@@ -422,12 +430,9 @@ private slots:
         int frames = 0, withFrequency = 0;
         std::vector<double> f;
         for (int tick = 0; tick < 3000 && frames < 1500; ++tick) {
-            ZrSim::advanceClock(std::chrono::milliseconds(10));
-            int bytes = 0;
-            if (!KR_ChkForData(&bytes, h, ScopeBlockBytes))
-                continue;
             int na = 0, nb = 0;
-            KR_ReadChannelData(bytes, RawChanAData, RawChanBData, &na, &nb);
+            if (!readBlock(h, na, nb))
+                continue;
             KR_SetUpScope(h, &open, &globalSetFeatures);
             QCOMPARE(nb, ScopeFrameMax);
             f.assign(RawChanBData, RawChanBData + nb);
