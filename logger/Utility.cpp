@@ -345,14 +345,20 @@ bool plainInteger(Field f, int maxDigits, qint64 &value)
 // An integer as QString::toLongLong reads it (blanks around, a sign); 0 for
 // anything that does not parse. Plain digits take the fast road, the rest goes
 // through Qt's own conversion so that both agree.
+// A whole number as QString::toLongLong reads it; false for anything else.
+bool readInteger(Field f, qint64 &value)
+{
+    if (plainInteger(f, 18, value))
+        return true;
+    bool ok = false;
+    value = f.toText().toLongLong(&ok);
+    return ok;
+}
+
 qint64 parseInteger(Field f)
 {
     qint64 v = 0;
-    if (plainInteger(f, 18, v))
-        return v;
-    bool ok = false;
-    v = f.toText().toLongLong(&ok);
-    return ok ? v : 0;
+    return readInteger(f, v) ? v : 0;
 }
 
 int parseInt32(Field f)
@@ -368,26 +374,34 @@ double parseDouble(const QString &text)
     return (ok && std::isfinite(v)) ? v : 0.0;
 }
 
-// A double as QString::toDouble reads it; 0 for anything that does not parse
-// and for infinities and NaN, which no instrument value can be.
-double parseDouble(Field f)
+// A double as QString::toDouble reads it; false for anything that does not parse and
+// for infinities and NaN, which no instrument value can be.
+bool readValue(Field f, double &value)
 {
-    qint64 v = 0;
-    if (plainInteger(f, 15, v))
-        return double(v);
+    qint64 whole = 0;
+    if (plainInteger(f, 15, whole)) {
+        value = double(whole);
+        return true;
+    }
     // Decimals as the logger writes them ("9.765625", "-1.5e-05") are read in place;
     // from_chars rounds exactly as Qt does. Blanks, a plus sign and whatever it does not
     // take whole go through Qt's own conversion.
     const Field t = trimmed(f);
-    const char *p = t.b;
-    const char *q = t.e;
-    if (p < q && *p != '+') {
-        double d = 0.0;
-        const std::from_chars_result r = std::from_chars(p, q, d);
-        if (r.ec == std::errc() && r.ptr == q && std::isfinite(d))
-            return d;
+    if (t.b < t.e && *t.b != '+') {
+        const std::from_chars_result r = std::from_chars(t.b, t.e, value);
+        if (r.ec == std::errc() && r.ptr == t.e && std::isfinite(value))
+            return true;
     }
-    return parseDouble(f.toText());
+    bool ok = false;
+    value = f.toText().toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+// As readValue, 0 for what it does not read.
+double parseDouble(Field f)
+{
+    double v = 0.0;
+    return readValue(f, v) ? v : 0.0;
 }
 
 int32_t saturatedInt32(double v)
@@ -674,35 +688,12 @@ void appendPagedRow(LoggerData *run, const Field *f)
     run->memo.push_back(QString());
 }
 
-// A value as parseDouble reads it; false for one that is not a number, or not finite.
-bool readValue(Field f, double &value)
-{
-    qint64 whole = 0;
-    if (plainInteger(f, 15, whole)) {
-        value = double(whole);
-        return true;
-    }
-    const Field t = trimmed(f);
-    if (t.b < t.e && *t.b != '+') {
-        const std::from_chars_result r = std::from_chars(t.b, t.e, value);
-        if (r.ec == std::errc() && r.ptr == t.e && std::isfinite(value))
-            return true;
-    }
-    bool ok = false;
-    value = f.toText().toDouble(&ok);
-    return ok && std::isfinite(value);
-}
-
 // A row's sample number: a whole number, as parseInteger reads it or, as an earlier writer
 // wrote large ones, in decimals ("1e+06"); past what 64 bits hold as the largest number of
 // its sign. False for anything else.
 bool readSampleNo(Field f, qint64 &value)
 {
-    if (plainInteger(f, 18, value))
-        return true;
-    bool ok = false;
-    value = f.toText().toLongLong(&ok);
-    if (ok)
+    if (readInteger(f, value))
         return true;
     double d = 0.0;
     if (!readValue(f, d) || d != std::trunc(d))
