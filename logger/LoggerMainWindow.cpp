@@ -766,6 +766,7 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
         if (backupFile->isOpen())
             backupFile->close();
         QFile::remove(backupFilePath);   // a failure here is of no consequence
+        SetBackupMirrorsChart(false);
         backupIndex.Reset();
         backupResetPending = true;
     }

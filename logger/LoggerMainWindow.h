@@ -376,7 +376,15 @@ private:
     bool SaveChartAsCSV(const QString &path);
     void PrintChart(bool landscape);
     // The backup holds only a copy of an opened chart file, no run: nothing to keep of it.
+    // A note beside the backup tells so to the next program.
     bool backupMirrorsChart = false;
+    void SetBackupMirrorsChart(bool mirrors, const QString &chart = QString());
+    QString BackupNotePath() const;
+    QString PreviousBackupPath() const;
+    // Rows that a killed program left only in "temp.csv" are added to the backup before
+    // anything empties it; false while they could not be.
+    bool KeepRowsOfKilledRun();
+    bool killedRunKept = false;
     // The first run of an opened chart that the backup file could not take (its runs
     // then hold every row and are saved from memory).
     const LoggerData *unmirroredChart = nullptr;

@@ -24,6 +24,7 @@
 #include <QPen>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QThread>
 #include <qwt_plot_marker.h>
@@ -255,50 +256,17 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
     QFile &file = out.File();
     if (headerPos < 0 || !file.flush() || !file.seek(headerPos))
         return false;
-    int rows[2] = {0, 0};
-    MeasuredExtremes measured[2];
-    auto takeRow = [&](const char *b, const char *e) {
-        // number, A, B, memo: the two value fields between the first three commas
-        const char *c1 = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
-        const char *c2 = c1 ? static_cast<const char *>(std::memchr(c1 + 1, ',', size_t(e - c1 - 1))) : nullptr;
-        const char *c3 = c2 ? static_cast<const char *>(std::memchr(c2 + 1, ',', size_t(e - c2 - 1))) : nullptr;
-        if (!c3)
-            return;
-        const char *fb[2] = {c1 + 1, c2 + 1};
-        const char *fe[2] = {c2, c3};
-        for (int c = 0; c < 2; ++c) {
-            if (fb[c] == fe[c])
-                continue;
-            ++rows[c];
-            measured[c].Add(std::strtod(std::string(fb[c], fe[c]).c_str(), nullptr));
-        }
-    };
-    QByteArray pending;
+    Utility::RowTotals totals;
     bool title = true;   // the first line is the column titles
-    for (;;) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty())
-            break;
-        pending += chunk;
-        const char *b = pending.constData();
-        const char *e = b + pending.size();
-        const char *p = b;
-        while (const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)))) {
+    if (!Utility::ForEachLine(&file, [&](const char *b, const char *e) {
             if (!title)
-                takeRow(p, nl);
+                totals.Add(b, e);
             title = false;
-            p = nl + 1;
-        }
-        pending.remove(0, int(p - b));
-    }
+            return true;
+        }))
+        return false;
     LoggerData run;
-    ChannelRecord *ch[2] = {&run.chA, &run.chB};
-    for (int c = 0; c < 2; ++c) {
-        ch[c]->totalSamples = rows[c];
-        ch[c]->missedSamples = measured[c].missed;
-        ch[c]->minValue = measured[c].lo;
-        ch[c]->maxValue = measured[c].hi;
-    }
+    totals.Fill(run);
     run.stopDate = Utility::GetDate();
     run.stopTime = Utility::GetTime();
     return file.seek(file.size()) && Utility::SaveStopInfo(&file, &run) == 0;
@@ -351,10 +319,63 @@ bool UsableInterval(double &interval, SampIntervalUnit unit)
 
 }   // namespace
 
+// ---- The backup's own files ----------------------------------------------------------------
+
+namespace {
+// What the backup file is now, as the note about it records it: its size and last write.
+QByteArray BackupStamp(const QString &path)
+{
+    const QFileInfo info(path);
+    return QByteArray::number(info.size()) + ' ' + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
+}
+}   // namespace
+
+QString LoggerMainWindow::BackupNotePath() const
+{
+    return QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_source.txt");
+}
+
+QString LoggerMainWindow::PreviousBackupPath() const
+{
+    return QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+}
+
+void LoggerMainWindow::SetBackupMirrorsChart(bool mirrors, const QString &chart)
+{
+    backupMirrorsChart = mirrors;
+    if (!mirrors) {
+        QFile::remove(BackupNotePath());
+        return;
+    }
+    // Written once the copy is in place; a note that does not describe the backup as it is
+    // counts for nothing, so a program killed in between takes the copy for logged runs.
+    QSaveFile note(BackupNotePath());
+    if (note.open(QIODevice::WriteOnly)) {
+        note.write(BackupStamp(backupFilePath) + '\n' + chart.toUtf8() + '\n');
+        note.commit();
+    }
+}
+
+bool LoggerMainWindow::KeepRowsOfKilledRun()
+{
+    if (!killedRunKept)
+        killedRunKept = backupMirrorsChart || Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath) == 0;
+    return killedRunKept;
+}
+
 // ---- Open -----------------------------------------------------------------------------
 
 void LoggerMainWindow::InitChartFiles()
 {
+    // Whether the backup holds logged runs or only the copy of a chart opened before the
+    // program last ended. Without a note that describes it as it is, it holds runs.
+    QFile note(BackupNotePath());
+    backupMirrorsChart = note.open(QIODevice::ReadOnly) && note.readLine(256).trimmed() == BackupStamp(backupFilePath);
+    note.close();
+    if (!backupMirrorsChart)
+        note.remove();
+    KeepRowsOfKilledRun();
+
     // A program killed while it copied a chart into the backup's place left the copy, as
     // large as the chart: it is part of a file that exists elsewhere, and only fills the disk.
     // No other program uses the folder meanwhile.
@@ -411,6 +432,9 @@ int LoggerMainWindow::OpenFile(QString path)
     // beside it while the chart is read, and replaces it only when whole and only when the
     // file really was a chart.
     const bool mirror = !SameFile(path, backupFilePath);
+    // The previous backup gets the backup's runs in its place: its copy is then their
+    // only one.
+    const bool onlyCopy = SameFile(path, PreviousBackupPath());
     ReplacingFile copy(mirror ? backupFilePath : QString());
     bool copied = false;
     QVector<LoggerData *> runs;
@@ -457,15 +481,14 @@ int LoggerMainWindow::OpenFile(QString path)
         // The runs the backup held may be the only copy of a run logged before the program
         // last ended: they are kept once more, as the start of a run keeps them. A copy of
         // an opened chart is not: it would push out those runs.
-        const QString previous = backupMirrorsChart ? QString()
-                                 : QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
+        const QString previous = backupMirrorsChart ? QString() : PreviousBackupPath();
         // A file with rows left out is not copied: the backup holds the rows shown.
         bool mirrored = report.rowsLeftOut == 0 && copied && copy.Commit(previous);
         if (!mirrored)
             mirrored = WriteRuns(backupFilePath, runList, previous);
         if (mirrored) {
             backupIndex.Reset();
-            backupMirrorsChart = true;
+            SetBackupMirrorsChart(!onlyCopy, QFileInfo(path).absoluteFilePath());
         } else {
             // Its rows are only in memory: nothing may page rows in from the backup.
             unmirroredChart = runList->first();

@@ -250,6 +250,11 @@ void LoggerMainWindow::StartLogger()
         RestoreIdleControls();
     };
 
+    // "temp.csv" is emptied below: rows that only it holds must reach the backup first.
+    if (!KeepRowsOfKilledRun()) {
+        refuse(FILE_SAVE_FAILED, false);
+        return;
+    }
     ConfigureHWSettings();
     if (hwWrapper->StartLoggerHW(hwSettings) != 0) {
         refuse(HW_NOT_FOUND, false);
@@ -262,8 +267,7 @@ void LoggerMainWindow::StartLogger()
     Utility::CloseFile(backupFile);
     if (backupResetPending) {
         // The backup may hold the only copy of runs logged before the program last ended.
-        const QString previous = QFileInfo(backupFilePath).absolutePath() + QStringLiteral("/tamberlo_backup_previous.csv");
-        if (!backupMirrorsChart && Utility::KeepBeforeEmptying(backupFilePath, previous) != 0) {
+        if (!backupMirrorsChart && Utility::KeepBeforeEmptying(backupFilePath, PreviousBackupPath()) != 0) {
             refuse(FILE_SAVE_FAILED, true);
             return;
         }
@@ -282,7 +286,7 @@ void LoggerMainWindow::StartLogger()
         // reports it.
         Utility::CutBrokenTail(backupFilePath);
     }
-    backupMirrorsChart = false;   // the backup takes this run's rows
+    SetBackupMirrorsChart(false);   // the backup takes this run's rows
     ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
     tempRows.Reset();
@@ -370,6 +374,21 @@ void LoggerMainWindow::NotifyMain()
     if (CutAtLastSampleNumber(receiveBuffer) && lastNumberRun.exchange(runNumber.load()) != runNumber.load())
         WriteFailureRelay::Instance().Post(LAST_SAMPLE_NUMBER_REACHED, runNumber.load());
 
+    if (firstBlock) {
+        // The run record is the GUI thread's (a zoom may draw its labels meanwhile): what
+        // this block tells about it waits in startInfo for TakeStartInfo.
+        startInfo = LoggerData();
+        GetStartInfo(&startInfo);
+        startInfoPending = true;
+        // Before the block reaches "temp.csv": rows found there after a kill then always
+        // have their run's start block in the backup.
+        ReopenFile(backupFile, backupFilePath, true);
+        if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0)
+            ReportWriteFailure(BACKUP_FILE_OPENED);
+        else
+            startBlockWritten = true;
+    }
+
     QByteArray written;
     if (SaveTemporaryData(tempFile, receiveBuffer, tempRows.Keeping() ? &written : nullptr) != 0) {
         ReportWriteFailure(FILE_SAVE_FAILED);
@@ -387,16 +406,6 @@ void LoggerMainWindow::NotifyMain()
     }
 
     if (firstBlock) {
-        // The run record is the GUI thread's (a zoom may draw its labels meanwhile): what
-        // this block tells about it waits in startInfo for TakeStartInfo.
-        startInfo = LoggerData();
-        GetStartInfo(&startInfo);
-        startInfoPending = true;
-        ReopenFile(backupFile, backupFilePath, true);
-        if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0)
-            ReportWriteFailure(BACKUP_FILE_OPENED);
-        else
-            startBlockWritten = true;
         displayThread->start();
         displayThread->Notify();
         displayStarted.store(true, std::memory_order_release);
@@ -719,8 +728,10 @@ void LoggerMainWindow::ClearScreen()
     plotMgr->UpdateXAxis();
     SetAxesLabels();   // the axes panel would still show the old chart's range
 
-    ReopenFile(tempFile, tempFilePath, false);
-    Utility::CloseFile(tempFile);
+    if (KeepRowsOfKilledRun()) {
+        ReopenFile(tempFile, tempFilePath, false);
+        Utility::CloseFile(tempFile);
+    }
     tempReadPos = 0;
 
     plotMgr->UpdateChLabelsPosition();

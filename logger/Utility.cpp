@@ -1531,14 +1531,14 @@ QString Utility::GetFilename(const QString &path)
 
 // The C locale keeps the digits and "AM"/"PM" fixed whatever the user's
 // language: these texts go into files that are read back.
-QString Utility::GetDate()
+QString Utility::GetDate(const QDate &date)
 {
-    return QLocale::c().toString(QDate::currentDate(), QStringLiteral("MM/dd/yyyy"));
+    return QLocale::c().toString(date, QStringLiteral("MM/dd/yyyy"));
 }
 
-QString Utility::GetTime()
+QString Utility::GetTime(const QTime &time)
 {
-    return QLocale::c().toString(QTime::currentTime(), QStringLiteral("hh:mm:ss AP"));
+    return QLocale::c().toString(time, QStringLiteral("hh:mm:ss AP"));
 }
 
 QString Utility::GetTimeWithMs()

@@ -5,12 +5,15 @@
 #include "LoggerData.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 class QFile;
+class QIODevice;
 class QwtPlotMarker;
 
 // Results of type int: 0 success, non-zero failure.
@@ -43,6 +46,26 @@ public:
     // the file `keepAs` (one copy, replacing the one before). 0 when there was nothing to
     // keep or it was kept; 1 when it could not be kept (the caller must not empty it).
     static int KeepBeforeEmptying(const QString &path, const QString &keepAs);
+    // The totals of a run's stop block, counted from its sample rows (number, A, B, memo):
+    // per channel the rows that hold a value, the missed samples, the least and the largest.
+    class RowTotals {
+    public:
+        void Add(const char *begin, const char *end);   // one row, without its line end
+        void Fill(LoggerData &run) const;
+    private:
+        int32_t rows[2] = {0, 0};
+        MeasuredExtremes measured[2];
+    };
+    // After a program was killed during a run: the rows of the temporary file at `tempPath`
+    // (every row of that run) that the unfinished last run of the run file at `path` lacks
+    // are appended to it, and a stop block counted from them, dated when the temporary file
+    // was last written. 0 when done or when there is nothing to do (the last run is closed,
+    // or the temporary file holds another run); 1 when the file could not be written (its
+    // whole lines are then as they were).
+    static int KeepRowsOfCutRun(const QString &path, const QString &tempPath);
+    // Calls `take` with each line of `file` from its position on that a line feed ends (not
+    // with the line feed); `take` returns false to stop. False when the file cannot be read.
+    static bool ForEachLine(QIODevice *file, const std::function<bool(const char *, const char *)> &take);
     // Puts what was written to the file at `path` on the disk (fdatasync), so that a file
     // renamed into place afterwards is not found empty after a power loss. False when that
     // cannot be done.
@@ -78,8 +101,8 @@ public:
                                     QVector<LoggerData *> *list);
 
     static QString GetFilename(const QString &path);
-    static QString GetDate();
-    static QString GetTime();
+    static QString GetDate(const QDate &date = QDate::currentDate());
+    static QString GetTime(const QTime &time = QTime::currentTime());
     static QString GetTimeWithMs();
 
     // "s", "ms" or "us": the unit as the files and labels write it.

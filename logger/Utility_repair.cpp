@@ -3,17 +3,181 @@
 #include "Utility.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+// The fields of a sample row (number, A, B, memo): the three commas that end the first three.
+bool RowCommas(const char *b, const char *e, const char *commas[3])
+{
+    for (int i = 0; i < 3; ++i) {
+        commas[i] = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
+        if (!commas[i])
+            return false;
+        b = commas[i] + 1;
+    }
+    return true;
+}
+
+// A sample row's number; false for a line that is no sample row.
+bool RowNumber(const char *b, const char *e, double &number)
+{
+    const char *commas[3];
+    if (!RowCommas(b, e, commas))
+        return false;
+    const auto read = std::from_chars(b, commas[0], number);
+    return read.ec == std::errc() && read.ptr == commas[0] && std::isfinite(number);
+}
+
+}   // namespace
+
+void Utility::RowTotals::Add(const char *begin, const char *end)
+{
+    const char *commas[3];
+    if (!RowCommas(begin, end, commas))
+        return;
+    for (int c = 0; c < 2; ++c) {
+        const char *b = commas[c] + 1;
+        const char *e = commas[c + 1];
+        if (b == e)
+            continue;   // a channel not logged
+        ++rows[c];
+        measured[c].Add(std::strtod(std::string(b, e).c_str(), nullptr));
+    }
+}
+
+void Utility::RowTotals::Fill(LoggerData &run) const
+{
+    ChannelRecord *ch[2] = {&run.chA, &run.chB};
+    for (int c = 0; c < 2; ++c) {
+        ch[c]->totalSamples = rows[c];
+        ch[c]->missedSamples = measured[c].missed;
+        ch[c]->minValue = measured[c].lo;
+        ch[c]->maxValue = measured[c].hi;
+    }
+}
+
+bool Utility::ForEachLine(QIODevice *file, const std::function<bool(const char *, const char *)> &take)
+{
+    QByteArray pending;
+    std::vector<char> chunk(1 << 20);
+    for (;;) {
+        const qint64 n = file->read(chunk.data(), qint64(chunk.size()));
+        if (n <= 0)
+            return n == 0;
+        pending.append(chunk.data(), int(n));
+        const char *b = pending.constData();
+        const char *e = b + pending.size();
+        const char *p = b;
+        while (const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)))) {
+            if (!take(p, nl))
+                return true;
+            p = nl + 1;
+        }
+        pending.remove(0, int(p - b));
+    }
+}
+
+int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
+{
+    QFile temp(tempPath);
+    if (temp.size() == 0 || !QFileInfo(path).isFile())
+        return 0;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return 1;
+
+    // The run file's last whole line tells whether its last run is still open: it is that
+    // run's column titles (no row yet) or its last row. A line cut by the kill is dropped.
+    const qint64 size = file.size();
+    constexpr qint64 Reach = 1 << 20;   // more than any line of ours
+    const qint64 from = std::max<qint64>(0, size - Reach);
+    if (!file.seek(from))
+        return 1;
+    const QByteArray tail = file.read(size - from);
+    if (tail.size() != size - from)
+        return 1;
+    const int end = tail.lastIndexOf('\n') + 1;
+    if (end < 2)
+        return 0;
+    const int begin = tail.lastIndexOf('\n', end - 2) + 1;
+    if (begin == 0 && from > 0)
+        return 0;
+    const QByteArray last = tail.mid(begin, end - 1 - begin);
+    double lastNo = 0.0;
+    const bool hasRows = RowNumber(last.constData(), last.constData() + last.size(), lastNo);
+    if (!hasRows && last != "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo")
+        return 0;   // closed, or no run of ours
+
+    // "temp.csv" holds every row of the run from its first on: those past the last one of
+    // the run file are its missing rows. A temporary file without that row holds another run.
+    if (!temp.open(QIODevice::ReadOnly))
+        return 1;
+    const qint64 keep = from + end;
+    const auto fail = [&] {
+        file.resize(keep);
+        return 1;
+    };
+    bool matched = !hasRows;
+    bool mismatch = false;
+    bool appending = false;
+    bool writeFailed = false;
+    RowTotals totals;
+    QByteArray out;
+    const auto append = [&] {
+        if (!appending && (!file.resize(keep) || !file.seek(keep)))
+            return false;
+        appending = true;
+        const bool written = file.write(out) == out.size();
+        out.clear();
+        return written;
+    };
+    const bool read = ForEachLine(&temp, [&](const char *b, const char *e) {
+        double number = 0.0;
+        if (!RowNumber(b, e, number))
+            return true;
+        totals.Add(b, e);
+        if (hasRows && number <= lastNo) {
+            matched |= number == lastNo;
+            return true;
+        }
+        if (!matched) {
+            mismatch = true;
+            return false;
+        }
+        out.append(b, int(e + 1 - b));
+        writeFailed = out.size() >= (1 << 20) && !append();
+        return !writeFailed;
+    });
+    if (mismatch || !matched)
+        return 0;   // nothing was written
+    if (!read || writeFailed)
+        return fail();
+    LoggerData run;
+    totals.Fill(run);
+    const QDateTime lastWritten = QFileInfo(tempPath).lastModified();
+    run.stopDate = GetDate(lastWritten.date());
+    run.stopTime = GetTime(lastWritten.time());
+    if (!append() || SaveStopInfo(&file, &run) != 0 || !SyncToDisk(path))
+        return fail();
+    return 0;
+}
 
 int Utility::CutBrokenTail(const QString &path)
 {

@@ -473,6 +473,90 @@ private slots:
         DeleteRuns(back);
     }
 
+    // File > Load of the previous backup swaps it with the backup. Whatever comes next (a new
+    // chart, another chart opened, the backup restored and a new chart), both charts it
+    // held are still on disk.
+    void openingThePreviousBackupLosesNoRun()
+    {
+        MessageRecorder boxes;
+        const QString previous = Folder() + QStringLiteral("tamberlo_backup_previous.csv");
+        const QString saved = Folder() + QStringLiteral("a.csv");
+        auto logRun = [this](int rows) {
+            win->config->sampleInterval = 1.0;
+            win->ui->RunButton->click();
+            Log(rows, rows);
+            win->ui->StopButton->click();
+            return ReadRunFile(BackupPath()).runs.back().rows;
+        };
+        auto onDisk = [&](const std::vector<Row> &rows) {
+            for (const QFileInfo &file : QDir(Folder()).entryInfoList({QStringLiteral("*.csv")}))
+                for (const Run &run : ReadRunFile(file.filePath()).runs)
+                    if (run.rows.size() == rows.size() && run.rows.back().a == rows.back().a)
+                        return true;
+            return false;
+        };
+        for (int next = 0; next < 3; ++next) {
+            if (next > 0) {
+                CloseLogger();
+                win = OpenFreshLogger();
+            }
+            ZrSim::useManualClock(true);
+            const std::vector<Row> z = logRun(300);
+            win->ui->action_Clear_Screen->trigger();
+            const std::vector<Row> a = logRun(120);
+            Save(saved, QStringLiteral("CSV (*.csv)"));
+            Open(previous);
+            QCOMPARE(Rows(), 300);
+            if (next == 1) {
+                Open(saved);
+            } else {
+                if (next == 2)
+                    win->ui->action_Restore_Backup->trigger();
+                win->ui->action_Data1->trigger();
+                win->ui->RunButton->click();
+                win->ui->StopButton->click();
+            }
+            QVERIFY2(onDisk(z), qPrintable(QString::number(next)));
+            QVERIFY2(onDisk(a), qPrintable(QString::number(next)));
+        }
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+    }
+
+    // The backup holding a copy of an opened chart is known as such after a restart: a new
+    // chart keeps the logged run that the previous backup holds. Without a note that
+    // describes the backup as it is, the backup counts as logged runs.
+    void backupCopyKnownAfterRestart()
+    {
+        const QString previous = Folder() + QStringLiteral("tamberlo_backup_previous.csv");
+        const QString note = Folder() + QStringLiteral("tamberlo_backup_source.txt");
+        for (const bool damaged : {false, true}) {
+            if (damaged) {
+                CloseLogger();
+                win = OpenFreshLogger();
+            }
+            ZrSim::useManualClock(true);
+            win->config->sampleInterval = 1.0;
+            win->ui->RunButton->click();
+            Log(300, 300);
+            win->ui->StopButton->click();
+            const QByteArray logged = FileBytes(BackupPath());
+            WriteChart(Folder() + QStringLiteral("chart.csv"), 1);
+            Open(Folder() + QStringLiteral("chart.csv"));
+            QCOMPARE(FileBytes(previous), logged);
+            QVERIFY(QFile::exists(note));
+            if (damaged)
+                WriteFile(note, "12 34\n");
+            CloseLogger();
+            win = OpenLogger();
+            ZrSim::useManualClock(true);
+            win->ui->RunButton->click();
+            Log(20, 20);
+            win->ui->StopButton->click();
+            QCOMPARE(FileBytes(previous) == logged, !damaged);
+            QVERIFY(!QFile::exists(note));
+        }
+    }
+
     // During a run the charts cannot be switched; a save keeps Stop and holds every run,
     // the one in progress closed as of the save; Exit stops the run first.
     void duringARun()

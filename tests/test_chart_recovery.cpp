@@ -56,6 +56,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(second || child.process.state() == QProcess::NotRunning, 60000);
         QVERIFY(second);
         QVERIFY(child.KillWhen([&] { return child.backedUp >= 500; }));
+        // Every row the child wrote to "temp.csv"; the backup follows it by a drawing pass.
+        const int logged = CountRows(TempPath());
+        QVERIFY(logged >= child.fetched);
 
         // Started again: File > Restore Backup.
         InitResources();
@@ -71,12 +74,70 @@ private slots:
         QVERIFY(first->chA.totalSamples >= 300);
         QCOMPARE(int(first->chA.values->yValues.size()), first->chA.totalSamples);
         const int rows = int(cut->chA.values->xValues.size());
-        QVERIFY2(rows >= child.backedUp, qPrintable(QStringLiteral("%1 rows, %2 written").arg(rows).arg(child.backedUp)));
+        QCOMPARE(rows, logged);
         QCOMPARE(cut->chA.totalSamples, rows);
+        QVERIFY(!cut->stopDate.isEmpty());
         QVERIFY(cut->firstSampleNo >= first->firstSampleNo + first->chA.totalSamples);
         for (int i = 0; i < rows; ++i)
             QCOMPARE(int(cut->chA.values->xValues[size_t(i)]), cut->firstSampleNo + i);
         QCOMPARE(win->windowTitle(), QStringLiteral("Tamberlo for ZR70K33 - (tamberlo_backup)"));
+
+        // A new chart keeps both runs whole in the previous backup.
+        win->ui->action_Data1->trigger();
+        win->ui->RunButton->click();
+        win->ui->StopButton->click();
+        const RunFile kept = ReadRunFile(Folder() + QStringLiteral("tamberlo_backup_previous.csv"));
+        QCOMPARE(kept.badLines, 0);
+        QCOMPARE(int(kept.runs.size()), 2);
+        QVERIFY(kept.runs[1].stopped);
+        QCOMPARE(int(kept.runs[1].rows.size()), logged);
+        QCOMPARE(kept.runs[1].totalA, qint64(logged));
+        CloseLogger();
+    }
+
+    // The files a kill leaves at a slow interval (two rows in "temp.csv", the third cut
+    // short, none yet in the backup): the next logger adds the rows to the backup before
+    // anything empties "temp.csv". A closed run or another run's rows change nothing.
+    void rowsOnlyTempHeldAreKept()
+    {
+        FreshFolder();
+        MessageRecorder boxes;
+        const QByteArray start = "Start Date:,05/06/2026\nStart Time:,10:00:00 AM\nSample Interval:,5000ms\n\n"
+                                 "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        const QByteArray rows = "1,10,-10, \n2,65535,-20, \n";
+        const QByteArray stopped = start + rows + "\nStop Date:,05/06/2026\nStop Time:,10:01:00 AM\n"
+                                   "Total Samples:,2,2\nMaximum (mV):,10,-10\nMinimum (mV):,10,-20\nMissed Samples:,0,0\n\n";
+        for (const QByteArray &other : {stopped, start + "7,1,1, \n"}) {
+            WriteFile(BackupPath(), other);
+            WriteFile(TempPath(), rows);
+            QVERIFY(OpenLogger());
+            CloseLogger();
+            QCOMPARE(FileBytes(BackupPath()), other);
+        }
+        WriteFile(BackupPath(), start + "1,1");
+        WriteFile(TempPath(), rows + "3,30,-3");
+
+        LoggerMainWindow *win = OpenLogger();
+        const RunFile backup = ReadRunFile(BackupPath());
+        QCOMPARE(backup.badLines, 0);
+        QCOMPARE(int(backup.runs.size()), 1);
+        const Run &run = backup.runs[0];
+        QVERIFY(run.stopped && !run.stopDate.isEmpty());
+        QCOMPARE(int(run.rows.size()), 2);
+        QCOMPARE(run.rows[1].a, QStringLiteral("65535"));
+        QCOMPARE(run.totalA, qint64(2));
+        QCOMPARE(run.missedA, qint64(1));
+        QCOMPARE(run.minB, QStringLiteral("-20"));
+
+        win->ui->action_Restore_Backup->trigger();
+        QCOMPARE(int(win->runList->first()->chA.values->xValues.size()), 2);
+        win->ui->action_Data1->trigger();
+        win->ui->RunButton->click();
+        win->ui->StopButton->click();
+        const RunFile kept = ReadRunFile(Folder() + QStringLiteral("tamberlo_backup_previous.csv"));
+        QCOMPARE(int(kept.runs.size()), 1);
+        QCOMPARE(int(kept.runs[0].rows.size()), 2);
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
         CloseLogger();
     }
 };
