@@ -664,9 +664,10 @@ void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int fir
         return;
     int runIndex = 0;
     qint64 position = 0;
-    if (!backupIndex.Locate(backupFilePath, first, runIndex, position))
+    RunRows::Judge rules;
+    if (!backupIndex.Locate(backupFilePath, first, runIndex, position, rules))
         return;   // nothing numbered `first` or later
-    Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex);
+    Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex, &rules);
 }
 
 void LoggerMainWindow::ClearDisplayBuffer()

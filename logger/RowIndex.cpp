@@ -12,44 +12,6 @@ constexpr qint64 IndexChunk = 1 << 20;    // reads while indexing
 constexpr qint64 LocateChunk = 1 << 16;   // enough for a checkpoint's rows as a rule
 constexpr int MarkBytes = 64;
 
-bool StartsWith(const char *b, const char *e, const char *text)
-{
-    const size_t n = std::strlen(text);
-    return size_t(e - b) >= n && std::memcmp(b, text, n) == 0;
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-// The sample number of a row line (a whole number before the first comma, as the rows are
-// written); false for every other line.
-bool RowNumber(const char *b, const char *e, qint64 &sampleNo)
-{
-    const char *comma = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
-    if (!comma)
-        return false;
-    const char *p = b, *q = comma;
-    while (p < q && IsBlank(*p))
-        ++p;
-    while (q > p && IsBlank(q[-1]))
-        --q;
-    bool negative = false;
-    if (p < q && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
-    if (p == q || q - p > 18)
-        return false;
-    qint64 v = 0;
-    for (; p < q; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
-        v = v * 10 + (*p - '0');
-    }
-    sampleNo = negative ? -v : v;
-    return true;
-}
-
 // Calls `line(begin, end, pos)` for each whole line of `file` from `from` on, reading
 // `chunk` bytes at a time; a line longer than RowIndex::MaxLine is passed over. A line
 // ends at LF, CR or CR LF, as the paging reader reads them. Stops when `line` returns
@@ -117,7 +79,9 @@ void RowIndex::Reset()
 {
     runs.clear();
     scanned = 0;
+    inRun = false;
     inRows = false;
+    rules = RunRows::Judge();
     headMark.clear();
     tailMark.clear();
 }
@@ -182,58 +146,112 @@ bool RowIndex::Appended(qint64 pos, const QByteArray &bytes)
 
 void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
 {
-    if (StartsWith(b, e, "Sample Number")) {
+    using namespace RunRows;
+    if (pos == 0 && e - b >= 3 && std::memcmp(b, "\xEF\xBB\xBF", 3) == 0)
+        b += 3;   // a byte order mark
+    unquote(b, e, unquoted);
+    Field f[4];
+    const int n = splitFields(b, e, f, 4);
+    switch (lineKind(f, n)) {
+    case LineKind::RunStart:
         runs.emplace_back();
-        inRows = true;
+        inRun = true;
+        inRows = false;
+        rules = Judge();
         return;
-    }
-    if (!inRows)
+    case LineKind::ColumnTitles:
+        inRows = inRun;
         return;
-    if (StartsWith(b, e, "Stop Date:")) {
+    case LineKind::RowsEnd:
         inRows = false;
         return;
+    case LineKind::RunEnd:
+        inRun = inRows = false;
+        return;
+    case LineKind::Other:
+        break;
     }
-    qint64 sampleNo = 0;
-    if (RowNumber(b, e, sampleNo))
-        AddRow(sampleNo, pos);
+    Row row;
+    if (!inRows || !readRow(f, n, row))
+        return;
+    const Judge before = rules;
+    switch (rules.take(row)) {
+    case Judge::KeepInPlaceOfLast: {
+        // The row before was the one out of order.
+        Run &run = runs.back();
+        if (!run.checkpoints.empty() && run.checkpoints.back().pos == run.lastRowPos)
+            run.checkpoints.pop_back();
+        --run.rows;
+        AddRow(row.number, pos, before);
+        return;
+    }
+    case Judge::Keep:
+        AddRow(row.number, pos, before);
+        return;
+    case Judge::LeaveOut:
+        return;
+    }
 }
 
-void RowIndex::AddRow(qint64 sampleNo, qint64 pos)
+void RowIndex::AddRow(qint64 sampleNo, qint64 pos, const RunRows::Judge &before)
 {
     Run &run = runs.back();
     if (run.rows % CheckpointRows == 0)
-        run.checkpoints.push_back({sampleNo, pos});
+        run.checkpoints.push_back({sampleNo, pos, before});
     if (run.firstRowPos < 0)
         run.firstRowPos = pos;
     ++run.rows;
     run.lastSampleNo = sampleNo;
+    run.lastRowPos = pos;
 }
 
-bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos) const
+bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos, RunRows::Judge &rules) const
 {
+    using namespace RunRows;
     for (size_t r = 0; r < runs.size(); ++r) {
         const Run &run = runs[r];
         if (run.rows == 0 || run.lastSampleNo < first)
             continue;
         runIndex = int(r);
         // The last checkpoint at or before `first`; from there a short forward read
-        // (at most CheckpointRows lines) finds the row itself.
+        // finds the row itself.
         auto it = std::upper_bound(run.checkpoints.begin(), run.checkpoints.end(), first,
                                    [](qint64 v, const Checkpoint &c) { return v < c.sampleNo; });
         if (it == run.checkpoints.begin()) {
             pos = run.firstRowPos;   // `first` lies at or before the run's first row
+            rules = Judge();
             return true;
         }
-        pos = std::prev(it)->pos;
+        const Checkpoint &from = *std::prev(it);
+        pos = from.pos;
+        rules = from.rules;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return true;
-        int lines = 0;
-        ScanLines(file, pos, LocateChunk, [&](const char *b, const char *e, qint64 at) {
-            qint64 sampleNo = 0;
-            if (!RowNumber(b, e, sampleNo) || sampleNo >= first || ++lines > CheckpointRows) {
-                pos = at;
+        // The first row from `first` on that the rules keep, and that the row after it
+        // does not replace.
+        Judge judge = from.rules;
+        bool found = false;
+        std::string scratch;
+        ScanLines(file, from.pos, LocateChunk, [&](const char *b, const char *e, qint64 at) {
+            unquote(b, e, scratch);
+            Field f[4];
+            const int n = splitFields(b, e, f, 4);
+            if (lineKind(f, n) != LineKind::Other)
+                return false;   // the run's rows end
+            Row row;
+            if (!readRow(f, n, row))
+                return true;
+            const Judge before = judge;
+            const Judge::Verdict verdict = judge.take(row);
+            if (verdict == Judge::LeaveOut)
+                return true;
+            if (found && verdict == Judge::Keep)
                 return false;
+            found = row.number >= first;
+            if (found) {
+                pos = at;
+                rules = before;
             }
             return true;
         });
@@ -248,6 +266,7 @@ void RowWindow::Reset()
     head = 0;
     first = 0;
     keeping = true;
+    rules = RunRows::Judge();
 }
 
 void RowWindow::Append(const QByteArray &bytes)
@@ -261,7 +280,9 @@ void RowWindow::Append(const QByteArray &bytes)
 
 void RowWindow::Abandon()
 {
-    Reset();
+    kept.clear();
+    head = 0;
+    first = 0;
     keeping = false;
 }
 
@@ -283,16 +304,16 @@ void RowWindow::Drop(qint64 upTo)
 int RowWindow::Read(QFile *file, qint64 &readPos, int count, QVector<LoggerData *> *list)
 {
     if (!keeping)
-        return Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0);
+        return Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0, &rules);
     int rows = 0;
     if (readPos < first) {
-        rows = Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0);
+        rows = Utility::ReadSamplesFromFile(file, readPos, 0, count, list, false, 0, &rules);
     } else if (readPos - first < KeptBytes()) {
         const qint64 offset = readPos - first;
         const QByteArray bytes = QByteArray::fromRawData(kept.data() + head + size_t(offset),
                                                          int(KeptBytes() - offset));
         qint64 used = 0;
-        rows = Utility::ReadSamplesFromBytes(bytes, used, count, list);
+        rows = Utility::ReadSamplesFromBytes(bytes, used, count, list, &rules);
         readPos += used;
     }
     Drop(readPos);   // paged rows are not read again

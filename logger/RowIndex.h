@@ -7,7 +7,10 @@
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
+#include <string>
 #include <vector>
+
+#include "RunRows.h"
 
 class QFile;
 struct LoggerData;
@@ -19,14 +22,17 @@ public:
     static constexpr qint64 MaxLine = 1 << 16;
 
     struct Checkpoint {
-        qint64 sampleNo;   // sample number of the row
-        qint64 pos;        // byte position of the row's first character
+        qint64 sampleNo;       // sample number of the row
+        qint64 pos;            // byte position of the row's first character
+        RunRows::Judge rules;  // as they stood before the row
     };
+    // The rows of a run that the readers keep.
     struct Run {
         qint64 firstRowPos = -1;            // -1 until the run's first row was seen
         std::vector<Checkpoint> checkpoints;   // every CheckpointRows rows, from the first
         qint64 rows = 0;
         qint64 lastSampleNo = 0;
+        qint64 lastRowPos = -1;
     };
 
     // Forgets everything (the file was emptied or replaced).
@@ -43,18 +49,22 @@ public:
 
     // Where reading must start to get the rows numbered from `first` on: the run index and
     // the byte position of the first such row (or of the next run's first row when
-    // `first` lies between runs). False when no row numbered `first` or later exists.
-    bool Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos) const;
+    // `first` lies between runs), with the readers' rules as they stand before it. False
+    // when no row numbered `first` or later exists.
+    bool Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos, RunRows::Judge &rules) const;
 
 private:
     void IndexLine(const char *begin, const char *end, qint64 pos);
-    void AddRow(qint64 sampleNo, qint64 pos);
+    void AddRow(qint64 sampleNo, qint64 pos, const RunRows::Judge &before);
     bool StillTheSameFile(QFile &file);
     void RememberMarks(QFile &file);
 
     std::vector<Run> runs;
     qint64 scanned = 0;       // bytes of the file already indexed (whole lines only)
+    bool inRun = false;       // from a run's start block to the end of its stop block
     bool inRows = false;      // between a run's column-title line and its stop block
+    RunRows::Judge rules;     // of the run being indexed
+    std::string unquoted;
     // The first bytes of the file and the last indexed ones, to notice a file written
     // anew behind our back even when it is longer than before.
     QByteArray headMark;
@@ -70,7 +80,7 @@ public:
     static constexpr int DefaultBound = 8 << 20;
 
     explicit RowWindow(int bound = DefaultBound) : bound(bound) {}
-    // An emptied file, read from its start.
+    // An emptied file (a new run), read from its start.
     void Reset();
     // Whether the bytes of the next write are wanted (for Append).
     bool Keeping() const { return keeping; }
@@ -92,4 +102,5 @@ private:
     qint64 first = 0;
     int bound;
     bool keeping = true;
+    RunRows::Judge rules;   // of the run, across the pages
 };

@@ -1,6 +1,7 @@
 #include "Utility.h"
 
 #include "ChartText.h"
+#include "RunRows.h"
 
 #include <QBuffer>
 #include <QDate>
@@ -19,6 +20,8 @@
 #include <deque>
 #include <memory>
 #include <new>
+
+using namespace RunRows;
 
 namespace {
 
@@ -264,97 +267,6 @@ int closeChecked(QFile *file)
 // ---------------------------------------------------------------------------
 // Reading
 
-struct Field {
-    const char *b = nullptr;
-    const char *e = nullptr;
-    bool empty() const { return b == e; }
-    int size() const { return int(e - b); }
-    bool is(const char *text) const
-    {
-        const size_t n = std::strlen(text);
-        return size_t(e - b) == n && std::memcmp(b, text, n) == 0;
-    }
-    bool contains(const char *text) const
-    {
-        const size_t n = std::strlen(text);
-        for (const char *p = b; size_t(e - p) >= n; ++p)
-            if (std::memcmp(p, text, n) == 0)
-                return true;
-        return false;
-    }
-    QString toText() const { return QString::fromUtf8(b, size()); }
-};
-
-// Splits at "," keeping empty fields. Fills at most maxFields and returns the
-// full count of fields of the line.
-int splitFields(const char *b, const char *e, Field *fields, int maxFields)
-{
-    int n = 0;
-    const char *start = b;
-    for (;;) {
-        const char *comma = static_cast<const char *>(std::memchr(start, ',', size_t(e - start)));
-        const char *fieldEnd = comma ? comma : e;
-        if (n < maxFields) {
-            fields[n].b = start;
-            fields[n].e = fieldEnd;
-        }
-        ++n;
-        if (!comma)
-            return n;
-        start = comma + 1;
-    }
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
-}
-
-// The field without the blanks around it.
-Field trimmed(Field f)
-{
-    while (f.b < f.e && isBlank(*f.b))
-        ++f.b;
-    while (f.e > f.b && isBlank(f.e[-1]))
-        --f.e;
-    return f;
-}
-
-// Plain digits with an optional sign and blanks around, the common case, read without
-// going through QString; false for anything else.
-bool plainInteger(Field f, int maxDigits, qint64 &value)
-{
-    const Field t = trimmed(f);
-    const char *p = t.b;
-    const char *q = t.e;
-    const char *digits = p;
-    if (digits < q && (*digits == '-' || *digits == '+'))
-        ++digits;
-    if (digits >= q || q - digits > maxDigits)
-        return false;
-    qint64 v = 0;
-    for (const char *s = digits; s < q; ++s) {
-        if (*s < '0' || *s > '9')
-            return false;
-        v = v * 10 + (*s - '0');
-    }
-    value = *p == '-' ? -v : v;
-    return true;
-}
-
-// An integer as QString::toLongLong reads it (blanks around, a sign); 0 for
-// anything that does not parse. Plain digits take the fast road, the rest goes
-// through Qt's own conversion so that both agree.
-// A whole number as QString::toLongLong reads it; false for anything else.
-bool readInteger(Field f, qint64 &value)
-{
-    if (plainInteger(f, 18, value))
-        return true;
-    bool ok = false;
-    value = f.toText().toLongLong(&ok);
-    return ok;
-}
-
 qint64 parseInteger(Field f)
 {
     qint64 v = 0;
@@ -372,29 +284,6 @@ double parseDouble(const QString &text)
     bool ok = false;
     const double v = text.toDouble(&ok);
     return (ok && std::isfinite(v)) ? v : 0.0;
-}
-
-// A double as QString::toDouble reads it; false for anything that does not parse and
-// for infinities and NaN, which no instrument value can be.
-bool readValue(Field f, double &value)
-{
-    qint64 whole = 0;
-    if (plainInteger(f, 15, whole)) {
-        value = double(whole);
-        return true;
-    }
-    // Decimals as the logger writes them ("9.765625", "-1.5e-05") are read in place;
-    // from_chars rounds exactly as Qt does. Blanks, a plus sign and whatever it does not
-    // take whole go through Qt's own conversion.
-    const Field t = trimmed(f);
-    if (t.b < t.e && *t.b != '+') {
-        const std::from_chars_result r = std::from_chars(t.b, t.e, value);
-        if (r.ec == std::errc() && r.ptr == t.e && std::isfinite(value))
-            return true;
-    }
-    bool ok = false;
-    value = f.toText().toDouble(&ok);
-    return ok && std::isfinite(value);
 }
 
 // As readValue, 0 for what it does not read.
@@ -635,8 +524,6 @@ void completeCutOffRun(LoggerData *run, unsigned stopLinesRead)
     }
 }
 
-// Appends one paged row (sample number, A, B) to a run; the memo column is
-// not read back.
 // A long run's value lists sized once from what the rest of the file can hold, from the
 // bytes its first rows took: growing them row by row moves and zeroes them again and again.
 // The guess is generous; memory reserved beyond the rows read is never touched.
@@ -677,30 +564,6 @@ void trimRunRows(LoggerData *run)
     trim(run->memo);
 }
 
-void appendPagedRow(LoggerData *run, const Field *f)
-{
-    ensureValues(run);
-    const double x = parseDouble(f[0]);
-    run->chA.values->xValues.push_back(x);
-    run->chB.values->xValues.push_back(x);
-    run->chA.values->yValues.push_back(parseDouble(f[1]));
-    run->chB.values->yValues.push_back(parseDouble(f[2]));
-    run->memo.push_back(QString());
-}
-
-// A row's sample number: a whole number, as parseInteger reads it or, as an earlier writer
-// wrote large ones, in decimals ("1e+06"); past what 64 bits hold as the largest number of
-// its sign. False for anything else.
-bool readSampleNo(Field f, qint64 &value)
-{
-    if (readInteger(f, value))
-        return true;
-    double d = 0.0;
-    if (!readValue(f, d) || d != std::trunc(d))
-        return false;
-    value = std::fabs(d) < 9.2e18 ? qint64(d) : d < 0 ? LLONG_MIN : LLONG_MAX;
-    return true;
-}
 
 } // namespace
 
@@ -799,11 +662,18 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
                 lastX[0] = '1';
                 ++lastXLength;
             }
+            countUp = true;
+        } else if (i > 0 && x == lastXValue) {
+            // A number repeated (rows of an earlier writer past a million, where ten rows
+            // share one): the readers take a repeat only in exponent form.
+            const std::to_chars_result r = std::to_chars(lastX, lastX + sizeof lastX, x, std::chars_format::scientific);
+            lastXLength = r.ec == std::errc() ? int(r.ptr - lastX) : int(writeWhole(lastX, x) - lastX);
+            countUp = false;
         } else {
             lastXLength = int(writeWhole(lastX, x) - lastX);
+            countUp = x >= 0.0 && x == std::trunc(x);
         }
         lastXValue = x;
-        countUp = x >= 0.0 && x == std::trunc(x);
         std::memcpy(p, lastX, sizeof lastX);
         p += lastXLength;
         *p++ = ',';
@@ -1009,7 +879,7 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
     const qint64 fileSize = file.size();
     qint64 runRows = 0;
     qint64 runRowsFrom = 0;
-    qint64 lastSampleNo = 0;   // of the run's last row read
+    Judge judge;   // of the run being read
 
     // A line among a run's rows that does not hold a whole row is left out and counted;
     // a last line cut short is a write the program did not finish, no damaged row.
@@ -1039,12 +909,7 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
         }
         const char *b = line.b;
         const char *e = line.e;
-        if (std::memchr(b, '"', size_t(e - b))) {
-            unquoted.assign(b, e);
-            unquoted.erase(std::remove(unquoted.begin(), unquoted.end(), '"'), unquoted.end());
-            b = unquoted.data();
-            e = b + unquoted.size();
-        }
+        unquote(b, e, unquoted);
         Field f[4];
         const int n = splitFields(b, e, f, 4);
         if (n < 2) {
@@ -1054,17 +919,48 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
         const Field &key = f[0];
         const Field second = n >= 3 ? f[2] : Field();
 
-        if (key.size() >= 7) {   // the shortest key is "Minimum"
-            if (key.is("Start Date:")) {
-                finishCutOffRun();
-                run = new LoggerData;
-                stopLines = 0;
-                run->drawTicks = -1;   // loaded charts carry -1 in both
-                run->drawState = -1;
-                ensureValues(run);
-                run->startDate = f[1].toText();
-                continue;
+        // The lines that shape the runs, as every reader of these files takes them.
+        switch (lineKind(f, n)) {
+        case LineKind::RunStart:
+            finishCutOffRun();
+            judge = Judge();
+            run = new LoggerData;
+            stopLines = 0;
+            run->drawTicks = -1;   // loaded charts carry -1 in both
+            run->drawState = -1;
+            ensureValues(run);
+            run->startDate = f[1].toText();
+            continue;
+        case LineKind::ColumnTitles:
+            if (run) {
+                run->dataUnit = f[1].contains("mV") ? QStringLiteral("mV") : QStringLiteral("V");
+                rowsOn = true;
+                runRows = 0;
+                runRowsFrom = reader.consumed();
             }
+            continue;
+        case LineKind::RowsEnd:
+            rowsOn = false;
+            if (run) {
+                setFirstSampleNo(run);
+                run->stopDate = f[1].toText();
+                stopLines |= StopDateRead;
+            }
+            continue;
+        case LineKind::RunEnd:
+            if (run) {
+                run->chA.missedSamples = parseInt32(f[1]);
+                run->chB.missedSamples = parseInt32(second);
+                trimRunRows(run);
+                loaded.append(run);
+                run = nullptr;
+            }
+            rowsOn = false;
+            continue;
+        case LineKind::Other:
+            break;
+        }
+        if (key.size() >= 7) {   // the shortest key is "Minimum"
             if (key.is("Start Time:")) {
                 if (run)
                     run->startTime = f[1].toText();
@@ -1084,24 +980,6 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
                         value.chop(1);
                     }
                     run->sampleInterval = parseDouble(value);
-                }
-                continue;
-            }
-            if (key.is("Sample Number")) {
-                if (run) {
-                    run->dataUnit = f[1].contains("mV") ? QStringLiteral("mV") : QStringLiteral("V");
-                    rowsOn = true;
-                    runRows = 0;
-                    runRowsFrom = reader.consumed();
-                }
-                continue;
-            }
-            if (key.is("Stop Date:")) {
-                rowsOn = false;
-                if (run) {
-                    setFirstSampleNo(run);
-                    run->stopDate = f[1].toText();
-                    stopLines |= StopDateRead;
                 }
                 continue;
             }
@@ -1136,51 +1014,39 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
                 }
                 continue;
             }
-            if (key.is("Missed Samples:")) {
-                if (run) {
-                    run->chA.missedSamples = parseInt32(f[1]);
-                    run->chB.missedSamples = parseInt32(second);
-                    trimRunRows(run);
-                    loaded.append(run);
-                    run = nullptr;
-                }
-                rowsOn = false;
-                continue;
-            }
         }
 
         if (!rowsOn || !run)
             continue;
         DataValues *a = run->chA.values;
         DataValues *bv = run->chB.values;
-        qint64 number = 0;
-        const bool numbered = n >= 4 && readSampleNo(f[0], number);
-        if (numbered)
-            report.largestSampleNo = std::max(report.largestSampleNo, number);
-        // A channel that was not logged has an empty column in every row. A row whose
-        // columns differ from the run's first row is left out whole: each row holds a
-        // value for every channel of the run, or the values no longer match their numbers.
-        // So is a row that does not come after the one before it, and one numbered past
-        // what the files hold (the writer writes those as 0).
-        const bool hasA = n >= 4 && !f[1].empty();
-        const bool hasB = n >= 4 && !f[2].empty();
-        const bool firstRow = a->xValues.empty();
-        double va = 0.0;
-        double vb = 0.0;
-        if (!numbered || !(std::fabs(double(number)) < 9.0e18) || (!firstRow && number <= lastSampleNo)
-            || (!firstRow && (hasA == a->yValues.empty() || hasB == bv->yValues.empty()))
-            || (hasA && !readValue(f[1], va)) || (hasB && !readValue(f[2], vb))) {
+        Row row;
+        const bool whole = readRow(f, n, row);
+        if (row.numbered)
+            report.largestSampleNo = std::max(report.largestSampleNo, row.number);
+        const Judge::Verdict verdict = whole ? judge.take(row) : Judge::LeaveOut;
+        if (verdict == Judge::LeaveOut) {
             leftOut(line, b, e, n);
             continue;
         }
-        lastSampleNo = number;
-        const double x = double(number);
+        if (verdict == Judge::KeepInPlaceOfLast) {
+            // The row before was the one out of order: it goes.
+            a->xValues.pop_back();
+            bv->xValues.pop_back();
+            if (row.hasA)
+                a->yValues.pop_back();
+            if (row.hasB)
+                bv->yValues.pop_back();
+            run->memo.pop_back();
+            ++report.rowsLeftOut;
+        }
+        const double x = double(row.number);
         a->xValues.push_back(x);
         bv->xValues.push_back(x);
-        if (hasA)
-            a->yValues.push_back(va);
-        if (hasB)
-            bv->yValues.push_back(vb);
+        if (row.hasA)
+            a->yValues.push_back(row.a);
+        if (row.hasB)
+            bv->yValues.push_back(row.b);
         const Field &memo = f[3];
         if (memo.empty() || (memo.size() == 1 && memo.b[0] == ' ')) {
             run->memo.push_back(blankMemo());
@@ -1420,29 +1286,51 @@ int Utility::LoadMemoValues(const QString &path, QVector<QwtPlotMarker *> *list)
 }
 
 namespace {
-int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
-                QVector<LoggerData *> *list, bool byRun, int runIndex);
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count, QVector<LoggerData *> *list,
+                bool byRun, int runIndex, Judge *judge);
 }
 
 int Utility::ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
-                                 QVector<LoggerData *> *list, bool byRun, int runIndex)
+                                 QVector<LoggerData *> *list, bool byRun, int runIndex, RunRows::Judge *judge)
 {
-    return readSamples(file, readPos, skipLines, count, list, byRun, runIndex);
+    return readSamples(file, readPos, skipLines, count, list, byRun, runIndex, judge);
 }
 
 int Utility::ReadSamplesFromBytes(const QByteArray &bytes, qint64 &readPos, int count,
-                                  QVector<LoggerData *> *list)
+                                  QVector<LoggerData *> *list, RunRows::Judge *judge)
 {
     QBuffer buffer;
     buffer.setData(bytes);   // shared, not copied
     if (!buffer.open(QIODevice::ReadOnly))
         return 0;
-    return readSamples(&buffer, readPos, 0, count, list, false, 0);
+    return readSamples(&buffer, readPos, 0, count, list, false, 0, judge);
 }
 
 namespace {
-int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
-                QVector<LoggerData *> *list, bool byRun, int runIndex)
+
+// A paged row goes to both channels; an empty column reads as 0 (the memo is not read back).
+void appendPagedRow(LoggerData *run, const Row &row)
+{
+    ensureValues(run);
+    const double x = double(row.number);
+    run->chA.values->xValues.push_back(x);
+    run->chB.values->xValues.push_back(x);
+    run->chA.values->yValues.push_back(row.hasA ? row.a : 0.0);
+    run->chB.values->yValues.push_back(row.hasB ? row.b : 0.0);
+    run->memo.push_back(QString());
+}
+
+void dropPagedRow(LoggerData *run)
+{
+    for (DataValues *v : {run->chA.values, run->chB.values}) {
+        v->xValues.pop_back();
+        v->yValues.pop_back();
+    }
+    run->memo.pop_back();
+}
+
+int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count, QVector<LoggerData *> *list,
+                bool byRun, int runIndex, Judge *judge)
 {
     if (!file || !list || count < 1 || list->isEmpty())
         return 0;
@@ -1460,6 +1348,7 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
     const qint64 base = readPos;
     // Paging runs on every drawing tick: the reading buffer is kept for the next one.
     thread_local std::vector<char> spare;
+    thread_local std::string unquoted;
     LineReader reader(file);
     reader.adopt(std::move(spare));
     LineReader::Line line;
@@ -1467,9 +1356,27 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
         if (!reader.next(line))
             break;
 
+    Judge fresh;
+    Judge &rules = judge ? *judge : fresh;
     LoggerData *run = (*list)[target];
     int appended = 0;
+    int inRun = 0;   // rows appended to `run` by this call
     Field f[4];
+    Row row;
+    // A line's verdict; a row kept in place of the one before it (which was out of order)
+    // takes that row's place when this call appended it. One paged (and drawn) before
+    // stays: the rows after it are kept all the same.
+    auto take = [&](int n, bool lastAppended) {
+        if (!readRow(f, n, row))
+            return Judge::LeaveOut;
+        const Judge::Verdict verdict = rules.take(row);
+        if (verdict == Judge::KeepInPlaceOfLast && lastAppended && inRun > 0) {
+            dropPagedRow(run);
+            --inRun;
+            --appended;
+        }
+        return verdict;
+    };
     if (!byRun) {
         for (int i = 0; i < count; ++i) {
             // A last line without its line feed is still being written.
@@ -1477,33 +1384,60 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count,
                 break;
             if (line.empty() && !line.overlong)
                 break;
-            if (!line.overlong && splitFields(line.b, line.e, f, 4) >= 4 && !f[0].empty()) {
-                appendPagedRow(run, f);
-                ++appended;
-            }
-            readPos = base + reader.consumed();
-        }
-    } else {
-        // Blank lines and the stop block between runs are passed over, so that
-        // a range of sample numbers can run on into the next run's rows.
-        while (reader.next(line) && line.terminated) {
-            if (!line.empty()) {
-                const int n = splitFields(line.b, line.e, f, 4);
-                if (n >= 4 && f[0].empty()) {
-                    // a row without its sample number: no row, and no run header either
-                } else if (n >= 4 && parseDouble(f[0]) == 0.0) {
-                    // the header line of the next run
-                    if (++target >= list->size() || !(*list)[target])
-                        break;
-                    run = (*list)[target];
-                } else if (parseInteger(f[0]) > count) {
-                    break;
-                } else if (n >= 4) {
-                    appendPagedRow(run, f);
+            if (!line.overlong) {
+                const char *b = line.b;
+                const char *e = line.e;
+                unquote(b, e, unquoted);
+                if (take(splitFields(b, e, f, 4), true) != Judge::LeaveOut) {
+                    appendPagedRow(run, row);
+                    ++inRun;
                     ++appended;
                 }
             }
             readPos = base + reader.consumed();
+        }
+    } else {
+        // From a row of run `runIndex` on, into the runs after it, up to the rows numbered
+        // past `count`. The row that ends the range is one the rules keep: a row numbered
+        // past it that the next row shows out of order does not end it.
+        bool rowsOn = true;
+        bool beyond = false;   // a kept row numbered past `count` waits for the next row
+        while (reader.next(line) && line.terminated) {
+            if (!line.empty() && !line.overlong) {
+                const char *b = line.b;
+                const char *e = line.e;
+                unquote(b, e, unquoted);
+                const int n = splitFields(b, e, f, 4);
+                const LineKind kind = lineKind(f, n);
+                if (kind == LineKind::RunStart) {
+                    if (beyond || ++target >= list->size() || !(*list)[target])
+                        break;
+                    run = (*list)[target];
+                    inRun = 0;
+                    rules = Judge();
+                    rowsOn = false;
+                } else if (kind == LineKind::ColumnTitles) {
+                    rowsOn = true;
+                } else if (kind != LineKind::Other) {
+                    rowsOn = false;
+                    if (beyond)
+                        break;
+                } else if (rowsOn) {
+                    const Judge::Verdict verdict = take(n, !beyond);
+                    if (verdict == Judge::Keep && beyond)
+                        break;
+                    if (verdict != Judge::LeaveOut) {
+                        beyond = row.number > count;
+                        if (!beyond) {
+                            appendPagedRow(run, row);
+                            ++inRun;
+                            ++appended;
+                        }
+                    }
+                }
+            }
+            if (!beyond)
+                readPos = base + reader.consumed();
         }
     }
     file->seek(savedPos);

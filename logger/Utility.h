@@ -14,6 +14,9 @@
 
 class QFile;
 class QIODevice;
+namespace RunRows {
+class Judge;
+}
 class QwtPlotMarker;
 
 // Results of type int: 0 success, non-zero failure.
@@ -93,12 +96,15 @@ public:
     // (byRun true, count = last sample number wanted). readPos comes back
     // after the last line used; the file's own position is left as it was.
     // Returns the number of rows appended.
+    // With `judge`, the rules go on from where it left them (the row index gives where a
+    // range begins; the live reader keeps one for the run), else they start afresh.
     static int ReadSamplesFromFile(QFile *file, qint64 &readPos, int skipLines, int count,
-                                   QVector<LoggerData *> *list, bool byRun, int runIndex);
+                                   QVector<LoggerData *> *list, bool byRun, int runIndex,
+                                   RunRows::Judge *judge = nullptr);
     // The same for the newest run, from rows held in memory as a file would hold them
     // (readPos counts from the first byte of `bytes`).
     static int ReadSamplesFromBytes(const QByteArray &bytes, qint64 &readPos, int count,
-                                    QVector<LoggerData *> *list);
+                                    QVector<LoggerData *> *list, RunRows::Judge *judge = nullptr);
 
     static QString GetFilename(const QString &path);
     static QString GetDate(const QDate &date = QDate::currentDate());

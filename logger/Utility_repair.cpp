@@ -2,6 +2,8 @@
 // the copy of a backup file about to be emptied.
 #include "Utility.h"
 
+#include "RunRows.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
@@ -9,11 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -23,42 +22,27 @@
 
 namespace {
 
-// The fields of a sample row (number, A, B, memo): the three commas that end the first three.
-bool RowCommas(const char *b, const char *e, const char *commas[3])
+// A sample row of ours, read as every reader of run files reads one.
+bool ReadRow(const char *b, const char *e, RunRows::Row &row)
 {
-    for (int i = 0; i < 3; ++i) {
-        commas[i] = static_cast<const char *>(std::memchr(b, ',', size_t(e - b)));
-        if (!commas[i])
-            return false;
-        b = commas[i] + 1;
-    }
-    return true;
-}
-
-// A sample row's number; false for a line that is no sample row.
-bool RowNumber(const char *b, const char *e, double &number)
-{
-    const char *commas[3];
-    if (!RowCommas(b, e, commas))
-        return false;
-    const auto read = std::from_chars(b, commas[0], number);
-    return read.ec == std::errc() && read.ptr == commas[0] && std::isfinite(number);
+    RunRows::Field f[4];
+    return RunRows::readRow(f, RunRows::splitFields(b, e, f, 4), row);
 }
 
 }   // namespace
 
 void Utility::RowTotals::Add(const char *begin, const char *end)
 {
-    const char *commas[3];
-    if (!RowCommas(begin, end, commas))
+    RunRows::Row row;
+    if (!ReadRow(begin, end, row))
         return;
+    const bool has[2] = {row.hasA, row.hasB};
+    const double value[2] = {row.a, row.b};
     for (int c = 0; c < 2; ++c) {
-        const char *b = commas[c] + 1;
-        const char *e = commas[c + 1];
-        if (b == e)
-            continue;   // a channel not logged
-        ++rows[c];
-        measured[c].Add(std::strtod(std::string(b, e).c_str(), nullptr));
+        if (has[c]) {
+            ++rows[c];
+            measured[c].Add(value[c]);
+        }
     }
 }
 
@@ -120,8 +104,9 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
     if (begin == 0 && from > 0)
         return 0;
     const QByteArray last = tail.mid(begin, end - 1 - begin);
-    double lastNo = 0.0;
-    const bool hasRows = RowNumber(last.constData(), last.constData() + last.size(), lastNo);
+    RunRows::Row lastRow;
+    const bool hasRows = ReadRow(last.constData(), last.constData() + last.size(), lastRow);
+    const qint64 lastNo = lastRow.number;
     if (!hasRows && last != "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo")
         return 0;   // closed, or no run of ours
 
@@ -149,9 +134,10 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         return written;
     };
     const bool read = ForEachLine(&temp, [&](const char *b, const char *e) {
-        double number = 0.0;
-        if (!RowNumber(b, e, number))
+        RunRows::Row row;
+        if (!ReadRow(b, e, row))
             return true;
+        const qint64 number = row.number;
         totals.Add(b, e);
         if (hasRows && number <= lastNo) {
             matched |= number == lastNo;

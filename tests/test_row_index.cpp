@@ -9,6 +9,8 @@
 #include "LoggerMainWindow.h"
 #include "Resources.h"
 #include "RowIndex.h"
+#include "RunRows.h"
+#include "Utility.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
 #include "test_run_control_support.h"
 
@@ -328,6 +330,76 @@ private slots:
         Compare(3200, 3210);
         Compare(0, 60);
         Compare(7990, 8100);
+    }
+
+    // Every reader leaves out the same rows: the chart reader of Restore Backup (and the
+    // count it tells), the index and paging reader behind any X window, and the live reader.
+    // A row without a number, one numbered ahead of its neighbours, one behind, one with a
+    // column unlike the run's; rows of the earlier writer past a million share a number.
+    void everyReaderLeavesOutTheSameRows()
+    {
+        QByteArray first = RunText({1, 300});
+        for (const auto &damage : {std::pair<int, QByteArray>{51, "551,5,5, "}, {80, "7,5,5, "}, {90, "90,5,, "},
+                                   {150, "15x,5,5, "}}) {
+            const int at = first.indexOf("\n" + QByteArray::number(damage.first) + ',') + 1;
+            first.replace(at, first.indexOf('\n', at) - at, damage.second);
+        }
+        const QByteArray head = RunText({1, 0});
+        QByteArray old = head.left(head.indexOf("Memo\n") + 5);
+        std::vector<double> oldNumbers;
+        for (int n = 999990; n <= 1000100; ++n) {
+            const QByteArray number = QByteArray::number(double(n), 'g', 6);
+            oldNumbers.push_back(number.toDouble());
+            old += number + ',' + QByteArray::number(ValueA(n)) + ",1, \n";
+        }
+        WriteFile(BackupPath(), first + old);
+        MessageRecorder boxes;
+        win->ui->action_Restore_Backup->trigger();
+        QTRY_COMPARE(boxes.Texts(), QStringList("Some rows of the file could not be read and were left out of the "
+                                                "chart. Rows left out:\n4"));
+        std::vector<double> kept;
+        for (int n = 1; n <= 300; ++n)
+            if (n != 51 && n != 80 && n != 90 && n != 150)
+                kept.push_back(n);
+        QCOMPARE(win->runList->size(), 2);
+        QCOMPARE(win->runList->at(0)->chA.values->xValues, kept);
+        QCOMPARE(win->runList->at(1)->chA.values->xValues, oldNumbers);
+        std::vector<DataValues> read;
+        for (const LoggerData *run : *win->runList)
+            read.push_back(*run->chA.values);
+
+        for (const auto &window : std::vector<std::pair<int, int>>{
+                 {0, 100}, {45, 55}, {51, 52}, {140, 160}, {149, 151}, {200, 300}, {500, 600}, {999980, 1000050},
+                 {1000000, 1000000}, {1000001, 1000100}, {0, 2000000}}) {
+            win->ClearDisplayBuffer();
+            win->ReadDataForScrolling(win->runList, window.first, window.second);
+            for (int j = 0; j < 2; ++j) {
+                DataValues inside;
+                for (size_t i = 0; i < read[size_t(j)].xValues.size(); ++i)
+                    if (read[size_t(j)].xValues[i] >= window.first && read[size_t(j)].xValues[i] <= window.second) {
+                        inside.xValues.push_back(read[size_t(j)].xValues[i]);
+                        inside.yValues.push_back(read[size_t(j)].yValues[i]);
+                    }
+                const DataValues &paged = *win->runList->at(j)->chA.values;
+                QVERIFY2(paged.xValues == inside.xValues && paged.yValues == inside.yValues,
+                         qPrintable(QStringLiteral("[%1, %2] run %3: %4 rows, expected %5")
+                                        .arg(window.first).arg(window.second).arg(j)
+                                        .arg(paged.xValues.size()).arg(inside.xValues.size())));
+            }
+        }
+        QCOMPARE(win->backupIndex.Runs().at(0).rows, qint64(kept.size()));
+        QCOMPARE(win->backupIndex.Runs().at(1).rows, qint64(oldNumbers.size()));
+
+        // The live reader, a page at a time, of the same rows as "temp.csv" holds them.
+        const int rowsFrom = first.indexOf("Memo\n") + 5;
+        const QByteArray rows = first.mid(rowsFrom, first.indexOf("\n\n", rowsFrom) + 1 - rowsFrom);
+        QVector<LoggerData *> live{NewRun(1, 0, 0)};
+        RunRows::Judge rules;
+        qint64 pos = 0;
+        while (Utility::ReadSamplesFromBytes(rows, pos, 64, &live, &rules) > 0) {
+        }
+        QCOMPARE(live[0]->chA.values->xValues, kept);
+        DeleteRuns(live);
     }
 
     void emptyOrMissingFileReadsNothing()

@@ -468,10 +468,11 @@ private slots:
                 RowIndex index;
                 int runIndex = 0;
                 qint64 pos = 0;
-                QVERIFY(index.Update(path("ends.csv")) && index.Locate(path("ends.csv"), 39000, runIndex, pos));
+                RunRows::Judge rules;
+                QVERIFY(index.Update(path("ends.csv")) && index.Locate(path("ends.csv"), 39000, runIndex, pos, rules));
                 QFile file(path("ends.csv"));
                 QVERIFY(file.open(QIODevice::ReadOnly));
-                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex), 2001);
+                QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 41000, &runs, true, runIndex, &rules), 2001);
                 // The newest-run reader ends at the first empty line: the first run's rows.
                 pos = 0;
                 QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 6, 100000, &runs, false, 0), 30000);

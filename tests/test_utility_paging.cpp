@@ -86,12 +86,12 @@ private slots:
         QCOMPARE(list[0]->chA.values->xValues, range(1, 5));
         DeleteRuns(list);
 
-        // A header with no run left in the list ends the reading before it.
+        // A run's start with no run left in the list ends the reading before it.
         list = {newRun(1, 0)};
         pos = 0;
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 5 + 95, 1000, &list, true, 0), 6);
         QCOMPARE(list[0]->chA.values->xValues, range(95, 100));
-        QCOMPARE(pos, qint64(backup.indexOf("Sample Number", backup.indexOf("Start Date:", 10))));
+        QCOMPARE(pos, qint64(backup.indexOf("Start Date:", 10)));
         QCOMPARE(file.pos(), qint64(0));
         DeleteRuns(list);
 
@@ -142,18 +142,18 @@ private slots:
 
     void newestRunLineRules()
     {
-        const QByteArray text = "1,10,20, \n2,11,,memo\nshort\n3,,22, \n4,13,23, \n\n5,14,24, \n6,15,25";
+        const QByteArray text = "1,10,20, \n2,11,21,memo\nshort\n3,,22, \n4,13,23, \n\n5,14,24, \n6,15,25";
         QVERIFY(writeBytes(path("rows.csv"), text));
         QFile file(path("rows.csv"));
         QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Append));
         QVERIFY(file.seek(3));
         QVector<LoggerData *> list{newRun(1, 0)};
         qint64 pos = 0;
-        // A short line is passed over but counts.
-        QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 4, &list, false, 0), 3);
-        QCOMPARE(list[0]->chA.values->xValues, (std::vector<double>{1, 2, 3}));
-        QCOMPARE(list[0]->chA.values->yValues, (std::vector<double>{10, 11, 0}));
-        QCOMPARE(list[0]->chB.values->yValues, (std::vector<double>{20, 0, 22}));
+        // A short line is passed over but counts; so is a row whose columns are unlike the run's.
+        QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 4, &list, false, 0), 2);
+        QCOMPARE(list[0]->chA.values->xValues, (std::vector<double>{1, 2}));
+        QCOMPARE(list[0]->chA.values->yValues, (std::vector<double>{10, 11}));
+        QCOMPARE(list[0]->chB.values->yValues, (std::vector<double>{20, 21}));
         QCOMPARE(file.pos(), qint64(3));
         // An empty line ends the data; the reading stays before it.
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 100, &list, false, 0), 1);
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(file.write(", \n") == 3 && file.flush());
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 0, 100, &list, false, 0), 1);
         QCOMPARE(list[0]->chB.values->yValues.back(), 25.0);
-        QCOMPARE(list[0]->chA.values->xValues.size(), size_t(6));
+        QCOMPARE(list[0]->chA.values->xValues.size(), size_t(5));
         // Skip counts drop (count - 1) lines; 0 and 1 drop none.
         pos = 0;
         QCOMPARE(Utility::ReadSamplesFromFile(&file, pos, 1, 1, &list, false, 0), 1);

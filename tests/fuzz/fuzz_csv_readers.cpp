@@ -38,14 +38,14 @@ bool close(double a, double b, double absolute)
 
 // Every row of a run holds a sample number, a memo and a value for each channel the run
 // has (a channel not logged has none): the vectors stay in step, whatever the input. No
-// row comes before the one above it.
+// row comes before the one above it (a row of an earlier writer may repeat its number).
 bool consistent(const LoggerData &d)
 {
     const std::vector<double> &x = d.chA.values->xValues;
     const size_t n = x.size();
     const size_t ya = d.chA.values->yValues.size(), yb = d.chB.values->yValues.size();
     return d.chB.values->xValues.size() == n && d.memo.size() == n && (ya == n || ya == 0)
-           && (yb == n || yb == 0) && std::adjacent_find(x.begin(), x.end(), std::greater_equal<double>()) == x.end();
+           && (yb == n || yb == 0) && std::adjacent_find(x.begin(), x.end(), std::greater<double>()) == x.end();
 }
 
 // The runs read back hold what was written: the same rows, values and memos, per run.
