@@ -29,6 +29,7 @@
 #include <climits>
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -37,7 +38,9 @@ std::atomic<unsigned> runNumber{0};
 
 // Takes a failed write (or the last sample number reached) into the GUI thread, from
 // whichever thread found it. It lives in the GUI thread; other threads touch only its
-// atomics and queue Deliver() by name, a call that carries no data of theirs.
+// list of failures, under its lock, and queue Deliver() by name, a call that carries no
+// data of theirs. Failures posted before one delivery (a block may both fail to be saved
+// and reach the last number) are all said.
 class WriteFailureRelay : public QObject {
     Q_OBJECT
 public:
@@ -49,8 +52,10 @@ public:
 
     void Post(messageCode_e message, unsigned run)
     {
-        failedRun.store(run);
-        code.store(int(message));
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            pending.push_back({message, run});
+        }
         QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
     }
 
@@ -59,19 +64,37 @@ public:
 public slots:
     void Deliver()
     {
-        const int message = code.exchange(-1);
-        if (message < 0 || !window)
+        std::vector<Failure> failures;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            failures.swap(pending);
+        }
+        if (failures.empty() || !window)
             return;
-        // A run that the failure belongs to and that still goes on into a file that takes
+        // A run that a failure belongs to and that still goes on into a file that takes
         // nothing would lose every later row: it is stopped first.
-        if (window->loggingActive && failedRun.load() == runNumber.load())
+        const unsigned current = runNumber.load();
+        if (window->loggingActive
+            && std::any_of(failures.begin(), failures.end(), [current](const Failure &f) { return f.run == current; }))
             QMetaObject::invokeMethod(window, "StopLogger", Qt::DirectConnection);
-        window->messages->DisplayMsg(messageCode_e(message));
+        std::vector<messageCode_e> said;
+        for (const Failure &f : failures) {
+            if (std::find(said.begin(), said.end(), f.message) != said.end())
+                continue;
+            said.push_back(f.message);
+            // The box waits for the user: the window may be gone after it.
+            if (window)
+                window->messages->DisplayMsg(f.message);
+        }
     }
 
 private:
-    std::atomic<int> code{-1};
-    std::atomic<unsigned> failedRun{0};
+    struct Failure {
+        messageCode_e message;
+        unsigned run;
+    };
+    std::mutex lock;
+    std::vector<Failure> pending;
 };
 
 // The run whose sample numbers reached the last one the chart can show, said once.

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QLockFile>
@@ -15,7 +16,9 @@
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
+#include <climits>
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -28,21 +31,55 @@ bool FolderWritable(const QString &folder)
     return probe.open() && probe.write("probe\n", 6) == 6 && probe.flush();
 }
 
-// Whether the program named in the lock may still run: one on another computer (a shared
-// home folder) cannot be looked up from here.
-bool HeldByLiveProgram(const QLockFile &lock, QString *host)
+// Whether the program named in the lock may still run, judged as QLockFile judges it:
+// QLockFile tells its verdict only by replacing a stale lock, which a folder that takes
+// no files refuses. One on another computer (a shared home folder) cannot be looked up
+// from here; on this one the lock is stale after a restart, or when its process is gone
+// or now runs another program.
+bool HeldByLiveProgram(const QLockFile &lock, const QString &lockPath, QString *host)
 {
     qint64 pid = 0;
     QString app;
     if (!lock.getLockInfo(&pid, host, &app))
         return false;
-    if (!host->isEmpty() && *host != QSysInfo::machineHostName())
+    // The lines after process id, program and host name: the ids of computer and boot.
+    QByteArray machineId, bootId;
+    QFile file(lockPath);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (int line = 0; line < 3; ++line)
+            file.readLine();
+        machineId = file.readLine().trimmed();
+        bootId = file.readLine().trimmed();
+    }
+    bool here = host->isEmpty() || *host == QSysInfo::machineHostName();
+    const QByteArray ourMachineId = QSysInfo::machineUniqueId();
+    if (!machineId.isEmpty() && !ourMachineId.isEmpty())
+        here = machineId == ourMachineId;   // a host name may be shared or changed
+    if (!here)
         return true;
+    if (!bootId.isEmpty() && bootId != QSysInfo::bootUniqueId())
+        return false;
 #ifdef Q_OS_UNIX
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-#else
-    return true;
+    if (::kill(pid_t(pid), 0) == -1 && errno == ESRCH)
+        return false;
 #endif
+#ifdef Q_OS_LINUX
+    // The process id may since have been given to another program: the name of the
+    // program the process runs must match the lock's.
+    if (::access("/proc/version", F_OK) == 0) {
+        char target[PATH_MAX];
+        const QByteArray exe = "/proc/" + QByteArray::number(pid) + "/exe";
+        const ssize_t size = ::readlink(exe.constData(), target, sizeof target);
+        if (size <= 0)
+            return false;
+        QFileInfo named(app);
+        if (named.isSymLink())
+            named.setFile(named.symLinkTarget());
+        if (QFileInfo(QFile::decodeName(QByteArray(target, int(size)))).fileName() != named.fileName())
+            return false;
+    }
+#endif
+    return true;
 }
 
 // Without a screen (offscreen or minimal platform: scripts, remote sessions) nobody could
@@ -96,7 +133,7 @@ int main(int argc, char **argv)
         const bool writable = FolderWritable(folder);
         QString host;
         if (lock.error() == QLockFile::LockFailedError) {
-            const bool live = HeldByLiveProgram(lock, &host);
+            const bool live = HeldByLiveProgram(lock, lockPath, &host);
             if (live || writable) {
                 ReportRunning(folder, lockPath, host);
                 return 1;

@@ -757,36 +757,48 @@ private slots:
     void fullDiskStopsTheRun_data()
     {
         QTest::addColumn<bool>("tempFull");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("temp.csv") << true << "Failed to save file.";
-        QTest::newRow("backup") << false << "tamberlo_backup.csv is opened.";
+        QTest::addColumn<bool>("atLastNumber");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("temp.csv") << true << false << QStringList{"Failed to save file."};
+        QTest::newRow("backup") << false << false << QStringList{"tamberlo_backup.csv is opened."};
+        // Both found in one block, the run's first: neither message is lost.
+        QTest::newRow("temp.csv at the last sample number")
+            << true << true
+            << QStringList{"The sample numbers of this chart have reached the largest the chart can show: no "
+                           "more samples can be logged on it. The samples logged are saved. Save the chart "
+                           "and clear the screen to log on.",
+                           "Failed to save file."};
     }
 
     void fullDiskStopsTheRun()
     {
         QFETCH(bool, tempFull);
-        QFETCH(QString, message);
+        QFETCH(bool, atLastNumber);
+        QFETCH(QStringList, messages);
         if (!QFileInfo::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         MessageRecorder boxes;
         const QString full = tempFull ? TempPath() : BackupPath();
         QFile::remove(full);
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), full));
+        if (atLastNumber)   // the run's first sample is the last the chart can show
+            win->runList->append(NewRun(int(MaxChartSample - 1000), 1000, 1000));
 
         ZrSim::useManualClock(true);
         win->ui->RunButton->click();
         VerifyLogging();
         ZrSim::advanceClock(50ms);
         QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QVERIFY2(boxes.SawError(message), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
+        QTRY_COMPARE(boxes.boxes.size(), messages.size());
+        QCOMPARE(boxes.Texts(), messages);
+        QCOMPARE(boxes.boxes[messages.size() - 1].icon, QMessageBox::Critical);
         VerifyIdle();
-        QCOMPARE(win->runList->size(), 1);
+        QCOMPARE(win->runList->size(), atLastNumber ? 2 : 1);
 
         // It does not go on logging into nothing, and says so once.
         ZrSim::advanceClock(50ms);
         QTest::qWait(100);
-        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes.size(), messages.size());
         if (!tempFull) {
             // The rows of the run are still in "temp.csv".
             const std::vector<Row> temp = ReadRows(TempPath());

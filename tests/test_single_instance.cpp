@@ -95,8 +95,9 @@ private slots:
 
     // A killed program's lock on a disk that takes no more data (a file size limit of 0
     // stands in for it, for root too): the next start says the folder cannot be written
-    // to, not that the program runs, and opens. A lock made on another computer (a shared
-    // home folder) keeps the program out and names the file to remove.
+    // to, not that the program runs, and opens; so too when the killed program's process
+    // id now belongs to another program. A lock made on another computer (a shared home
+    // folder) keeps the program out and names the file to remove.
     void fullFolderIsToldNotRunning()
     {
         QVERIFY(TestHome::IsIsolated());
@@ -107,30 +108,45 @@ private slots:
         const qint64 killed = first.processId();
         first.kill();
         QVERIFY(first.waitForFinished(30000));
+        QFile left(LockPath());
+        QVERIFY(left.open(QIODevice::ReadOnly));
+        const QByteArray afterOwner = left.readAll().mid(QByteArray::number(killed).size());
+        left.close();
 
-        QProcess full;
-        Start(full, QStringLiteral("ulimit -f 0; trap '' XFSZ;"));
-        QString said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(full.readAllStandardError()))
-                                     .contains(QLatin1String("cannot write to the folder")),
-                                 60000);
-        QTest::qWait(500);
-        QCOMPARE(full.state(), QProcess::Running);
-        said += QString::fromLocal8Bit(full.readAllStandardError());
-        QVERIFY2(!said.contains(QLatin1String("already running")), qPrintable(said));
-        QCOMPARE(LockOwner(), killed);
-        full.kill();
-        QVERIFY(full.waitForFinished(30000));
+        QProcess other;
+        other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(other.waitForStarted());
+        for (const qint64 owner : {killed, other.processId()}) {
+            QVERIFY(left.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            left.write(QByteArray::number(owner) + afterOwner);
+            left.close();
+            QProcess full;
+            Start(full, QStringLiteral("ulimit -f 0; trap '' XFSZ;"));
+            QString said;
+            QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(full.readAllStandardError()))
+                                             .contains(QLatin1String("cannot write to the folder"))
+                                         || full.state() != QProcess::Running,
+                                     60000);
+            QTest::qWait(500);
+            QCOMPARE(full.state(), QProcess::Running);
+            said += QString::fromLocal8Bit(full.readAllStandardError());
+            QVERIFY2(said.contains(QLatin1String("cannot write to the folder")), qPrintable(said));
+            QVERIFY2(!said.contains(QLatin1String("already running")), qPrintable(said));
+            QCOMPARE(LockOwner(), owner);
+            full.kill();
+            QVERIFY(full.waitForFinished(30000));
+        }
+        other.kill();
+        QVERIFY(other.waitForFinished(30000));
 
-        QFile lock(LockPath());
-        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        lock.write(QByteArray::number(QCoreApplication::applicationPid()) + "\nKestrimaIII\nfar-computer\n");
-        lock.close();
+        QVERIFY(left.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        left.write(QByteArray::number(QCoreApplication::applicationPid()) + "\nKestrimaIII\nfar-computer\n");
+        left.close();
         QProcess second;
         Start(second);
         QVERIFY(second.waitForFinished(60000));
         QCOMPARE(second.exitCode(), 1);
-        said = QString::fromLocal8Bit(second.readAllStandardError());
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
         QVERIFY2(said.contains(QLatin1String("Kestrima III is already running.")), qPrintable(said));
         QVERIFY2(said.contains(QLatin1String("far-computer")) && said.contains(LockPath()), qPrintable(said));
     }
