@@ -104,10 +104,12 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
     if (begin == 0 && from > 0)
         return 0;
     const QByteArray last = tail.mid(begin, end - 1 - begin);
+    RunRows::Field f[4];
+    const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
     RunRows::Row lastRow;
-    const bool hasRows = ReadRow(last.constData(), last.constData() + last.size(), lastRow);
+    const bool hasRows = RunRows::readRow(f, n, lastRow);
     const qint64 lastNo = lastRow.number;
-    if (!hasRows && last != "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo")
+    if (!hasRows && RunRows::lineKind(f, n) != RunRows::LineKind::ColumnTitles)
         return 0;   // closed, or no run of ours
 
     // "temp.csv" holds every row of the run from its first on: those past the last one of
