@@ -736,6 +736,7 @@ void LoggerMainWindow::ClearScreen()
 
     plotMgr->UpdateChLabelsPosition();
     plotMgr->UpdateStatusLabelPosition();
+    ShowChartInSideWindows();
 }
 
 void LoggerMainWindow::RestoreBackup()
