@@ -518,6 +518,13 @@ void LoggerMainWindow::ShowChartInfo()
     ui->InfoButton->setChecked(true);
 }
 
+void LoggerMainWindow::ShowChartInSideWindows()
+{
+    if (memoWindowOpen)
+        memoWindow->UpdateMemoWindow();
+    UpdateChartInfo();
+}
+
 void LoggerMainWindow::ShowXControls()
 {
     xControlsOpen = true;

@@ -350,6 +350,9 @@ private:
     void LayOutPanel(int width, int height);
     // Closing steps shared by the Close operations and the hand-back.
     void CloseSideWindow(bool &openFlag, QAction *menuEntry, QWidget *button, QWidget *window);
+    // The open memo and information windows show the chart on screen once it was replaced
+    // or cleared.
+    void ShowChartInSideWindows();
     // Ends a run left going when the window closes or is destroyed.
     void StopRunForExit();
     // The controls of a window with no run, after a start was refused.

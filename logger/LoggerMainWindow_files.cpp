@@ -562,6 +562,8 @@ int LoggerMainWindow::OpenFile(QString path)
         plotMgr->replot();
     }
     HideShowMemoMarkersInPlot();
+    // The clearing above showed the side windows an empty chart; now its runs and markers are in.
+    ShowChartInSideWindows();
     // Told once the caller has the chart in place.
     if (const qint64 left = report.rowsLeftOut) {
         QMetaObject::invokeMethod(

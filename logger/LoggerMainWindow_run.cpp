@@ -760,6 +760,7 @@ void LoggerMainWindow::ClearScreen()
 
     plotMgr->UpdateChLabelsPosition();
     plotMgr->UpdateStatusLabelPosition();
+    ShowChartInSideWindows();
 }
 
 void LoggerMainWindow::RestoreBackup()

@@ -1,10 +1,12 @@
 // The memo window's Marker / Add Text / Remove protocol with clicks on the chart, the memo
-// file, the X-Controls range checks and the information and raw count windows.
+// file, the X-Controls range checks, the information and raw count windows, and the memo
+// and information windows left open while the chart is replaced.
 #include <QtTest>
 
 #include "test_chart_support.h"
 #include "test_home.h"
 
+#include "ChartFileDialogs.h"
 #include "InfoWindow.h"
 #include "LoggerMainWindow.h"
 #include "MemoWindow.h"
@@ -50,7 +52,49 @@ class TestSideWindows : public QObject {
         return item ? item->text() : QString();
     }
 
+    // A table row as "number|text"; an empty row reads "|".
+    QString Row(int row) const { return Cell(row, 0) + '|' + Cell(row, 1); }
+
     Ui_XControlsWindow *XUi() const { return win->xControlsWindow->ui; }
+    Ui_InfoWindow *InfoUi() const { return win->infoWindow->ui; }
+
+    QString openAnswer;   // what File > Load's dialog answers
+
+    void Load(const QString &path)
+    {
+        openAnswer = path;
+        win->ui->action_Load->trigger();
+    }
+
+    // A chart file of one run of `rows` samples logged from `startTime`, and its memo file
+    // with one marker per text.
+    static bool WriteChart(const QString &path, int rows, const QString &startTime, const QStringList &memos)
+    {
+        LoggerData run;
+        DataValues a, b;
+        for (int n = 1; n <= rows; ++n) {
+            a.xValues.push_back(n);
+            b.xValues.push_back(n);
+            a.yValues.push_back(n % 40);
+            b.yValues.push_back(-(n % 30));
+            run.memo.push_back(QStringLiteral(" "));
+        }
+        run.firstSampleNo = 1;
+        run.sampleInterval = 1.0;
+        run.intervalUnit = MilliSeconds;
+        run.startDate = run.stopDate = QStringLiteral("03/04/2025");
+        run.startTime = run.stopTime = startTime;
+        run.chA.values = &a;
+        run.chB.values = &b;
+        run.chA.totalSamples = run.chB.totalSamples = rows;
+        const QVector<LoggerData *> list{&run};
+        QByteArray memo("Memo Label,Memo X,Memo Y,\n");
+        for (const QString &text : memos)
+            memo += text.toUtf8() + ",10,5,\n";
+        QFile memoFile(path.left(path.size() - 4) + "_Memo.csv");
+        return Utility::SaveToCSVFormat(path, &list, false) == 0 && memoFile.open(QIODevice::WriteOnly)
+               && memoFile.write(memo) == memo.size();
+    }
 
     // Types a range into a tab of the X-Controls window and applies it.
     void ApplyRange(bool timeTab, const QString &lo, const QString &hi)
@@ -64,7 +108,11 @@ class TestSideWindows : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(chart::PrepareApplication()); }
+    void initTestCase()
+    {
+        QVERIFY(chart::PrepareApplication());
+        ChartFileDialogs::Instance().open = [this](auto...) { return openAnswer; };
+    }
 
     void init()
     {
@@ -246,6 +294,72 @@ private slots:
         win->ShowXControls();
         QCOMPARE(XUi()->xSamplesMin->text(), QString("4200"));
         QCOMPARE(XUi()->xSamplesMax->text(), QString("4300"));
+    }
+
+    // Left open while the chart is replaced or cleared, the memo window lists the markers of
+    // the chart on screen, and Remove acts on the marker its row shows; the information
+    // window shows that chart's counts.
+    void sideWindowsFollowTheChart()
+    {
+        QTemporaryDir dir;
+        const QString five = dir.filePath("five.csv");
+        const QString two = dir.filePath("two.csv");
+        QVERIFY(WriteChart(five, 300, "09:15:00 AM", {"five 1", "five 2", "five 3", "five 4", "five 5"}));
+        QVERIFY(WriteChart(two, 120, "11:30:00 AM", {"two 1", "two 2"}));
+        Ui_MemoWindow *ui = MemoUi();
+
+        // Opened over the first chart, open across the load of the second.
+        win->CloseMemo();
+        Load(five);
+        win->ShowMemo();
+        win->ShowChartInfo();
+        QCOMPARE(Row(4), QString("5|five 5"));
+        QCOMPARE(InfoUi()->chASamples->text(), QString("300"));
+        Load(two);
+        QCOMPARE(Memos().size(), 2);
+        QCOMPARE(QStringList({Row(0), Row(1), Row(2), Row(4)}), QStringList({"1|two 1", "2|two 2", "|", "|"}));
+        QCOMPARE(InfoUi()->chASamples->text(), QString("120"));
+        QCOMPARE(InfoUi()->startTime->text(), QString("11:30:00 AM"));
+
+        // Row 2 shows the second marker: Remove takes that one and no other.
+        ui->tableWidget->setCurrentCell(1, 0);
+        Click(ui->pushButton);
+        QCOMPARE(Memos().size(), 1);
+        QCOMPARE(Memos()[0]->label().text(), QString("two 1"));
+        QCOMPARE(Row(1), QString("|"));
+
+        // Window menu: the live chart is empty; the chart file comes back from its files.
+        win->ui->action_Data1->trigger();
+        QCOMPARE(Row(0), QString("|"));
+        QCOMPARE(InfoUi()->chASamples->text(), QString("0"));
+        win->windowMenuEntries[1].action->trigger();
+        QCOMPARE(QStringList({Row(0), Row(1), Row(2)}), QStringList({"1|two 1", "2|two 2", "|"}));
+        QCOMPARE(InfoUi()->chASamples->text(), QString("120"));
+
+        // Restore Backup: the copy of the chart last opened, without its memo file; then
+        // File > Close.
+        Load(five);
+        QCOMPARE(Row(4), QString("5|five 5"));
+        win->SetRestoreBackupState(true);
+        win->ui->action_Restore_Backup->trigger();
+        QVERIFY(Memos().isEmpty());
+        QCOMPARE(Row(0), QString("|"));
+        QCOMPARE(InfoUi()->chASamples->text(), QString("300"));
+        QCOMPARE(InfoUi()->startTime->text(), QString("09:15:00 AM"));
+        win->ui->action_Close->trigger();
+        QCOMPARE(InfoUi()->chASamples->text(), QString("0"));
+
+        // Clear Screen of the live chart with a marker on it.
+        win->ui->action_Data1->trigger();
+        Chart()->RecordNewMouseClickOnPlot();
+        Chart()->CreateNewMarker(QPointF(12.0, 250.0));
+        Chart()->RecordNewLabel("live");
+        Chart()->AddLabelToMemoMarker();
+        win->memoWindow->UpdateMemoWindow();
+        QCOMPARE(Row(0), QString("1|live"));
+        win->ui->action_Clear_Screen->trigger();
+        QVERIFY(Memos().isEmpty());
+        QCOMPARE(Row(0), QString("|"));
     }
 
     void infoAndRawCount()
