@@ -16,13 +16,18 @@ namespace {
 
 constexpr double Zero = 512.0;          // code of 0 V
 constexpr double MissedCode = 65535.0;  // a sample the instrument could not deliver
-// A cycle swings from this far below the mean level to this far above it: a share of the
+// A cycle swings from this far below a centre level to this far above it: a share of the
 // frame's own span, so that noise on a large signal is no cycle while a signal of a few
-// codes still has its cycles. A block's codes come in steps of 4: noise that now and then
-// flips a steady level to the next step leaves one of the two steps within 1.5 codes of
-// the mean, and so makes no cycle.
-constexpr double MinHysteresis = 1.5;
+// codes still has its cycles. The centre lies midway between the frame's extremes: a narrow
+// pulse's mean lies too close to one of its levels. A block's codes come in steps of 4: the
+// band reaches more than half a step to either side, so that noise flipping a level between
+// two neighbouring steps never reaches both its edges.
+constexpr double MinHysteresis = 2.5;
 constexpr double HysteresisShare = 0.1;
+// A swing of one step is too narrow for that band: its centre is the mean level instead,
+// and noise that now and then flips a steady level to the next step leaves one of the two
+// steps within 1.5 codes of the mean, and so makes no cycle.
+constexpr double MinStepHysteresis = 1.5;
 // Whole periods of one signal differ by a sample where the period is no whole number of
 // samples, or by a little more with jitter.
 constexpr double MaxPeriodSpread = 2.0;   // samples
@@ -168,7 +173,6 @@ void Meter::get_frequency(int n, double *frame, double, double, double meanOffse
         return;
     // Only the frame's own samples: what lies beyond n is left from earlier frames.
     const int last = std::min(std::min(ScanLength(n), n - 1), ScopeFrameCapacity - 1);
-    const double threshold = meanOffset + Zero;
     double lo = MissedCode, hi = -1.0;
     for (int i = 0; i <= last; ++i) {
         if (IsSample(frame[i])) {
@@ -176,12 +180,15 @@ void Meter::get_frequency(int n, double *frame, double, double, double meanOffse
             hi = std::max(hi, frame[i]);
         }
     }
-    const double band = std::max(MinHysteresis, HysteresisShare * (hi - lo));
+    const double span = hi - lo;
+    const bool oneStep = span < 2.0 * MinHysteresis;
+    const double threshold = oneStep ? meanOffset + Zero : 0.5 * (lo + hi);
+    const double band = std::max(oneStep ? MinStepHysteresis : MinHysteresis, HysteresisShare * span);
     const double lowLevel = threshold - band;
     const double highLevel = threshold + band;
 
     // A rising crossing: the signal was at or below the low level and now reaches the high
-    // one; it lies at the last sample below the mean level before that. Missed samples are
+    // one; it lies at the last sample below the centre level before that. Missed samples are
     // stepped over. The frequency comes from the first three; all in the scan show whether
     // the signal repeats.
     int crossings[3];

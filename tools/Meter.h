@@ -27,10 +27,11 @@ public:
     static void do_measure_B(int n, int triggerMilliVolts, double nanosecsPerSample, double *frame,
                              int *maxCode, int *minCode, double *pkToPk, int *meanOffset, double *rms,
                              double *frequency, int *cycles, bool *found);
-    // Frequency from the mean of two whole periods between three rising crossings of the mean
-    // level, within the first n samples and the scan length of the scope's time base; 0 when
-    // the crossings there do not repeat at one period. Leaves frequency and found as they
-    // were when n is 0.
+    // Frequency from the mean of two whole periods between three rising crossings of the level
+    // midway between the frame's extremes (of the mean level for a swing of one block step),
+    // within the first n samples and the scan length of the scope's time base; 0 when the
+    // crossings there do not repeat at one period. Leaves frequency and found as they were
+    // when n is 0.
     static void get_frequency(int n, double *frame, double unused1, double unused2, double meanOffset,
                               double nanosecsPerSample, double *frequency, int *unused3, bool *found);
     // The two halves of a measurement without any state: max, min, peak-to-peak and mean
