@@ -16,6 +16,7 @@ class QFile;
 class QIODevice;
 namespace RunRows {
 class Judge;
+struct Row;
 }
 class QwtPlotMarker;
 
@@ -54,6 +55,7 @@ public:
     class RowTotals {
     public:
         void Add(const char *begin, const char *end);   // one row, without its line end
+        void Add(const RunRows::Row &row);              // one row already read
         void Fill(LoggerData &run) const;
     private:
         int32_t rows[2] = {0, 0};

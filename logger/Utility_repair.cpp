@@ -34,8 +34,12 @@ bool ReadRow(const char *b, const char *e, RunRows::Row &row)
 void Utility::RowTotals::Add(const char *begin, const char *end)
 {
     RunRows::Row row;
-    if (!ReadRow(begin, end, row))
-        return;
+    if (ReadRow(begin, end, row))
+        Add(row);
+}
+
+void Utility::RowTotals::Add(const RunRows::Row &row)
+{
     const bool has[2] = {row.hasA, row.hasB};
     const double value[2] = {row.a, row.b};
     for (int c = 0; c < 2; ++c) {
@@ -140,7 +144,7 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         if (!ReadRow(b, e, row))
             return true;
         const qint64 number = row.number;
-        totals.Add(b, e);
+        totals.Add(row);
         if (hasRows && number <= lastNo) {
             matched |= number == lastNo;
             return true;
