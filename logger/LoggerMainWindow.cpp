@@ -493,6 +493,10 @@ void LoggerMainWindow::AdjustConfig()
         unreadableSettingsKeptAt.clear();
         messages->DisplayMsg(SETTINGS_NOT_READ, kept);
     }
+    if (!killedRunKept && !killedRunWaitTold) {
+        killedRunWaitTold = true;
+        messages->DisplayMsg(KILLED_RUN_ROWS_WAITING);
+    }
 }
 
 // ---- Side windows -------------------------------------------------------------------
@@ -769,7 +773,8 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
     const bool lastWindow = !(w && w->isVisible());
     if (lastWindow)
         StopRunForExit();
-    if (!config->backup && backupFile && !loggingActive) {
+    // Not while rows of a killed run wait to be added to it.
+    if (!config->backup && backupFile && !loggingActive && killedRunKept) {
         if (backupFile->isOpen())
             backupFile->close();
         QFile::remove(backupFilePath);   // a failure here is of no consequence

@@ -385,9 +385,12 @@ private:
     QString BackupNotePath() const;
     QString PreviousBackupPath() const;
     // Rows that a killed program left only in "temp.csv" are added to the backup before
-    // anything empties it; false while they could not be.
+    // anything empties it; false while they could not be. Until then the backup stays where
+    // it is (an opened chart is shown from memory), and the adding is tried again.
     bool KeepRowsOfKilledRun();
     bool killedRunKept = false;
+    bool killedRunWaitTold = false;
+    QTimer *killedRunRetry = nullptr;
     // The first run of an opened chart that the backup file could not take (its runs
     // then hold every row and are saved from memory).
     const LoggerData *unmirroredChart = nullptr;

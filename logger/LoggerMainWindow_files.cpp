@@ -25,6 +25,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QStorageInfo>
+#include <QTimer>
 #include <QTemporaryFile>
 #include <QThread>
 #include <qwt_plot_marker.h>
@@ -32,6 +34,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <fcntl.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +136,20 @@ bool HoldsRuns(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(11) == "Start Date:";
+}
+
+// Two files of one folder trade places at once; false where the system cannot do that.
+bool ExchangeFiles(const QString &a, const QString &b)
+{
+#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
+    return renameat2(AT_FDCWD, QFile::encodeName(a).constData(), AT_FDCWD, QFile::encodeName(b).constData(),
+                     RENAME_EXCHANGE)
+           == 0;
+#else
+    Q_UNUSED(a);
+    Q_UNUSED(b);
+    return false;
+#endif
 }
 
 // Where a file that replaces `target` is written until it is whole.
@@ -258,8 +275,8 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
         return false;
     Utility::RowTotals totals;
     bool title = true;   // the first line is the column titles
-    if (!Utility::ForEachLine(&file, [&](const char *b, const char *e) {
-            if (!title)
+    if (!Utility::ForEachLine(&file, [&](const char *b, const char *e, bool overlong) {
+            if (!title && !overlong)
                 totals.Add(b, e);
             title = false;
             return true;
@@ -360,6 +377,22 @@ bool LoggerMainWindow::KeepRowsOfKilledRun()
 {
     if (!killedRunKept)
         killedRunKept = backupMirrorsChart || Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath) == 0;
+    if (killedRunKept) {
+        if (killedRunRetry)
+            killedRunRetry->stop();
+    } else if (!killedRunRetry) {
+        // Added as soon as the disk takes them, the program idle or not: tried again when
+        // the folder has room for them, less often the longer it fails.
+        killedRunRetry = new QTimer(this);
+        killedRunRetry->setInterval(5000);
+        connect(killedRunRetry, &QTimer::timeout, this, [this] {
+            if (loggingActive || QStorageInfo(tempFilePath).bytesAvailable() <= QFileInfo(tempFilePath).size())
+                return;
+            if (!KeepRowsOfKilledRun())
+                killedRunRetry->setInterval(std::min(killedRunRetry->interval() * 2, 300000));
+        });
+        killedRunRetry->start();
+    }
     return killedRunKept;
 }
 
@@ -431,10 +464,14 @@ int LoggerMainWindow::OpenFile(QString path)
     // The backup file holds the chart shown, so that saving copies it. The copy is made
     // beside it while the chart is read, and replaces it only when whole and only when the
     // file really was a chart.
-    const bool mirror = !SameFile(path, backupFilePath);
+    // While rows of a killed run wait to be added to the backup, the backup stays where it
+    // is: the chart is shown from memory.
+    const bool isBackup = SameFile(path, backupFilePath);
+    const bool mirror = !isBackup && KeepRowsOfKilledRun();
     // The previous backup gets the backup's runs in its place: its copy is then their
-    // only one.
+    // only one. The two files trade places by a rename, bytes whole, when they can.
     const bool onlyCopy = SameFile(path, PreviousBackupPath());
+    const bool trade = mirror && onlyCopy && !backupMirrorsChart && HoldsRuns(backupFilePath);
     ReplacingFile copy(mirror ? backupFilePath : QString());
     bool copied = false;
     QVector<LoggerData *> runs;
@@ -443,7 +480,7 @@ int LoggerMainWindow::OpenFile(QString path)
     {
         std::thread copier;
         const ThreadJoiner joiner{copier};
-        if (mirror && copy.IsOpen()) {
+        if (mirror && !trade && copy.IsOpen()) {
             try {
                 copier = std::thread([&] {
                     try {
@@ -475,17 +512,27 @@ int LoggerMainWindow::OpenFile(QString path)
     runList->swap(runs);
     unmirroredChart = nullptr;
 
-    if (!runList->isEmpty() && mirror) {
-        if (backupFile)
-            Utility::CloseFile(backupFile);
-        // The runs the backup held may be the only copy of a run logged before the program
-        // last ended: they are kept once more, as the start of a run keeps them. A copy of
-        // an opened chart is not: it would push out those runs.
-        const QString previous = backupMirrorsChart ? QString() : PreviousBackupPath();
-        // A file with rows left out is not copied: the backup holds the rows shown.
-        bool mirrored = report.rowsLeftOut == 0 && copied && copy.Commit(previous);
-        if (!mirrored)
-            mirrored = WriteRuns(backupFilePath, runList, previous);
+    if (!runList->isEmpty() && !isBackup) {
+        bool mirrored = false;
+        if (mirror) {
+            if (backupFile)
+                Utility::CloseFile(backupFile);
+            // The runs the backup held may be the only copy of a run logged before the
+            // program last ended: they are kept once more, as the start of a run keeps them.
+            // A copy of an opened chart is not: it would push out those runs.
+            const QString previous = backupMirrorsChart ? QString() : PreviousBackupPath();
+            if (onlyCopy) {
+                // Never written anew from the rows read: the rows the reader left out would
+                // be lost with the file that held them.
+                mirrored = (trade && ExchangeFiles(path, backupFilePath))
+                           || ((copied || (trade && CopyBytes(path, copy, -1))) && copy.Commit(previous));
+            } else {
+                // A file with rows left out is not copied: the backup holds the rows shown.
+                mirrored = report.rowsLeftOut == 0 && copied && copy.Commit(previous);
+                if (!mirrored)
+                    mirrored = WriteRuns(backupFilePath, runList, previous);
+            }
+        }
         if (mirrored) {
             backupIndex.Reset();
             SetBackupMirrorsChart(!onlyCopy, QFileInfo(path).absoluteFilePath());

@@ -65,7 +65,8 @@ qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
         const qint64 used = p - b;
         buf.remove(0, int(used));
         bufPos += used;
-        if (buf.size() > RowIndex::MaxLine) {   // no line end in sight: not a row
+        // No line end in sight: not a row (a CR at the end may still end the line).
+        if (buf.size() - (buf.endsWith('\r') ? 1 : 0) > RowIndex::MaxLine) {
             overlong = true;
             bufPos += buf.size();
             buf.clear();

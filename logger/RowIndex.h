@@ -19,7 +19,7 @@ class RowIndex {
 public:
     static constexpr int CheckpointRows = 1024;
     // A line longer than this is no row of ours: it is passed over whole.
-    static constexpr qint64 MaxLine = 1 << 16;
+    static constexpr qint64 MaxLine = RunRows::MaxLine;
 
     struct Checkpoint {
         qint64 sampleNo;       // sample number of the row

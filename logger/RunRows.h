@@ -15,6 +15,10 @@
 
 namespace RunRows {
 
+// No line of ours is longer (a row's memo is cut to fit): a longer line, its line end not
+// counted, is no row and no line of a run's blocks, however it was read.
+constexpr qint64 MaxLine = 1 << 16;
+
 struct Field {
     const char *b = nullptr;
     const char *e = nullptr;

@@ -322,7 +322,7 @@ public:
         bool empty() const { return b == e; }
     };
 
-    static constexpr size_t MaxLine = 64 * 1024;
+    static constexpr size_t MaxLine = size_t(RunRows::MaxLine);
 
     explicit LineReader(QIODevice *device) : dev(device) {}
 
@@ -425,6 +425,7 @@ bool LineReader::next(Line &line)
     bool overlong = false;
     size_t scanFrom = head;
     auto take = [&](size_t end, size_t after) {
+        overlong |= end - head > MaxLine;   // however the chunks fell
         line.b = buf.data() + head;
         line.e = buf.data() + end;
         line.after = buf.data() + after;
@@ -439,7 +440,7 @@ bool LineReader::next(Line &line)
             take(end, after);
             break;
         }
-        if (tail - head > MaxLine) {
+        if (scanFrom - head > MaxLine) {
             overlong = true;
             used += qint64(scanFrom - head);
             head = scanFrom;   // a CR left at the end still ends this line
@@ -454,6 +455,7 @@ bool LineReader::next(Line &line)
             }
             if (tail == head && !overlong)
                 return false;
+            overlong |= tail - head > MaxLine;
             line.b = buf.data() + head;
             line.e = line.after = buf.data() + tail;
             line.terminated = false;

@@ -64,13 +64,17 @@ public:
     // After a program was killed during a run: the rows of the temporary file at `tempPath`
     // (every row of that run) that the unfinished last run of the run file at `path` lacks
     // are appended to it, and a stop block counted from them, dated when the temporary file
-    // was last written. 0 when done or when there is nothing to do (the last run is closed,
-    // or the temporary file holds another run); 1 when the file could not be written (its
-    // whole lines are then as they were).
+    // was last written. A run killed before its first row (its start block only, no row in
+    // the temporary file) is taken out. 0 when done or when there is nothing to do (the last
+    // run is closed, or the temporary file holds another run); 1 when the file could not be
+    // written (its whole lines are then as they were).
     static int KeepRowsOfCutRun(const QString &path, const QString &tempPath);
     // Calls `take` with each line of `file` from its position on that a line feed ends (not
-    // with the line feed); `take` returns false to stop. False when the file cannot be read.
-    static bool ForEachLine(QIODevice *file, const std::function<bool(const char *, const char *)> &take);
+    // with the line feed); a line longer than a line of ours (RunRows::MaxLine) comes cut to
+    // that length with `overlong` set. Bounded memory, whatever the file holds. `take`
+    // returns false to stop. False when the file cannot be read.
+    static bool ForEachLine(QIODevice *file,
+                            const std::function<bool(const char *, const char *, bool overlong)> &take);
     // Puts what was written to the file at `path` on the disk (fdatasync), so that a file
     // renamed into place afterwards is not found empty after a power loss. False when that
     // cannot be done.

@@ -20,21 +20,11 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-// A sample row of ours, read as every reader of run files reads one.
-bool ReadRow(const char *b, const char *e, RunRows::Row &row)
-{
-    RunRows::Field f[4];
-    return RunRows::readRow(f, RunRows::splitFields(b, e, f, 4), row);
-}
-
-}   // namespace
-
 void Utility::RowTotals::Add(const char *begin, const char *end)
 {
+    RunRows::Field f[4];
     RunRows::Row row;
-    if (ReadRow(begin, end, row))
+    if (RunRows::readRow(f, RunRows::splitFields(begin, end, f, 4), row))
         Add(row);
 }
 
@@ -61,72 +51,143 @@ void Utility::RowTotals::Fill(LoggerData &run) const
     }
 }
 
-bool Utility::ForEachLine(QIODevice *file, const std::function<bool(const char *, const char *)> &take)
+bool Utility::ForEachLine(QIODevice *file,
+                          const std::function<bool(const char *, const char *, bool)> &take)
 {
-    QByteArray pending;
-    std::vector<char> chunk(1 << 20);
+    // A line in progress is held only up to what a line of ours may hold: a file of any
+    // length without a line feed (zeros a power loss left) is read in bounded memory, and
+    // each byte is looked at once.
+    constexpr qint64 Chunk = 1 << 20;
+    constexpr qint64 MaxLine = RunRows::MaxLine;
+    std::vector<char> buf(size_t(Chunk + MaxLine + 1));
+    qint64 held = 0;         // the start of the line in progress, at buf's start
+    bool overlong = false;   // that line is longer than a line of ours: only its head is held
     for (;;) {
-        const qint64 n = file->read(chunk.data(), qint64(chunk.size()));
+        const qint64 n = file->read(buf.data() + held, Chunk);
         if (n <= 0)
             return n == 0;
-        pending.append(chunk.data(), int(n));
-        const char *b = pending.constData();
-        const char *e = b + pending.size();
-        const char *p = b;
-        while (const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)))) {
-            if (!take(p, nl))
+        const char *line = buf.data();
+        const char *from = line + held;
+        const char *e = from + n;
+        while (const char *nl = static_cast<const char *>(std::memchr(from, '\n', size_t(e - from)))) {
+            const qint64 length = qint64(nl - line) - (nl > line && nl[-1] == '\r' ? 1 : 0);
+            const bool over = overlong || length > MaxLine;
+            if (!take(line, over ? std::min(nl, line + MaxLine) : nl, over))
                 return true;
-            p = nl + 1;
+            line = from = nl + 1;
+            overlong = false;
         }
-        pending.remove(0, int(p - b));
+        if (overlong)
+            continue;   // its head stays; what was read of the rest is dropped
+        const qint64 rest = e - line;
+        overlong = rest > MaxLine + 1;   // too long even with a CR before its line feed
+        held = overlong ? MaxLine : rest;
+        std::memmove(buf.data(), line, size_t(held));
     }
 }
 
+namespace {
+
+// Where the last line of `file` that a line feed ends begins, and where that line feed
+// lies, however long the line: searched backwards a chunk at a time. 1 when there is no
+// such line, -1 when the file cannot be read.
+int FindLastLine(QFile &file, qint64 &begin, qint64 &lineFeed)
+{
+    constexpr qint64 Chunk = 64 * 1024;
+    const auto lastLineFeed = [&file](qint64 to, qint64 &at) {
+        at = -1;
+        while (to > 0) {
+            const qint64 from = std::max<qint64>(0, to - Chunk);
+            if (!file.seek(from))
+                return false;
+            const QByteArray bytes = file.read(to - from);
+            if (bytes.size() != to - from)
+                return false;
+            const int i = bytes.lastIndexOf('\n');
+            if (i >= 0) {
+                at = from + i;
+                return true;
+            }
+            to = from;
+        }
+        return true;
+    };
+    qint64 before = -1;
+    if (!lastLineFeed(file.size(), lineFeed) || (lineFeed >= 0 && !lastLineFeed(lineFeed, before)))
+        return -1;
+    begin = before + 1;
+    return lineFeed < 0 ? 1 : 0;
+}
+
+// Where the file's last run begins when the whole lines up to `end` after its start line
+// are only lines of its start block (a run killed before its first row); -1 otherwise.
+qint64 StartOfRunWithoutRows(QFile &file, qint64 end)
+{
+    constexpr qint64 Reach = 4096;   // far more than a start block
+    const qint64 from = std::max<qint64>(0, end - Reach);
+    if (!file.seek(from))
+        return -1;
+    QList<QByteArray> lines = file.read(end - from).split('\n');
+    lines.removeLast();   // after the last line feed
+    qint64 pos = end;
+    for (int i = lines.size() - 1; i >= 0 && (i > 0 || from == 0); --i) {
+        const QByteArray &line = lines[i];
+        pos -= line.size() + 1;
+        if (line.startsWith("Start Date:,"))
+            return pos;
+        if (!line.isEmpty() && !line.startsWith("Start Time:,") && !line.startsWith("Sample Interval:,")
+            && !line.startsWith("Sample Number,"))
+            return -1;
+    }
+    return -1;
+}
+
+}   // namespace
+
 int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
 {
-    QFile temp(tempPath);
-    if (temp.size() == 0 || !QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile())
         return 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
         return 1;
 
-    // The run file's last whole line tells whether its last run is still open: it is that
-    // run's column titles (no row yet) or its last row. A line cut by the kill is dropped.
-    const qint64 size = file.size();
-    constexpr qint64 Reach = 1 << 20;   // more than any line of ours
-    const qint64 from = std::max<qint64>(0, size - Reach);
-    if (!file.seek(from))
+    // The run file's last whole line tells whether its last run is still open: it is a line
+    // among that run's rows (its sample number read, however long the line), or the run's
+    // column titles (no row yet). A line cut by the kill is dropped.
+    qint64 begin = 0;
+    qint64 lineFeed = 0;
+    if (const int found = FindLastLine(file, begin, lineFeed))
+        return found < 0 ? 1 : 0;
+    const qint64 keep = lineFeed + 1;
+    if (!file.seek(begin))
         return 1;
-    const QByteArray tail = file.read(size - from);
-    if (tail.size() != size - from)
-        return 1;
-    const int end = tail.lastIndexOf('\n') + 1;
-    if (end < 2)
-        return 0;
-    const int begin = tail.lastIndexOf('\n', end - 2) + 1;
-    if (begin == 0 && from > 0)
-        return 0;
-    const QByteArray last = tail.mid(begin, end - 1 - begin);
+    const QByteArray last = file.read(std::min(lineFeed - begin, RunRows::MaxLine));
     RunRows::Field f[4];
     const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
     RunRows::Row lastRow;
-    const bool hasRows = RunRows::readRow(f, n, lastRow);
+    RunRows::readRow(f, n, lastRow);
+    const bool hasRows = lastRow.numbered;
     const qint64 lastNo = lastRow.number;
-    if (!hasRows && RunRows::lineKind(f, n) != RunRows::LineKind::ColumnTitles)
+    // A run killed before its first row: its start block goes, unless rows follow it.
+    const qint64 rowless = hasRows ? -1 : StartOfRunWithoutRows(file, keep);
+    const bool titled = !hasRows && RunRows::lineKind(f, n) == RunRows::LineKind::ColumnTitles;
+    if (!hasRows && rowless < 0)
         return 0;   // closed, or no run of ours
 
-    // "temp.csv" holds every row of the run from its first on: those past the last one of
-    // the run file are its missing rows. A temporary file without that row holds another run.
-    if (!temp.open(QIODevice::ReadOnly))
+    // "temp.csv" holds every line of the run from its first row on: those past the last one
+    // of the run file are its missing rows. A temporary file without that line holds another
+    // run. A line too long for a row is not one, as the readers take it: its number places it.
+    QFile temp(tempPath);
+    if (temp.exists() && !temp.open(QIODevice::ReadOnly))
         return 1;
-    const qint64 keep = from + end;
     const auto fail = [&] {
         file.resize(keep);
         return 1;
     };
     bool matched = !hasRows;
     bool mismatch = false;
+    bool anyRow = false;
     bool appending = false;
     bool writeFailed = false;
     RowTotals totals;
@@ -139,27 +200,37 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         out.clear();
         return written;
     };
-    const bool read = ForEachLine(&temp, [&](const char *b, const char *e) {
+    const bool read = !temp.isOpen() || ForEachLine(&temp, [&](const char *b, const char *e, bool overlong) {
+        RunRows::Field tf[4];
         RunRows::Row row;
-        if (!ReadRow(b, e, row))
+        const bool isRow = RunRows::readRow(tf, RunRows::splitFields(b, e, tf, 4), row) && !overlong;
+        if (!row.numbered)
             return true;
-        const qint64 number = row.number;
-        totals.Add(row);
-        if (hasRows && number <= lastNo) {
-            matched |= number == lastNo;
+        anyRow = true;
+        if (!titled && !hasRows)
+            return false;   // rows under a start block cut short: not ours to place
+        if (isRow)
+            totals.Add(row);
+        if (hasRows && row.number <= lastNo) {
+            matched |= row.number == lastNo;
             return true;
         }
         if (!matched) {
             mismatch = true;
             return false;
         }
-        out.append(b, int(e + 1 - b));
+        if (!overlong)
+            out.append(b, int(e + 1 - b));
         writeFailed = out.size() >= (1 << 20) && !append();
         return !writeFailed;
     });
-    if (mismatch || !matched)
+    if (!read)
+        return 1;
+    if (rowless >= 0 && !anyRow)
+        return file.resize(rowless) && SyncToDisk(path) ? 0 : 1;
+    if (mismatch || !matched || (!titled && !hasRows))
         return 0;   // nothing was written
-    if (!read || writeFailed)
+    if (writeFailed)
         return fail();
     LoggerData run;
     totals.Fill(run);
