@@ -9,10 +9,47 @@
 #include "Resources.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
 #include "test_kill_child_support.h"
+#include "ChartFileDialogs.h"
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace RunTest;
 
 namespace {
+
+const QByteArray StartBlock = "Start Date:,05/06/2026\nStart Time:,10:00:00 AM\nSample Interval:,1ms\n\n"
+                              "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+
+// Rows numbered first to last of a run logged on channel A, as the logger writes them.
+QByteArray RowsText(int first, int last)
+{
+    QByteArray rows;
+    for (int n = first; n <= last; ++n)
+        rows += QByteArray::number(n) + ',' + QByteArray::number(n % 1000) + ",, \n";
+    return rows;
+}
+
+// Files may grow to `bytes` and no further (a full disk, SIGXFSZ ignored); 0 lifts it.
+void LimitFileSize(rlim_t bytes)
+{
+    rlimit lim{};
+    getrlimit(RLIMIT_FSIZE, &lim);
+    lim.rlim_cur = bytes ? bytes : lim.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+// A closed run of the folder's run files that has `rows` lines ending with sample `last`
+// and says it holds `total` samples (by default `rows`).
+bool ClosedRunOnDisk(qint64 rows, qint64 last, qint64 total = -1)
+{
+    total = total < 0 ? rows : total;
+    for (const QFileInfo &file : QDir(Folder()).entryInfoList({QStringLiteral("*.csv")}, QDir::Files | QDir::Hidden))
+        for (const Run &run : ReadRunFile(file.filePath()).runs)
+            if (run.stopped && qint64(run.rows.size()) == rows && run.rows.back().sampleNo == last && run.totalA == total)
+                return true;
+    return false;
+}
 
 // The child: a first run of 300 rows at 1 ms, stopped, then a second one, reporting its
 // rows until killed.
@@ -139,6 +176,119 @@ private slots:
         QCOMPARE(int(kept.runs[0].rows.size()), 2);
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
         CloseLogger();
+    }
+
+    // The rows of a killed run that the backup cannot take yet (a full disk) stay on disk
+    // through File > Load of a chart or of the previous backup, Clear Screen, Start, Exit
+    // and restarts; the start says that they wait, and they are added once the disk has room.
+    void rowsWaitingForRoomStayOnDisk()
+    {
+        InitResources();
+        std::signal(SIGXFSZ, SIG_IGN);
+        const QString waiting = QStringLiteral("The samples of the run that was being logged when the program "
+                                               "ended could not yet be added");
+        for (const bool previous : {false, true}) {
+            FreshFolder();
+            const QString other = previous ? Folder() + QStringLiteral("tamberlo_backup_previous.csv")
+                                           : QDir::homePath() + QStringLiteral("/a.csv");
+            const QByteArray chart = StartBlock + RowsText(1, 10) + "\nStop Date:,05/06/2026\nStop Time:,10:00:01 AM\n"
+                                     "Total Samples:,10,0\nMaximum (mV):,10,0\nMinimum (mV):,1,0\nMissed Samples:,0,0\n\n";
+            WriteFile(other, chart);
+            WriteFile(BackupPath(), StartBlock + RowsText(1, 100));
+            WriteFile(TempPath(), RowsText(1, 50000));
+            ChartFileDialogs::Instance().open = [other](auto...) { return other; };
+
+            LimitFileSize(100 * 1000);
+            struct Lift {
+                ~Lift() { LimitFileSize(0); }
+            } lift;
+            MessageRecorder boxes;
+            LoggerMainWindow *win = OpenLogger();
+            const bool told = boxes.boxes.size() == 1 && boxes.boxes[0].text.startsWith(waiting);
+            win->ui->action_Load->trigger();
+            QCOMPARE(int(win->runList->first()->chA.values->xValues.size()), 10);
+            win->ui->action_Data1->trigger();
+            win->ui->action_Clear_Screen->trigger();
+            win->ui->RunButton->click();
+            QVERIFY(!win->loggingActive);
+            QVERIFY(boxes.SawError(QStringLiteral("Failed to save file.")));
+            if (previous) {
+                // Room again while the program runs: the next step that touches the files adds them.
+                LimitFileSize(0);
+                win->ui->action_Load->trigger();
+                win->ui->action_Data1->trigger();
+                QVERIFY(ClosedRunOnDisk(50000, 50000));
+            }
+            CloseLogger();
+            QVERIFY(ClosedRunOnDisk(50000, 50000) || CountRows(TempPath()) == 50000);
+
+            // A restart, the disk still full, then one with room.
+            boxes.boxes.clear();
+            OpenLogger();
+            CloseLogger();
+            const int toldAgain = int(boxes.boxes.size());
+            LimitFileSize(0);
+            OpenLogger();
+            CloseLogger();
+            QVERIFY(ClosedRunOnDisk(50000, 50000));
+            QVERIFY(previous ? ClosedRunOnDisk(10, 10) : FileBytes(other) == chart);
+            QVERIFY(told);
+            QCOMPARE(toldAgain, previous ? 0 : 1);
+        }
+        ChartFileDialogs::Instance().Reset();
+    }
+
+    // The recovery's own limits: a last line of the backup longer than any row, a temp.csv
+    // that ends in zeros without a line feed (read in bounded memory), and a run killed
+    // before its first row (its start block taken out, so that it pushes no backup out).
+    void recoveryReadsAnyTail()
+    {
+        InitResources();
+        FreshFolder();
+        const QByteArray longRow = "100,100,," + QByteArray(1100 * 1000, 'm') + '\n';
+        WriteFile(BackupPath(), StartBlock + RowsText(1, 99) + longRow);
+        WriteFile(TempPath(), RowsText(1, 99) + longRow + RowsText(101, 150));
+        OpenLogger();
+        CloseLogger();
+        // Every line on the file; the overlong row is no row to the totals, as to the readers.
+        QVERIFY(ClosedRunOnDisk(150, 150, 149));
+
+        FreshFolder();
+        WriteFile(BackupPath(), StartBlock + RowsText(1, 100));
+        WriteFile(TempPath(), RowsText(1, 150));
+        {
+            QFile temp(TempPath());
+            QVERIFY(temp.open(QIODevice::Append));
+            const QByteArray zeros(1 << 20, '\0');
+            for (int i = 0; i < 96; ++i)
+                QCOMPARE(temp.write(zeros), qint64(zeros.size()));
+        }
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        OpenLogger();
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        CloseLogger();
+        QVERIFY(ClosedRunOnDisk(150, 150));
+        QVERIFY2(after.ru_maxrss - before.ru_maxrss < 48 * 1024, qPrintable(QString::number(after.ru_maxrss - before.ru_maxrss)));
+
+        const QByteArray closed = StartBlock + RowsText(1, 10) + "\nStop Date:,05/06/2026\nStop Time:,10:00:01 AM\n"
+                                  "Total Samples:,10,0\nMaximum (mV):,10,0\nMinimum (mV):,1,0\nMissed Samples:,0,0\n\n";
+        const QString previous = Folder() + QStringLiteral("tamberlo_backup_previous.csv");
+        for (const QByteArray &before : {closed, QByteArray()}) {
+            FreshFolder();
+            WriteFile(previous, closed);
+            WriteFile(BackupPath(), before + StartBlock);
+            WriteFile(TempPath(), QByteArray());
+            LoggerMainWindow *win = OpenLogger();
+            QCOMPARE(FileBytes(BackupPath()), before);
+            ZrSim::useManualClock(true);
+            win->ui->RunButton->click();
+            win->ui->StopButton->click();
+            // A backup left without runs keeps the previous backup as it was.
+            QCOMPARE(FileBytes(previous), closed);
+            CloseLogger();
+        }
     }
 };
 

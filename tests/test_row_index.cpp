@@ -402,6 +402,39 @@ private slots:
         DeleteRuns(live);
     }
 
+    // A row longer than 64 KiB is no row of ours for every reader, however the reading's
+    // chunks fall; one of exactly 64 KiB is one for all of them.
+    void rowsLongerThan64KiBAlike()
+    {
+        for (const int length : {65536, 65537, 70000, 200000}) {
+            QByteArray run = RunText({1, 4});
+            const int at = run.indexOf("\n3,") + 1;
+            const QByteArray row = run.mid(at, run.indexOf('\n', at) - at);
+            run.replace(at, row.size(), row + QByteArray(length - row.size(), 'x'));
+            const int expected = length <= 65536 ? 4 : 3;
+            WriteFile(BackupPath(), run);
+            win->backupIndex.Reset();
+            MessageRecorder boxes;
+            win->ui->action_Restore_Backup->trigger();
+            const QString what = QString::number(length);
+            QVERIFY2(int(win->runList->at(0)->chA.values->xValues.size()) == expected, qPrintable(what));
+            win->ClearDisplayBuffer();
+            win->ReadDataForScrolling(win->runList, 0, 100);
+            QVERIFY2(int(win->runList->at(0)->chA.values->xValues.size()) == expected, qPrintable(what));
+            QVERIFY2(win->backupIndex.Runs().at(0).rows == expected, qPrintable(what));
+            const int rowsFrom = run.indexOf("Memo\n") + 5;
+            const QByteArray rows = run.mid(rowsFrom, run.indexOf("\n\n", rowsFrom) + 1 - rowsFrom);
+            QVector<LoggerData *> live{NewRun(1, 0, 0)};
+            qint64 pos = 0;
+            RunRows::Judge rules;
+            while (Utility::ReadSamplesFromBytes(rows, pos, 64, &live, &rules) > 0) {
+            }
+            QVERIFY2(int(live[0]->chA.values->xValues.size()) == expected, qPrintable(what));
+            DeleteRuns(live);
+            win->ui->action_Data1->trigger();
+        }
+    }
+
     void emptyOrMissingFileReadsNothing()
     {
         WriteRuns({{1, 10}});
