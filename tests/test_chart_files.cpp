@@ -522,6 +522,39 @@ private slots:
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.Texts().join(QLatin1Char('|'))));
     }
 
+    // File > Load of the previous backup moves its bytes whole into the backup's place, rows
+    // the reader leaves out included; the backup's logged runs take its place. A backup that
+    // holds only the copy of a chart is replaced by those bytes all the same.
+    void openingThePreviousBackupMovesItWhole()
+    {
+        MessageRecorder boxes;
+        const QString previous = Folder() + QStringLiteral("tamberlo_backup_previous.csv");
+        QByteArray old = "Start Date:,05/06/2026\nStart Time:,10:00:00 AM\nSample Interval:,1ms\n\n"
+                         "Sample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n";
+        for (int n = 1; n <= 30; ++n)
+            old += n == 21 ? QByteArray("21,abc,5, \n") : QByteArray::number(n) + ",1,1, \n" + (n == 10 ? "10,77,77, \n" : "");
+        old += "\nStop Date:,05/06/2026\nStop Time:,10:00:01 AM\nTotal Samples:,30,30\nMaximum (mV):,77,77\n"
+               "Minimum (mV):,1,1\nMissed Samples:,0,0\n\n";
+        WriteFile(previous, old);
+        ZrSim::useManualClock(true);
+        win->config->sampleInterval = 1.0;
+        win->ui->RunButton->click();
+        Log(100, 100);
+        win->ui->StopButton->click();
+        const QByteArray logged = FileBytes(BackupPath());
+        Open(previous);
+        QCOMPARE(Rows(), 29);
+        QCOMPARE(FileBytes(BackupPath()), old);
+        QCOMPARE(FileBytes(previous), logged);
+
+        WriteChart(Folder() + QStringLiteral("chart.csv"), 1);
+        Open(Folder() + QStringLiteral("chart.csv"));
+        QCOMPARE(FileBytes(previous), old);
+        Open(previous);
+        QCOMPARE(FileBytes(BackupPath()), old);
+        QCOMPARE(FileBytes(previous), old);
+    }
+
     // The backup holding a copy of an opened chart is known as such after a restart: a new
     // chart keeps the logged run that the previous backup holds. Without a note that
     // describes the backup as it is, the backup counts as logged runs.
