@@ -30,15 +30,6 @@ QByteArray RowsText(int first, int last)
     return rows;
 }
 
-// Files may grow to `bytes` and no further (a full disk, SIGXFSZ ignored); 0 lifts it.
-void LimitFileSize(rlim_t bytes)
-{
-    rlimit lim{};
-    getrlimit(RLIMIT_FSIZE, &lim);
-    lim.rlim_cur = bytes ? bytes : lim.rlim_max;
-    setrlimit(RLIMIT_FSIZE, &lim);
-}
-
 // A closed run of the folder's run files that has `rows` lines ending with sample `last`
 // and says it holds `total` samples (by default `rows`).
 bool ClosedRunOnDisk(qint64 rows, qint64 last, qint64 total = -1)

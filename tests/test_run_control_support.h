@@ -20,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <mutex>
+#include <sys/resource.h>
 #include <vector>
 
 namespace RunTest {
@@ -297,6 +298,15 @@ inline void CloseLogger()
 {
     delete w;   // deletes the logger window too
     w = nullptr;
+}
+
+// Files may grow to `bytes` and no further (a full disk, SIGXFSZ ignored); 0 lifts it.
+inline void LimitFileSize(rlim_t bytes)
+{
+    rlimit lim{};
+    getrlimit(RLIMIT_FSIZE, &lim);
+    lim.rlim_cur = bytes ? bytes : lim.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &lim);
 }
 
 inline bool Invoke(QObject *target, const char *slot)

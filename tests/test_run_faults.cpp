@@ -37,15 +37,6 @@ protected:
     }
 };
 
-// Files may grow to `bytes` and no further (a full disk, SIGXFSZ ignored); 0 lifts it.
-void LimitFileSize(rlim_t bytes)
-{
-    rlimit lim{};
-    getrlimit(RLIMIT_FSIZE, &lim);
-    lim.rlim_cur = bytes ? bytes : lim.rlim_max;
-    setrlimit(RLIMIT_FSIZE, &lim);
-}
-
 }   // namespace
 
 class TestRunFaults : public QObject {
