@@ -422,15 +422,6 @@ private slots:
             win->ReadDataForScrolling(win->runList, 0, 100);
             QVERIFY2(int(win->runList->at(0)->chA.values->xValues.size()) == expected, qPrintable(what));
             QVERIFY2(win->backupIndex.Runs().at(0).rows == expected, qPrintable(what));
-            const int rowsFrom = run.indexOf("Memo\n") + 5;
-            const QByteArray rows = run.mid(rowsFrom, run.indexOf("\n\n", rowsFrom) + 1 - rowsFrom);
-            QVector<LoggerData *> live{NewRun(1, 0, 0)};
-            qint64 pos = 0;
-            RunRows::Judge rules;
-            while (Utility::ReadSamplesFromBytes(rows, pos, 64, &live, &rules) > 0) {
-            }
-            QVERIFY2(int(live[0]->chA.values->xValues.size()) == expected, qPrintable(what));
-            DeleteRuns(live);
             win->ui->action_Data1->trigger();
         }
     }
