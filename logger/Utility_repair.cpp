@@ -20,11 +20,45 @@
 #include <unistd.h>
 #endif
 
-void Utility::RowTotals::Add(const char *begin, const char *end)
+namespace {
+
+// A sample row of ours, read as every reader of run files reads one (`row.numbered` tells
+// whether its sample number was read, whatever the rest).
+bool ReadRow(const char *b, const char *e, RunRows::Row &row)
 {
     RunRows::Field f[4];
+    return RunRows::readRow(f, RunRows::splitFields(b, e, f, 4), row);
+}
+
+// Where the last line feed of `file` before byte `to` lies (-1: none), searched backwards a
+// chunk at a time, however far back it is. False when the file cannot be read.
+bool LastLineFeed(QFile &file, qint64 to, qint64 &at)
+{
+    constexpr qint64 Chunk = 64 * 1024;
+    at = -1;
+    while (to > 0) {
+        const qint64 from = std::max<qint64>(0, to - Chunk);
+        if (!file.seek(from))
+            return false;
+        const QByteArray bytes = file.read(to - from);
+        if (bytes.size() != to - from)
+            return false;
+        const int i = bytes.lastIndexOf('\n');
+        if (i >= 0) {
+            at = from + i;
+            return true;
+        }
+        to = from;
+    }
+    return true;
+}
+
+}   // namespace
+
+void Utility::RowTotals::Add(const char *begin, const char *end)
+{
     RunRows::Row row;
-    if (RunRows::readRow(f, RunRows::splitFields(begin, end, f, 4), row))
+    if (ReadRow(begin, end, row))
         Add(row);
 }
 
@@ -88,37 +122,6 @@ bool Utility::ForEachLine(QIODevice *file,
 
 namespace {
 
-// Where the last line of `file` that a line feed ends begins, and where that line feed
-// lies, however long the line: searched backwards a chunk at a time. 1 when there is no
-// such line, -1 when the file cannot be read.
-int FindLastLine(QFile &file, qint64 &begin, qint64 &lineFeed)
-{
-    constexpr qint64 Chunk = 64 * 1024;
-    const auto lastLineFeed = [&file](qint64 to, qint64 &at) {
-        at = -1;
-        while (to > 0) {
-            const qint64 from = std::max<qint64>(0, to - Chunk);
-            if (!file.seek(from))
-                return false;
-            const QByteArray bytes = file.read(to - from);
-            if (bytes.size() != to - from)
-                return false;
-            const int i = bytes.lastIndexOf('\n');
-            if (i >= 0) {
-                at = from + i;
-                return true;
-            }
-            to = from;
-        }
-        return true;
-    };
-    qint64 before = -1;
-    if (!lastLineFeed(file.size(), lineFeed) || (lineFeed >= 0 && !lastLineFeed(lineFeed, before)))
-        return -1;
-    begin = before + 1;
-    return lineFeed < 0 ? 1 : 0;
-}
-
 // Where the file's last run begins when the whole lines up to `end` after its start line
 // are only lines of its start block (a run killed before its first row); -1 otherwise.
 qint64 StartOfRunWithoutRows(QFile &file, qint64 end)
@@ -155,21 +158,24 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
     // The run file's last whole line tells whether its last run is still open: it is a line
     // among that run's rows (its sample number read, however long the line), or the run's
     // column titles (no row yet). A line cut by the kill is dropped.
-    qint64 begin = 0;
     qint64 lineFeed = 0;
-    if (const int found = FindLastLine(file, begin, lineFeed))
-        return found < 0 ? 1 : 0;
-    const qint64 keep = lineFeed + 1;
-    if (!file.seek(begin))
+    qint64 before = -1;
+    if (!LastLineFeed(file, file.size(), lineFeed) || (lineFeed >= 0 && !LastLineFeed(file, lineFeed, before)))
         return 1;
-    const QByteArray last = file.read(std::min(lineFeed - begin, RunRows::MaxLine));
+    if (lineFeed < 0)
+        return 0;
+    const qint64 keep = lineFeed + 1;
+    if (!file.seek(before + 1))
+        return 1;
+    const QByteArray last = file.read(std::min(lineFeed - before - 1, RunRows::MaxLine));
     RunRows::Field f[4];
     const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
     RunRows::Row lastRow;
     RunRows::readRow(f, n, lastRow);
     const bool hasRows = lastRow.numbered;
     const qint64 lastNo = lastRow.number;
-    // A run killed before its first row: its start block goes, unless rows follow it.
+    // A run killed before its first row: its start block goes, unless rows follow it (only
+    // a whole start block, ending in the column titles, takes them).
     const qint64 rowless = hasRows ? -1 : StartOfRunWithoutRows(file, keep);
     const bool titled = !hasRows && RunRows::lineKind(f, n) == RunRows::LineKind::ColumnTitles;
     if (!hasRows && rowless < 0)
@@ -185,7 +191,7 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         file.resize(keep);
         return 1;
     };
-    bool matched = !hasRows;
+    bool matched = titled;
     bool mismatch = false;
     bool anyRow = false;
     bool appending = false;
@@ -201,14 +207,11 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         return written;
     };
     const bool read = !temp.isOpen() || ForEachLine(&temp, [&](const char *b, const char *e, bool overlong) {
-        RunRows::Field tf[4];
         RunRows::Row row;
-        const bool isRow = RunRows::readRow(tf, RunRows::splitFields(b, e, tf, 4), row) && !overlong;
+        const bool isRow = ReadRow(b, e, row) && !overlong;
         if (!row.numbered)
             return true;
         anyRow = true;
-        if (!titled && !hasRows)
-            return false;   // rows under a start block cut short: not ours to place
         if (isRow)
             totals.Add(row);
         if (hasRows && row.number <= lastNo) {
@@ -228,7 +231,7 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         return 1;
     if (rowless >= 0 && !anyRow)
         return file.resize(rowless) && SyncToDisk(path) ? 0 : 1;
-    if (mismatch || !matched || (!titled && !hasRows))
+    if (mismatch || !matched)
         return 0;   // nothing was written
     if (writeFailed)
         return fail();
@@ -253,21 +256,11 @@ int Utility::CutBrokenTail(const QString &path)
     if (size == 0)
         return 0;
 
-    // The end of the last whole line: searched backwards, a chunk at a time.
-    constexpr qint64 Chunk = 64 * 1024;
-    qint64 end = 0;
-    for (qint64 to = size; to > 0 && end == 0;) {
-        const qint64 from = std::max<qint64>(0, to - Chunk);
-        if (!file.seek(from))
-            return 1;
-        const QByteArray bytes = file.read(to - from);
-        if (bytes.size() != to - from)
-            return 1;
-        const int nl = bytes.lastIndexOf('\n');
-        if (nl >= 0)
-            end = from + nl + 1;
-        to = from;
-    }
+    // The end of the last whole line.
+    qint64 lineFeed = -1;
+    if (!LastLineFeed(file, size, lineFeed))
+        return 1;
+    const qint64 end = lineFeed + 1;
     if (end < size && !file.resize(end))
         return 1;
     if (end == 0)

@@ -149,6 +149,17 @@ class TestChartFiles : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(FetchedRows(win) >= rows, 15000);
     }
 
+    // A run of `rows` rows at 1 ms on the manual clock, stopped; the backup's bytes after it.
+    QByteArray LogRun(int rows)
+    {
+        ZrSim::useManualClock(true);
+        win->config->sampleInterval = 1.0;
+        win->ui->RunButton->click();
+        Log(rows, rows);
+        win->ui->StopButton->click();
+        return FileBytes(BackupPath());
+    }
+
     int Rows() const
     {
         int n = 0;
@@ -482,10 +493,7 @@ private slots:
         const QString previous = Folder() + QStringLiteral("tamberlo_backup_previous.csv");
         const QString saved = Folder() + QStringLiteral("a.csv");
         auto logRun = [this](int rows) {
-            win->config->sampleInterval = 1.0;
-            win->ui->RunButton->click();
-            Log(rows, rows);
-            win->ui->StopButton->click();
+            LogRun(rows);
             return ReadRunFile(BackupPath()).runs.back().rows;
         };
         auto onDisk = [&](const std::vector<Row> &rows) {
@@ -536,12 +544,7 @@ private slots:
         old += "\nStop Date:,05/06/2026\nStop Time:,10:00:01 AM\nTotal Samples:,30,30\nMaximum (mV):,77,77\n"
                "Minimum (mV):,1,1\nMissed Samples:,0,0\n\n";
         WriteFile(previous, old);
-        ZrSim::useManualClock(true);
-        win->config->sampleInterval = 1.0;
-        win->ui->RunButton->click();
-        Log(100, 100);
-        win->ui->StopButton->click();
-        const QByteArray logged = FileBytes(BackupPath());
+        const QByteArray logged = LogRun(100);
         Open(previous);
         QCOMPARE(Rows(), 29);
         QCOMPARE(FileBytes(BackupPath()), old);
@@ -567,12 +570,7 @@ private slots:
                 CloseLogger();
                 win = OpenFreshLogger();
             }
-            ZrSim::useManualClock(true);
-            win->config->sampleInterval = 1.0;
-            win->ui->RunButton->click();
-            Log(300, 300);
-            win->ui->StopButton->click();
-            const QByteArray logged = FileBytes(BackupPath());
+            const QByteArray logged = LogRun(300);
             WriteChart(Folder() + QStringLiteral("chart.csv"), 1);
             Open(Folder() + QStringLiteral("chart.csv"));
             QCOMPARE(FileBytes(previous), logged);
@@ -581,10 +579,7 @@ private slots:
                 WriteFile(note, "12 34\n");
             CloseLogger();
             win = OpenLogger();
-            ZrSim::useManualClock(true);
-            win->ui->RunButton->click();
-            Log(20, 20);
-            win->ui->StopButton->click();
+            LogRun(20);
             QCOMPARE(FileBytes(previous) == logged, !damaged);
             QVERIFY(!QFile::exists(note));
         }
