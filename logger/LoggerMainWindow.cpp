@@ -493,10 +493,7 @@ void LoggerMainWindow::AdjustConfig()
         unreadableSettingsKeptAt.clear();
         messages->DisplayMsg(SETTINGS_NOT_READ, kept);
     }
-    if (!killedRunKept && !killedRunWaitTold) {
-        killedRunWaitTold = true;
-        messages->DisplayMsg(KILLED_RUN_ROWS_WAITING);
-    }
+    TellRowsWaiting();
 }
 
 // ---- Side windows -------------------------------------------------------------------
@@ -774,7 +771,7 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
     if (lastWindow)
         StopRunForExit();
     // Not while rows of a killed run wait to be added to it.
-    if (!config->backup && backupFile && !loggingActive && killedRunKept) {
+    if (!config->backup && backupFile && !loggingActive && !rowsWaiting) {
         if (backupFile->isOpen())
             backupFile->close();
         QFile::remove(backupFilePath);   // a failure here is of no consequence

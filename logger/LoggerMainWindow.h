@@ -339,6 +339,11 @@ public:
     bool startInfoPending = false;
     // A write of this run failed; set in whichever thread wrote.
     std::atomic<bool> writeFailed{false};
+    // The backup lacks rows of this run that "temp.csv" holds: no more rows are appended to
+    // it (they would leave a gap), and its stop block waits for them.
+    std::atomic<bool> backupBehind{false};
+    // Says once that rows wait to be added to the backup (after a failure has been said).
+    void TellRowsWaiting();
     // Where a settings file that could not be read was kept, until the user is told.
     QString unreadableSettingsKeptAt;
     // That file could not be copied or moved aside: saves must not replace it.
@@ -384,13 +389,21 @@ private:
     void SetBackupMirrorsChart(bool mirrors, const QString &chart = QString());
     QString BackupNotePath() const;
     QString PreviousBackupPath() const;
-    // Rows that a killed program left only in "temp.csv" are added to the backup before
-    // anything empties it; false while they could not be. Until then the backup stays where
-    // it is (an opened chart is shown from memory), and the adding is tried again.
-    bool KeepRowsOfKilledRun();
-    bool killedRunKept = false;
-    bool killedRunWaitTold = false;
-    QTimer *killedRunRetry = nullptr;
+    // Rows that only "temp.csv" holds (a run that ended on a failed write of the backup, a
+    // program killed during a run) are added to the backup before anything empties it;
+    // false while they could not be. Until then the backup stays where it is (an opened
+    // chart is shown from memory), and the adding is tried again.
+    bool AddWaitingRows();
+    bool rowsWaiting = true;   // until the first try at the start
+    bool rowsWaitTold = false;
+    qint64 rowsWaitBytes = 0;   // about what the backup needs room for
+    QTimer *rowsWaitRetry = nullptr;
+    // The record of the run whose rows wait, while the chart holds it: it gets the totals
+    // of its rows once they are added.
+    LoggerData *waitingRun = nullptr;
+    // Their run's start block, when the backup could not take it either.
+    bool startBlockWaiting = false;
+    LoggerData waitingStart;
     // The first run of an opened chart that the backup file could not take (its runs
     // then hold every row and are saved from memory).
     const LoggerData *unmirroredChart = nullptr;

@@ -373,27 +373,66 @@ void LoggerMainWindow::SetBackupMirrorsChart(bool mirrors, const QString &chart)
     }
 }
 
-bool LoggerMainWindow::KeepRowsOfKilledRun()
+bool LoggerMainWindow::AddWaitingRows()
 {
-    if (!killedRunKept)
-        killedRunKept = backupMirrorsChart || Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath) == 0;
-    if (killedRunKept) {
-        if (killedRunRetry)
-            killedRunRetry->stop();
-    } else if (!killedRunRetry) {
-        // Added as soon as the disk takes them, the program idle or not: tried again when
-        // the folder has room for them, less often the longer it fails.
-        killedRunRetry = new QTimer(this);
-        killedRunRetry->setInterval(5000);
-        connect(killedRunRetry, &QTimer::timeout, this, [this] {
-            if (loggingActive || QStorageInfo(tempFilePath).bytesAvailable() <= QFileInfo(tempFilePath).size())
-                return;
-            if (!KeepRowsOfKilledRun())
-                killedRunRetry->setInterval(std::min(killedRunRetry->interval() * 2, 300000));
-        });
-        killedRunRetry->start();
+    if (rowsWaiting && startBlockWaiting) {
+        QFile *file = Utility::OpenFile(backupFilePath, true);
+        startBlockWaiting = !file || Utility::SaveStartInfo(file, &waitingStart, waitingStart.intervalUnit) != 0;
+        delete file;
+        rowsWaitBytes = QFileInfo(tempFilePath).size() + 1024;
     }
-    return killedRunKept;
+    if (rowsWaiting && !startBlockWaiting) {
+        Utility::CutRun found;
+        rowsWaiting = !backupMirrorsChart && Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath, &found) != 0;
+        rowsWaitBytes = found.bytesToAdd;
+        if (found.closed) {
+            backupIndex.Reset();   // its last lines were written anew
+            if (waitingRun) {
+                // The chart's record counts the rows as the backup now holds them, so that
+                // the next run's sample numbers follow them.
+                for (int c = 0; c < 2; ++c) {
+                    const ChannelRecord &from = c == 0 ? found.totals.chA : found.totals.chB;
+                    ChannelRecord &to = c == 0 ? waitingRun->chA : waitingRun->chB;
+                    to.totalSamples = from.totalSamples;
+                    to.missedSamples = from.missedSamples;
+                    to.minValue = from.minValue;
+                    to.maxValue = from.maxValue;
+                }
+                maxScroll = HighestSampleNo();
+            }
+        }
+    }
+    if (!rowsWaiting) {
+        waitingRun = nullptr;
+        if (rowsWaitRetry)
+            rowsWaitRetry->stop();
+        return true;
+    }
+    if (!rowsWaitRetry) {
+        // Added as soon as the disk takes them, the program idle or not: tried again once
+        // the folder has room for what is missing, less often while that fails all the same
+        // (a file that cannot be written for another reason).
+        rowsWaitRetry = new QTimer(this);
+        connect(rowsWaitRetry, &QTimer::timeout, this, [this] {
+            if (loggingActive || QStorageInfo(QFileInfo(backupFilePath).absolutePath()).bytesAvailable() <= rowsWaitBytes)
+                return;
+            if (!AddWaitingRows())
+                rowsWaitRetry->setInterval(std::min(rowsWaitRetry->interval() * 2, 300000));
+        });
+    }
+    if (!rowsWaitRetry->isActive()) {
+        rowsWaitRetry->setInterval(5000);
+        rowsWaitRetry->start();
+    }
+    return false;
+}
+
+void LoggerMainWindow::TellRowsWaiting()
+{
+    if (!rowsWaiting || rowsWaitTold)
+        return;
+    rowsWaitTold = true;
+    messages->DisplayMsg(ROWS_WAITING_FOR_BACKUP, QDir::toNativeSeparators(backupFilePath));
 }
 
 // ---- Open -----------------------------------------------------------------------------
@@ -407,7 +446,7 @@ void LoggerMainWindow::InitChartFiles()
     note.close();
     if (!backupMirrorsChart)
         note.remove();
-    KeepRowsOfKilledRun();
+    AddWaitingRows();
 
     // A program killed while it copied a chart into the backup's place left the copy, as
     // large as the chart: it is part of a file that exists elsewhere, and only fills the disk.
@@ -467,7 +506,7 @@ int LoggerMainWindow::OpenFile(QString path)
     // While rows of a killed run wait to be added to the backup, the backup stays where it
     // is: the chart is shown from memory.
     const bool isBackup = SameFile(path, backupFilePath);
-    const bool mirror = !isBackup && KeepRowsOfKilledRun();
+    const bool mirror = !isBackup && AddWaitingRows();
     // The previous backup gets the backup's runs in its place: its copy is then their
     // only one. The two files trade places by a rename, bytes whole, when they can.
     const bool onlyCopy = SameFile(path, PreviousBackupPath());
@@ -641,6 +680,7 @@ void LoggerMainWindow::ClearLoggerData()
             DeleteRuns(*list);
     }
     unmirroredChart = nullptr;
+    waitingRun = nullptr;
 }
 
 // ---- Window menu ------------------------------------------------------------------------

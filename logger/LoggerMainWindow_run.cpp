@@ -86,6 +86,9 @@ public slots:
             if (window)
                 window->messages->DisplayMsg(f.message);
         }
+        // Then what became of the rows the backup could not take.
+        if (window)
+            window->TellRowsWaiting();
     }
 
 private:
@@ -229,6 +232,13 @@ void LoggerMainWindow::StartLogger()
         RestoreIdleControls();
         return;
     }
+    // "temp.csv" is emptied below: rows that only it holds must reach the backup first (and
+    // the run they belong to counts them before the new run is numbered after it).
+    if (!AddWaitingRows()) {
+        messages->DisplayMsg(FILE_SAVE_FAILED);
+        RestoreIdleControls();
+        return;
+    }
 
     receiveBuffer->memo.clear();
     receiveBuffer->drawState = -1;
@@ -273,11 +283,6 @@ void LoggerMainWindow::StartLogger()
         RestoreIdleControls();
     };
 
-    // "temp.csv" is emptied below: rows that only it holds must reach the backup first.
-    if (!KeepRowsOfKilledRun()) {
-        refuse(FILE_SAVE_FAILED, false);
-        return;
-    }
     ConfigureHWSettings();
     if (hwWrapper->StartLoggerHW(hwSettings) != 0) {
         refuse(HW_NOT_FOUND, false);
@@ -324,6 +329,7 @@ void LoggerMainWindow::StartLogger()
     ++runNumber;
     startBlockWritten = false;
     writeFailed = false;
+    backupBehind = false;
     displayStarted = false;
     loggingActive = true;
     UpdateSliderEnabled();
@@ -406,10 +412,12 @@ void LoggerMainWindow::NotifyMain()
         // Before the block reaches "temp.csv": rows found there after a kill then always
         // have their run's start block in the backup.
         ReopenFile(backupFile, backupFilePath, true);
-        if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0)
+        if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0) {
+            backupBehind = true;
             ReportWriteFailure(BACKUP_FILE_OPENED);
-        else
+        } else {
             startBlockWritten = true;
+        }
     }
 
     QByteArray written;
@@ -507,10 +515,15 @@ int LoggerMainWindow::SaveTemporaryData(QFile *file, LoggerData *data, QByteArra
 
 void LoggerMainWindow::SaveOutputDataToFile(LoggerData *data)
 {
+    // After a failed write the rows wait in "temp.csv": later ones would leave a gap.
+    if (backupBehind)
+        return;
     // Where the rows land: the handle appends, and its position is the end it wrote last.
     const qint64 at = backupFile && backupFile->isOpen() ? backupFile->pos() : -1;
-    if (SaveTemporaryData(backupFile, data, &rowBytes) != 0)
+    if (SaveTemporaryData(backupFile, data, &rowBytes) != 0) {
+        backupBehind = true;
         ReportWriteFailure(FILE_SAVE_FAILED);
+    }
     // The index follows the rows as they are written, from the bytes just written (the
     // file is read only when the index is behind it), so the first move of the X window
     // after a run does not scan the whole backup.
@@ -607,8 +620,9 @@ void LoggerMainWindow::StopLogger()
         messages->DisplayMsg(HW_STOP_FAILED);
 
     if (!startBlockWritten) {
-        // Stopped before its first block: the run still gets its start and stop blocks, so
-        // that the backup file holds every run of the chart in order.
+        // Stopped before its first block, or its start block could not be written then: the
+        // run still gets its start and stop blocks, so that the backup file holds every run
+        // of the chart in order.
         ReopenFile(backupFile, backupFilePath, true);
         if (last->startDate.isEmpty()) {
             last->startDate = last->stopDate;
@@ -617,10 +631,25 @@ void LoggerMainWindow::StopLogger()
         if (backupFile && Utility::SaveStartInfo(backupFile, last, last->intervalUnit) == 0)
             startBlockWritten = true;
     }
-    if (Utility::SaveStopInfo(backupFile, last) != 0 && backupFile)
+    // The stop block counts the rows the backup holds: it is written after the last of them.
+    if (!backupBehind && Utility::SaveStopInfo(backupFile, last) != 0 && backupFile) {
+        backupBehind = true;
         ReportWriteFailure(FILE_SAVE_FAILED);
+    }
     Utility::CloseFile(backupFile);
     Utility::CloseFile(tempFile);
+    if (backupBehind) {
+        // The rows the backup lacks wait in "temp.csv", as a killed run's do, and are added
+        // with the stop block (after the start block, when that is missing too) when the
+        // backup can take them.
+        rowsWaiting = true;
+        rowsWaitTold = false;
+        waitingRun = last;
+        startBlockWaiting = !startBlockWritten;
+        if (startBlockWaiting)
+            waitingStart = *last;
+        AddWaitingRows();
+    }
 
     plotMgr->DisplayStatus(false, false);
     delete pollThread;
@@ -752,7 +781,7 @@ void LoggerMainWindow::ClearScreen()
     plotMgr->UpdateXAxis();
     SetAxesLabels();   // the axes panel would still show the old chart's range
 
-    if (KeepRowsOfKilledRun()) {
+    if (AddWaitingRows()) {
         ReopenFile(tempFile, tempFilePath, false);
         Utility::CloseFile(tempFile);
     }

@@ -42,10 +42,10 @@ void Messages::InitMsgList()
                                                   "the chart can show: no more samples can be logged on it. "
                                                   "The samples logged are saved. Save the chart and clear the "
                                                   "screen to log on."));
-    msgList.insert(KILLED_RUN_ROWS_WAITING, tr("The samples of the run that was being logged when the program "
-                                               "ended could not yet be added to tamberlo_backup.csv (is the disk "
-                                               "full?). They are kept in temp.csv and added as soon as the file "
-                                               "can be written; until then no new run can start."));
+    msgList.insert(ROWS_WAITING_FOR_BACKUP, tr("Samples of the last run could not yet be added to the backup file "
+                                               "named below: it could not be written (the disk may be full, or "
+                                               "the file read-only). They are kept in temp.csv and added as soon "
+                                               "as the file can be written; until then no new run can start."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)

@@ -30,7 +30,7 @@ enum messageCode_e : int {
     ROWS_LEFT_OUT = 205,
     SAMPLE_NUMBERS_NOT_SHOWABLE = 206,
     LAST_SAMPLE_NUMBER_REACHED = 207,
-    KILLED_RUN_ROWS_WAITING = 208
+    ROWS_WAITING_FOR_BACKUP = 208
 };
 
 class Messages {

@@ -246,15 +246,36 @@ QByteArray memoText(const QString &text)
     return bytes;
 }
 
-// One write and a flush, so that the bytes reach the file now and a full disk
-// shows up here rather than at some later close.
+}   // namespace
+
+qint64 Utility::AppendStart(QFile *file)
+{
+    // A file opened to append may have grown through another handle since.
+    return file->openMode() & QIODevice::Append ? file->size() : file->pos();
+}
+
+bool Utility::AppendWhole(QFile *file, qint64 start, const char *data, qint64 size)
+{
+    // A write that did not reach the file whole (a disk that filled inside it) is taken
+    // back, so that the file never ends in a cut line or half a block that the next
+    // write would be glued onto. Only an unbuffered handle can take it back: a buffered
+    // one would first try again to write what it could not.
+    if (size == 0 || file->write(data, size) == size)
+        return true;
+    if (file->resize(start) && !(file->openMode() & QIODevice::Append))
+        file->seek(start);
+    return false;
+}
+
+namespace {
+
+// One write (the handles of run files are unbuffered: it reaches the file now, and a full
+// disk shows up here rather than at some later close); taken back when it fails.
 int writeAll(QFile *file, const QByteArray &data)
 {
     if (!file || !file->isOpen() || !file->isWritable())
         return 1;
-    if (!data.isEmpty() && file->write(data) != data.size())
-        return 1;
-    return file->flush() ? 0 : 1;
+    return Utility::AppendWhole(file, Utility::AppendStart(file), data.constData(), data.size()) && file->flush() ? 0 : 1;
 }
 
 int closeChecked(QFile *file)
@@ -575,7 +596,8 @@ void trimRunRows(LoggerData *run)
 QFile *Utility::OpenFile(const QString &path, bool append)
 {
     auto *file = new QFile(path);
-    const QIODevice::OpenMode mode = QIODevice::ReadWrite | (append ? QIODevice::Append : QIODevice::Truncate);
+    const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered
+                                     | (append ? QIODevice::Append : QIODevice::Truncate);
     if (!file->open(mode)) {
         delete file;
         return nullptr;
@@ -612,8 +634,10 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
 {
     if (written)
         written->clear();
-    if (!file || count < 1)
+    if (!file || count < 1 || !file->isOpen() || !file->isWritable())
         return 1;
+    // A call that fails writes nothing: what it had written is taken back with it.
+    const qint64 start = AppendStart(file);
     static const std::vector<double> none;
     const std::vector<double> &ax = chA ? chA->xValues : none;
     const std::vector<double> &ay = chA ? chA->yValues : none;
@@ -706,15 +730,14 @@ int Utility::SaveLoggerData(QFile *file, const DataValues *chA, const DataValues
         if (p - base >= flushAt) {
             if (written)
                 written->append(base, int(p - base));
-            if (file->write(base, p - base) != p - base)
+            if (!AppendWhole(file, start, base, p - base))
                 return 1;
             p = base;
         }
     }
-    out.truncate(int(p - base));
     if (written)
-        written->append(out);
-    return writeAll(file, out);
+        written->append(base, int(p - base));
+    return AppendWhole(file, start, base, p - base) && file->flush() ? 0 : 1;
 }
 
 int Utility::SaveStopInfo(QFile *file, const LoggerData *run)

@@ -24,13 +24,18 @@ class QwtPlotMarker;
 //
 // Writers that take a QFile* append to a file the caller keeps open (for
 // instance "temp.csv" and the backup file during a run): each call costs one
-// write and one flush, so a killed process loses nothing already handed over,
-// and a write that does not reach the file (full disk) is reported as 1.
+// write, so a killed process loses nothing already handed over, and a write that
+// does not reach the file whole (full disk) is taken back and reported as 1.
 class Utility {
 public:
-    // Opens read-write, appending or truncating. The caller owns the file.
+    // Opens read-write and unbuffered, appending or truncating. The caller owns the file.
     static QFile *OpenFile(const QString &path, bool append);
     static void CloseFile(QFile *file);
+    // Every write to a run file goes through these: where the next write begins, and the
+    // write itself, which on failure cuts the file back to `start` (the handle must be
+    // unbuffered for that) and returns false.
+    static qint64 AppendStart(QFile *file);
+    static bool AppendWhole(QFile *file, qint64 start, const char *data, qint64 size);
 
     // The five lines before a run's rows; the unit comes from the argument.
     static int SaveStartInfo(QFile *file, const LoggerData *run, SampIntervalUnit unit);
@@ -61,14 +66,22 @@ public:
         int32_t rows[2] = {0, 0};
         MeasuredExtremes measured[2];
     };
-    // After a program was killed during a run: the rows of the temporary file at `tempPath`
-    // (every row of that run) that the unfinished last run of the run file at `path` lacks
-    // are appended to it, and a stop block counted from them, dated when the temporary file
-    // was last written. A run killed before its first row (its start block only, no row in
-    // the temporary file) is taken out. 0 when done or when there is nothing to do (the last
-    // run is closed, or the temporary file holds another run); 1 when the file could not be
-    // written (its whole lines are then as they were).
-    static int KeepRowsOfCutRun(const QString &path, const QString &tempPath);
+    // What KeepRowsOfCutRun found: on failure, about how many bytes it has to add; when it
+    // closed a run, that run's totals and stop date and time.
+    struct CutRun {
+        qint64 bytesToAdd = 0;
+        bool closed = false;
+        LoggerData totals;
+    };
+    // After a run ended without its stop block (the program killed, a write failed): the
+    // rows of the temporary file at `tempPath` (every row of that run) that the unfinished
+    // last run of the run file at `path` lacks are appended to it, and a stop block counted
+    // from them, dated when the temporary file was last written. A run whose stop block is
+    // incomplete is unfinished: the block is written anew. A run ended before its first row
+    // (its start block only, no row in the temporary file) is taken out. 0 when done or when
+    // there is nothing to do (the last run is closed, or the temporary file holds another
+    // run); 1 when the file could not be written (its whole lines are then as they were).
+    static int KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found = nullptr);
     // Calls `take` with each line of `file` from its position on that a line feed ends (not
     // with the line feed); a line longer than a line of ours (RunRows::MaxLine) comes cut to
     // that length with `overlong` set. Bounded memory, whatever the file holds. `take`

@@ -145,22 +145,69 @@ qint64 StartOfRunWithoutRows(QFile &file, qint64 end)
     return -1;
 }
 
+// Where a stop block left incomplete (by a kill or a failed write) begins, when the whole
+// lines up to `end` end in one: the position of its first line, the empty one after its
+// run's last row or column titles. -1 otherwise. A block is complete with its
+// "Missed Samples:" line.
+qint64 StartOfCutStopBlock(QFile &file, qint64 end)
+{
+    static const char *const keys[] = {"", "Stop Date:,", "Stop Time:,", "Total Samples:,", "Maximum (mV):,",
+                                       "Minimum (mV):,"};
+    constexpr int Keys = int(sizeof keys / sizeof *keys);
+    const qint64 from = std::max<qint64>(0, end - RunRows::MaxLine - 4096);   // a row and a block
+    if (!file.seek(from))
+        return -1;
+    QList<QByteArray> lines = file.read(end - from).split('\n');
+    lines.removeLast();   // after the last line feed
+    for (int k = std::min(Keys, lines.size() - 1); k >= 1; --k) {
+        const int first = lines.size() - k;
+        bool block = true;
+        for (int j = 0; j < k && block; ++j)
+            block = j == 0 ? lines[first + j].isEmpty() : lines[first + j].startsWith(keys[j]);
+        // The line before it must be whole and end the rows.
+        const QByteArray &last = lines[first - 1];
+        if (!block || (first - 1 == 0 && from > 0))
+            continue;
+        RunRows::Field f[4];
+        const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
+        RunRows::Row row;
+        RunRows::readRow(f, n, row);
+        if (!row.numbered && RunRows::lineKind(f, n) != RunRows::LineKind::ColumnTitles)
+            continue;
+        qint64 at = end;
+        for (int j = first; j < lines.size(); ++j)
+            at -= lines[j].size() + 1;
+        return at;
+    }
+    return -1;
+}
+
 }   // namespace
 
-int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
+int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found)
 {
+    CutRun ignored;
+    CutRun &result = found ? *found : ignored;
+    result = CutRun();
     if (!QFileInfo(path).isFile())
         return 0;
+    // Unbuffered: a write that fails is taken back (the file cut to its whole lines).
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return 1;
 
     // The run file's last whole line tells whether its last run is still open: it is a line
     // among that run's rows (its sample number read, however long the line), or the run's
-    // column titles (no row yet). A line cut by the kill is dropped.
+    // column titles (no row yet), or a line of a stop block that was not written whole (the
+    // block is then written anew). A line cut by the kill is dropped.
     qint64 lineFeed = 0;
     qint64 before = -1;
-    if (!LastLineFeed(file, file.size(), lineFeed) || (lineFeed >= 0 && !LastLineFeed(file, lineFeed, before)))
+    if (!LastLineFeed(file, file.size(), lineFeed))
+        return 1;
+    const qint64 cutBlock = lineFeed < 0 ? -1 : StartOfCutStopBlock(file, lineFeed + 1);
+    if (cutBlock > 0)
+        lineFeed = cutBlock - 1;
+    if (lineFeed >= 0 && !LastLineFeed(file, lineFeed, before))
         return 1;
     if (lineFeed < 0)
         return 0;
@@ -187,28 +234,28 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
     QFile temp(tempPath);
     if (temp.exists() && !temp.open(QIODevice::ReadOnly))
         return 1;
-    const auto fail = [&] {
-        file.resize(keep);
-        return 1;
-    };
+    constexpr qint64 StopBlockRoom = 512;
     bool matched = titled;
     bool mismatch = false;
     bool anyRow = false;
     bool appending = false;
     bool writeFailed = false;
+    qint64 matchedBytes = 0;   // of the temporary file, up to its first missing row
     RowTotals totals;
     QByteArray out;
     const auto append = [&] {
         if (!appending && (!file.resize(keep) || !file.seek(keep)))
             return false;
         appending = true;
-        const bool written = file.write(out) == out.size();
+        const bool written = AppendWhole(&file, keep, out.constData(), out.size());
         out.clear();
         return written;
     };
     const bool read = !temp.isOpen() || ForEachLine(&temp, [&](const char *b, const char *e, bool overlong) {
         RunRows::Row row;
         const bool isRow = ReadRow(b, e, row) && !overlong;
+        if (!matched)
+            matchedBytes += (overlong ? RunRows::MaxLine : e - b) + 1;   // never more than it was
         if (!row.numbered)
             return true;
         anyRow = true;
@@ -233,15 +280,22 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath)
         return file.resize(rowless) && SyncToDisk(path) ? 0 : 1;
     if (mismatch || !matched)
         return 0;   // nothing was written
+    // What a failure leaves is the file's whole lines as they were.
+    const auto fail = [&] {
+        file.resize(keep);
+        result.bytesToAdd = std::max<qint64>(0, temp.size() - matchedBytes) + StopBlockRoom;
+        return 1;
+    };
     if (writeFailed)
         return fail();
-    LoggerData run;
+    LoggerData &run = result.totals;
     totals.Fill(run);
     const QDateTime lastWritten = QFileInfo(tempPath).lastModified();
     run.stopDate = GetDate(lastWritten.date());
     run.stopTime = GetTime(lastWritten.time());
     if (!append() || SaveStopInfo(&file, &run) != 0 || !SyncToDisk(path))
         return fail();
+    result.closed = true;
     return 0;
 }
 
@@ -250,7 +304,7 @@ int Utility::CutBrokenTail(const QString &path)
     QFile file(path);
     if (!file.exists())
         return 0;
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return 1;
     const qint64 size = file.size();
     if (size == 0)

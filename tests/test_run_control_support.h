@@ -31,6 +31,15 @@ inline QString Folder()
 }
 inline QString TempPath() { return Folder() + QStringLiteral("temp.csv"); }
 inline QString BackupPath() { return Folder() + QStringLiteral("tamberlo_backup.csv"); }
+// What the logger says while rows of a run wait in "temp.csv" for the backup.
+inline QString RowsWaitMessage()
+{
+    return QStringLiteral("Samples of the last run could not yet be added to the backup file named below: it "
+                          "could not be written (the disk may be full, or the file read-only). They are kept in "
+                          "temp.csv and added as soon as the file can be written; until then no new run can "
+                          "start.\n")
+           + QDir::toNativeSeparators(BackupPath());
+}
 
 // Empties the application folder, links and folders left by a test included.
 inline void FreshFolder()
