@@ -65,11 +65,12 @@ qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
         const qint64 used = p - b;
         buf.remove(0, int(used));
         bufPos += used;
-        // No line end in sight: not a row (a CR at the end may still end the line).
-        if (buf.size() - (buf.endsWith('\r') ? 1 : 0) > RowIndex::MaxLine) {
+        // No line end in sight: not a row. A CR at the end is kept: it may end the line.
+        const int cr = buf.endsWith('\r') ? 1 : 0;
+        if (buf.size() - cr > RowIndex::MaxLine) {
             overlong = true;
-            bufPos += buf.size();
-            buf.clear();
+            bufPos += buf.size() - cr;
+            buf = cr ? QByteArray(1, '\r') : QByteArray();
         }
     }
 }

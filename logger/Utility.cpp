@@ -1041,7 +1041,9 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
             }
         }
 
-        if (!rowsOn || !run)
+        // A last line without its line end may have been cut short by a write that did not
+        // finish: no row, as for every reader of these files.
+        if (!rowsOn || !run || !line.terminated)
             continue;
         DataValues *a = run->chA.values;
         DataValues *bv = run->chB.values;

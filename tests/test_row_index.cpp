@@ -426,6 +426,41 @@ private slots:
         }
     }
 
+    // A last line without its line end (it may be cut short) is no row for any reader, and a
+    // lone CR ends a line for every reader wherever the reading's chunks fall.
+    void lastLineAndLoneCRAlike()
+    {
+        // The rows each reader takes: the chart reader, paging from `from` on, the index.
+        auto readers = [this](const QByteArray &file, int from) {
+            WriteFile(BackupPath(), file);
+            win->backupIndex.Reset();
+            MessageRecorder boxes;
+            win->ui->action_Restore_Backup->trigger();
+            QVector<int> rows;
+            rows << int(win->runList->at(0)->chA.values->xValues.size());
+            win->ClearDisplayBuffer();
+            win->ReadDataForScrolling(win->runList, from, from + 100);
+            rows << int(win->runList->at(0)->chA.values->xValues.size());
+            rows << int(win->backupIndex.Runs().at(0).rows);
+            win->ui->action_Data1->trigger();
+            return rows;
+        };
+        const QByteArray rows300 = RunText({1, 300});
+        const QByteArray open = rows300.left(rows300.indexOf("\nStop Date:") + 1);
+        QCOMPARE(readers(open + "301,7,5, ", 250), (QVector<int>{300, 51, 300}));
+
+        // A line too long for a row ends in a CR as the index's first read ends.
+        QByteArray head = "Start Date:,x\nSample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n1,1,, \n";
+        const int rowAt = 1048575 - 65537;
+        head.prepend(QByteArray(rowAt - head.size() - 1, 'p') + '\n');
+        const QByteArray longRow = "2,2,," + QByteArray(65537 - 5, 'm');
+        for (const char end : {'\r', '\n'}) {
+            const QByteArray file = head + longRow + end + "3,3,, " + end + "4,4,, " + end;
+            QCOMPARE(file.indexOf(longRow) + longRow.size(), 1048575);
+            QCOMPARE(readers(file, 0), (QVector<int>{3, 3, 3}));
+        }
+    }
+
     void emptyOrMissingFileReadsNothing()
     {
         WriteRuns({{1, 10}});
