@@ -227,6 +227,87 @@ private slots:
         DeleteRuns(back);
     }
 
+    void rowsTheDiskCutShortWaitForRoom_data()
+    {
+        QTest::addColumn<bool>("smallDisk");
+        QTest::addColumn<int>("room");   // bytes free, or the file-size limit
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<bool>("firstRun");   // the backup holds a run before: it fills first
+        QTest::newRow("small disk, 20,000 bytes free, 1 ms") << true << 20000 << 1 << false;
+        QTest::newRow("small disk, 60,000 bytes free, 1 ms") << true << 60000 << 1 << false;
+        QTest::newRow("file-size limit of 24 kB past a run, 20 ms") << false << 24000 << 20 << true;
+    }
+
+    // The disk fills while a run logs, temp.csv and the backup at different moments. Every
+    // row temp.csv got stays there through Start, Clear Screen, Exit and a restart on the full
+    // disk, and reaches the backup once there is room: once, in order, under a whole stop
+    // block that counts them. Neither file is left with a cut line.
+    void rowsTheDiskCutShortWaitForRoom()
+    {
+        QFETCH(bool, smallDisk);
+        QFETCH(int, room);
+        QFETCH(int, intervalMs);
+        QFETCH(bool, firstRun);
+        CloseLogger();
+        SmallDisk disk(8 << 20);
+        if (smallDisk && !disk.Mounted())
+            QSKIP("no file system of the test's own here (it needs root)");
+        MessageRecorder boxes;
+        win = OpenLogger();
+        ZrSim::useManualClock(true);
+        win->ui->action_TestMode->trigger();
+        win->ui->sampleInterval->setText(QString::number(intervalMs));
+        emit win->ui->sampleInterval->editingFinished();
+        if (firstRun) {
+            win->ui->RunButton->click();
+            Log(100 * intervalMs, 100);
+            win->ui->StopButton->click();
+        }
+        const rlim_t limit = rlim_t(QFileInfo(BackupPath()).size() + room);
+        auto full = [&](bool on) { smallDisk ? disk.LeaveRoom(on ? room : -1) : LimitFileSize(on ? limit : 0); };
+        full(true);
+        win->ui->RunButton->click();
+        for (int i = 0; i < 1000 && win->loggingActive; ++i) {
+            ZrSim::advanceClock(std::chrono::milliseconds(10 * intervalMs));
+            QTest::qWait(2);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
+        const QByteArray logged = FileBytes(TempPath());
+        const std::vector<Row> rows = ReadRows(TempPath());
+        // Closed only with every row; after a first run the backup fills first.
+        const Run atStop = ReadRunFile(BackupPath()).runs.back();
+        const bool waiting = !atStop.stopped;
+        QVERIFY(waiting ? !firstRun || atStop.rows.size() < rows.size() : atStop.rows.size() == rows.size());
+        QTRY_COMPARE(boxes.Texts().size(), waiting ? 2 : 1);
+        QCOMPARE(boxes.Texts().at(0), QStringLiteral("Failed to save file."));
+        QVERIFY(!waiting || boxes.Texts().at(1) == RowsWaitMessage());
+        QVERIFY(logged.endsWith('\n') && FileBytes(BackupPath()).endsWith('\n'));
+        if (waiting) {
+            win->ui->RunButton->click();
+            QVERIFY(!win->loggingActive && boxes.Texts().size() == 3);
+            win->ui->action_Clear_Screen->trigger();
+            CloseLogger();   // Exit
+            QCOMPARE(FileBytes(TempPath()), logged);
+            win = OpenLogger();   // still full: said again
+            QCOMPARE(boxes.Texts().last(), RowsWaitMessage());
+            CloseLogger();
+        } else {
+            CloseLogger();
+        }
+        full(false);
+        win = OpenLogger();
+        const RunFile backup = ReadRunFile(BackupPath());
+        QCOMPARE(backup.badLines, 0);
+        QCOMPARE(int(backup.runs.size()), firstRun ? 2 : 1);
+        const Run &run = backup.runs.back();
+        QVERIFY(run.stopped && run.totalA == qint64(rows.size()) && rows.size() > 10);
+        QCOMPARE(run.rows.size(), rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            QVERIFY(run.rows[i].sampleNo == rows[0].sampleNo + qint64(i) && rows[i].sampleNo == run.rows[i].sampleNo
+                    && run.rows[i].a == rows[i].a && run.rows[i].b == rows[i].b);
+        qInfo() << (waiting ? "rows waited:" : "nothing waited:") << rows.size();
+    }
+
     // The user's Stop overtakes the stop queued for an I/O error: the next run starts with
     // no error pending and logs on.
     void staleErrorDoesNotStopTheNextRun()
