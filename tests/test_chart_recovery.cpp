@@ -223,6 +223,66 @@ private slots:
         ChartFileDialogs::Instance().Reset();
     }
 
+    // A write that fails part-way leaves nothing of itself: the start's recovery whose stop
+    // block the full disk cuts leaves the backup's whole lines as they were. A stop block cut
+    // short (by a kill, or by an earlier program) counts as open: the rows are checked against
+    // temp.csv and the block is written whole.
+    void halfWrittenBlocksAreWrittenWhole()
+    {
+        InitResources();
+        std::signal(SIGXFSZ, SIG_IGN);
+        FreshFolder();
+        const QByteArray open = StartBlock + RowsText(1, 100);
+        WriteFile(BackupPath(), open);
+        WriteFile(TempPath(), RowsText(1, 35300));
+        LimitFileSize(rlim_t(open.size() + RowsText(101, 35300).size() + 60));
+        {
+            MessageRecorder boxes;
+            OpenLogger();
+            CloseLogger();
+        }
+        LimitFileSize(0);
+        QCOMPARE(FileBytes(BackupPath()), open);
+        OpenLogger();
+        CloseLogger();
+        QVERIFY(ClosedRunOnDisk(35300, 35300));
+
+        const QByteArray block = "\nStop Date:,12/08/2026\nStop Time:,12:55:03 AM\nTotal Samples:,100,0\n"
+                                 "Maximum (mV):,100,0\nMinimum (mV):,1,0\nMissed Samples:,0,0\n\n";
+        for (const int cut : {1, block.indexOf("12:55:") + 6, block.indexOf("Total Samples") + 13, block.indexOf("Missed")}) {
+            FreshFolder();
+            WriteFile(BackupPath(), open + block.left(cut));
+            WriteFile(TempPath(), RowsText(1, 150));
+            OpenLogger();
+            CloseLogger();
+            const RunFile file = ReadRunFile(BackupPath());
+            QVERIFY2(file.badLines == 0 && file.runs.size() == 1 && file.runs[0].stopped
+                         && file.runs[0].rows.size() == 150 && file.runs[0].totalA == 150,
+                     qPrintable(QString::number(cut)));
+        }
+    }
+
+    // The rows wait less long than temp.csv is large: with room for what the backup lacks
+    // (not for temp.csv whole) they are added with no user action.
+    void rowsAreAddedOnceThereIsRoomForThem()
+    {
+        InitResources();
+        FreshFolder();
+        SmallDisk disk(4 << 20);
+        if (!disk.Mounted())
+            QSKIP("no file system of the test's own here (it needs root)");
+        WriteFile(BackupPath(), StartBlock + RowsText(1, 79960));
+        WriteFile(TempPath(), RowsText(1, 80000));
+        disk.LeaveRoom(0);
+        MessageRecorder boxes;
+        OpenLogger();
+        QVERIFY(boxes.Texts().contains(RowsWaitMessage()));
+        disk.LeaveRoom(100 * 1000);
+        QVERIFY(QFileInfo(TempPath()).size() > 1000 * 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(ClosedRunOnDisk(80000, 80000), 20000);
+        CloseLogger();
+    }
+
     // The recovery's own limits: a last line of the backup longer than any row, a temp.csv
     // that ends in zeros without a line feed (read in bounded memory), and a run killed
     // before its first row (its start block taken out, so that it pushes no backup out).
