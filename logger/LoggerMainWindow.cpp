@@ -770,7 +770,7 @@ void LoggerMainWindow::closeEvent(QCloseEvent *event)
     const bool lastWindow = !(w && w->isVisible());
     if (lastWindow)
         StopRunForExit();
-    // Not while rows of a killed run wait to be added to it.
+    // Not while rows wait to be added to it.
     if (!config->backup && backupFile && !loggingActive && !rowsWaiting) {
         if (backupFile->isOpen())
             backupFile->close();

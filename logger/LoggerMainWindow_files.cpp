@@ -503,8 +503,8 @@ int LoggerMainWindow::OpenFile(QString path)
     // The backup file holds the chart shown, so that saving copies it. The copy is made
     // beside it while the chart is read, and replaces it only when whole and only when the
     // file really was a chart.
-    // While rows of a killed run wait to be added to the backup, the backup stays where it
-    // is: the chart is shown from memory.
+    // While rows wait to be added to the backup, the backup stays where it is: the chart is
+    // shown from memory.
     const bool isBackup = SameFile(path, backupFilePath);
     const bool mirror = !isBackup && AddWaitingRows();
     // The previous backup gets the backup's runs in its place: its copy is then their

@@ -646,8 +646,11 @@ void LoggerMainWindow::StopLogger()
         rowsWaitTold = false;
         waitingRun = last;
         startBlockWaiting = !startBlockWritten;
-        if (startBlockWaiting)
-            waitingStart = *last;
+        waitingStart = LoggerData();
+        waitingStart.startDate = last->startDate;
+        waitingStart.startTime = last->startTime;
+        waitingStart.sampleInterval = last->sampleInterval;
+        waitingStart.intervalUnit = last->intervalUnit;
         AddWaitingRows();
     }
 
