@@ -322,39 +322,32 @@ inline void LimitFileSize(rlim_t bytes)
 }
 
 // The test folder on a file system of its own, `bytes` large, mounted in a mount namespace
-// of the test's own (root only; threads started later share it), so that the disk that
-// fills and frees is a real one. Mounted() is false where none can be had.
+// of the test's own (root only; threads started later share it): a disk that really fills
+// and frees. Mounted() is false where none can be had.
 class SmallDisk {
 public:
-    explicit SmallDisk(qint64 bytes)
+    explicit SmallDisk(qint64 bytes) : path(QFile::encodeName(Folder()))
     {
         static const bool own = unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        const QByteArray size = "size=" + QByteArray::number(bytes);
-        mounted = own && mount("tmpfs", QFile::encodeName(Folder()).constData(), "tmpfs", 0, size.constData()) == 0;
+        mounted = own && mount("tmpfs", path.constData(), "tmpfs", 0, ("size=" + QByteArray::number(bytes)).constData()) == 0;
     }
     ~SmallDisk()
     {
         if (mounted)
-            umount2(QFile::encodeName(Folder()).constData(), MNT_DETACH);
+            umount2(path.constData(), MNT_DETACH);
     }
     bool Mounted() const { return mounted; }
     // Fills the disk up to `room` free bytes, or frees it (room < 0).
     void LeaveRoom(qint64 room)
     {
-        const QString filler = Folder() + QStringLiteral("filler");
-        QFile::remove(filler);
+        QFile::remove(Folder() + QStringLiteral("filler"));
         struct statvfs st {};
-        if (room < 0 || statvfs(QFile::encodeName(Folder()).constData(), &st) != 0)
-            return;
-        QFile file(filler);
-        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        const QByteArray block(4096, 'f');
-        for (qint64 left = qint64(st.f_bavail) * qint64(st.f_frsize) - room; left > 0; left -= block.size())
-            if (file.write(block.constData(), std::min<qint64>(left, block.size())) <= 0)
-                break;
+        if (room >= 0 && statvfs(path.constData(), &st) == 0)
+            WriteFile(Folder() + QStringLiteral("filler"), QByteArray(int(qint64(st.f_bavail * st.f_frsize) - room), 'f'));
     }
 
 private:
+    QByteArray path;
     bool mounted = false;
 };
 
