@@ -154,7 +154,7 @@ void LoggerMainWindow::Initialize()
 
     backupResetPending = true;
     displayStarted = false;
-    elapseTimer = nullptr;
+    elapseIntervalMs = 0;
     elapseCount = 0;
     pendingSliderValue = 0;
     backupFile = nullptr;
@@ -821,7 +821,6 @@ LoggerMainWindow::~LoggerMainWindow()
     delete missedCursorMenu;
     delete memoCursorMenu;
     delete deltaMenu;
-    delete elapseTimer;
 
     if (tempFile && tempFile->isOpen())
         tempFile->close();

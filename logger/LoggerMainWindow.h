@@ -245,7 +245,6 @@ private slots:
 
 public slots:
     void EnableTracking(double newestSample = -1.0) override;
-    void IncrementElapseCounter();
 
 public:
     // Written by the poll thread's fetches (the first one runs in the poll thread).
@@ -319,7 +318,10 @@ public:
     bool dataCursorShown = false;
     bool missedCursorShown = false;
     bool memoCursorShown = false;
-    QTimer *elapseTimer = nullptr;
+    // While stopped: the interval in whole milliseconds that the intervals are counted in
+    // (0 when none are), taken from elapseClock at the next start rather than from a timer
+    // that would wake the program at every interval.
+    int elapseIntervalMs = 0;
     int elapseCount = 0;
     bool backupResetPending = true;
     bool chartFileLoaded = false;
@@ -330,8 +332,9 @@ public:
     QElapsedTimer elapseClock;
     // Where runs and rows lie in the backup file.
     RowIndex backupIndex;
-    // The run's start block is in the backup file.
+    // The run's start block is in the backup file, or heads "temp.csv" instead.
     bool startBlockWritten = false;
+    bool startBlockInTemp = false;
     // The first block's start information, taken where that block is handed over (the
     // poll thread as a rule) and put into the run by the GUI thread, which draws the run's
     // labels from it.
@@ -401,9 +404,10 @@ private:
     // The record of the run whose rows wait, while the chart holds it: it gets the totals
     // of its rows once they are added.
     LoggerData *waitingRun = nullptr;
-    // Their run's start block, when the backup could not take it either.
-    bool startBlockWaiting = false;
-    LoggerData waitingStart;
+    // Where a run's rows are now: "temp.csv" holds every row of the run whose rows wait
+    // (the backup only some, or none), the backup every row of any other run.
+    bool RowsWaitInTemp(const LoggerData *run) const { return rowsWaiting && run && run == waitingRun; }
+    RowIndex tempIndex{true};
     // The first run of an opened chart that the backup file could not take (its runs
     // then hold every row and are saved from memory).
     const LoggerData *unmirroredChart = nullptr;

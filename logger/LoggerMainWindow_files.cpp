@@ -375,15 +375,11 @@ void LoggerMainWindow::SetBackupMirrorsChart(bool mirrors, const QString &chart)
 
 bool LoggerMainWindow::AddWaitingRows()
 {
-    if (rowsWaiting && startBlockWaiting) {
-        QFile *file = Utility::OpenFile(backupFilePath, true);
-        startBlockWaiting = !file || Utility::SaveStartInfo(file, &waitingStart, waitingStart.intervalUnit) != 0;
-        delete file;
-        rowsWaitBytes = QFileInfo(tempFilePath).size() + 1024;
-    }
-    if (rowsWaiting && !startBlockWaiting) {
+    if (rowsWaiting) {
+        // Closed as the chart shows the run, when it does.
         Utility::CutRun found;
-        rowsWaiting = !backupMirrorsChart && Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath, &found) != 0;
+        rowsWaiting = !backupMirrorsChart
+                      && Utility::KeepRowsOfCutRun(backupFilePath, tempFilePath, &found, waitingRun) != 0;
         rowsWaitBytes = found.bytesToAdd;
         if (found.closed) {
             backupIndex.Reset();   // its last lines were written anew
@@ -403,7 +399,9 @@ bool LoggerMainWindow::AddWaitingRows()
         }
     }
     if (!rowsWaiting) {
+        // The chart's rows of that run are the same in the backup: nothing is read again.
         waitingRun = nullptr;
+        tempIndex.Reset();
         if (rowsWaitRetry)
             rowsWaitRetry->stop();
         return true;
@@ -504,9 +502,9 @@ int LoggerMainWindow::OpenFile(QString path)
     // beside it while the chart is read, and replaces it only when whole and only when the
     // file really was a chart.
     // While rows wait to be added to the backup, the backup stays where it is: the chart is
-    // shown from memory.
+    // shown from memory. The backup itself is read once they are added, when they can be.
     const bool isBackup = SameFile(path, backupFilePath);
-    const bool mirror = !isBackup && AddWaitingRows();
+    const bool mirror = AddWaitingRows() && !isBackup;
     // The previous backup gets the backup's runs in its place: its copy is then their
     // only one. The two files trade places by a rename, bytes whole, when they can.
     const bool onlyCopy = SameFile(path, PreviousBackupPath());
@@ -839,6 +837,15 @@ bool LoggerMainWindow::SaveChartAsCSV(const QString &path)
     } else if (unmirroredChart && unmirroredChart == runList->first()) {
         // The backup could not take this chart when it was opened: its runs hold every row.
         chartSaved = WriteRuns(path, runList);
+    } else if (!loggingActive && RowsWaitInTemp(runList->last())) {
+        // The backup lacks rows of the chart's last run, or the whole run: the copy takes them
+        // from "temp.csv", which holds them all, and is closed as the chart shows the run.
+        ReplacingFile out(path);
+        chartSaved = out.IsOpen() && CopyBytes(backupFilePath, out, -1) && out.File().flush();
+        out.File().close();
+        chartSaved = chartSaved
+                     && Utility::KeepRowsOfCutRun(out.TempPath(), tempFilePath, nullptr, runList->last()) == 0
+                     && out.Commit();
     } else if (!SameFile(path, backupFilePath)) {
         // The backup holds every run of the chart. During a run only up to what has been
         // written now: the poll thread may be writing the run's start block.

@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -213,14 +212,13 @@ void LoggerMainWindow::StartLogger()
     settingsWindow->DisableSettings(true);
     DisableButtonsWhileLogging();
 
-    if (elapseTimer) {
+    if (elapseClock.isValid()) {
         // The intervals that passed while stopped, measured rather than counted, so that
-        // a busy event loop cannot make the chart's X axis fall behind the clock. They are
-        // intervals of the timer's own length, the one in force while stopped, not the one
-        // just chosen for the new run.
-        const double ms = elapseTimer->interval();
-        if (ms >= 1.0 && elapseClock.isValid())
-            elapseCount = int(std::min<qint64>(INT_MAX, qint64(double(elapseClock.elapsed()) / ms)));
+        // neither a busy event loop can make the chart's X axis fall behind the clock nor
+        // an idle logger wake at every interval. They are intervals of the length in force
+        // while stopped, not the one just chosen for the new run.
+        if (elapseIntervalMs >= 1)
+            elapseCount = int(std::min<qint64>(INT_MAX, elapseClock.elapsed() / elapseIntervalMs));
         StopElapseTimer();
     }
     if (chartFileLoaded)
@@ -291,6 +289,16 @@ void LoggerMainWindow::StartLogger()
     // Right after the start, not after the files are ready: what the instrument samples
     // while they are prepared belongs to the run.
     hwWrapper->DiscardData();
+    // Emptied before the backup is: the rows it holds are in the backup by now, and they
+    // must not be taken for a run the backup lacks once the backup is emptied.
+    ReopenFile(tempFile, tempFilePath, false);
+    tempReadPos = 0;
+    tempRows.Reset();
+    startInfoPending = false;
+    if (!tempFile) {
+        refuse(TEMP_FILE_OPENED, true);
+        return;
+    }
     // The backup is written through other handles from here on.
     Utility::CloseFile(backupFile);
     if (backupResetPending) {
@@ -315,19 +323,12 @@ void LoggerMainWindow::StartLogger()
         Utility::CutBrokenTail(backupFilePath);
     }
     SetBackupMirrorsChart(false);   // the backup takes this run's rows
-    ReopenFile(tempFile, tempFilePath, false);
-    tempReadPos = 0;
-    tempRows.Reset();
-    startInfoPending = false;
-    if (!tempFile) {
-        refuse(TEMP_FILE_OPENED, true);
-        return;
-    }
 
     plotMgr->DisplayStatus(true, config->testMode);
     WriteFailureRelay::Instance().window = this;
     ++runNumber;
     startBlockWritten = false;
+    startBlockInTemp = false;
     writeFailed = false;
     backupBehind = false;
     displayStarted = false;
@@ -415,6 +416,13 @@ void LoggerMainWindow::NotifyMain()
         if (!backupFile || Utility::SaveStartInfo(backupFile, &startInfo, startInfo.intervalUnit) != 0) {
             backupBehind = true;
             ReportWriteFailure(BACKUP_FILE_OPENED);
+            // It heads "temp.csv" instead, before the rows: whatever ends the program, the
+            // recovery finds it there and adds it to the backup with them.
+            if (Utility::SaveStartInfo(tempFile, &startInfo, startInfo.intervalUnit) == 0) {
+                startBlockInTemp = true;
+                tempReadPos = tempFile->pos();
+                tempRows.Reset(tempReadPos);
+            }
         } else {
             startBlockWritten = true;
         }
@@ -606,23 +614,13 @@ void LoggerMainWindow::StopLogger()
     }
     plotMgr->DisplayStopInfo(runList, false);
 
-    if (config->dataFormat == 0) {
-        qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
-        rawDataWindow->close();
-        ClearDisplayBuffer();
-        ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
-        plotMgr->DisplaySignal(runList, false);
-        plotMgr->DisplayStartInfo(runList, true);
-        plotMgr->DisplayStopInfo(runList, true);
-    }
-
     if (hwWrapper->StopLoggerHW() != 0)
         messages->DisplayMsg(HW_STOP_FAILED);
 
-    if (!startBlockWritten) {
-        // Stopped before its first block, or its start block could not be written then: the
-        // run still gets its start and stop blocks, so that the backup file holds every run
-        // of the chart in order.
+    if (!startBlockWritten && !startBlockInTemp) {
+        // Stopped before its first block, or its start block could not be written anywhere
+        // then: the run still gets its start and stop blocks, so that the backup file holds
+        // every run of the chart in order.
         ReopenFile(backupFile, backupFilePath, true);
         if (last->startDate.isEmpty()) {
             last->startDate = last->stopDate;
@@ -632,26 +630,31 @@ void LoggerMainWindow::StopLogger()
             startBlockWritten = true;
     }
     // The stop block counts the rows the backup holds: it is written after the last of them.
-    if (!backupBehind && Utility::SaveStopInfo(backupFile, last) != 0 && backupFile) {
+    if (!backupBehind && startBlockWritten && Utility::SaveStopInfo(backupFile, last) != 0 && backupFile) {
         backupBehind = true;
         ReportWriteFailure(FILE_SAVE_FAILED);
     }
     Utility::CloseFile(backupFile);
     Utility::CloseFile(tempFile);
     if (backupBehind) {
-        // The rows the backup lacks wait in "temp.csv", as a killed run's do, and are added
-        // with the stop block (after the start block, when that is missing too) when the
-        // backup can take them.
+        // The rows the backup lacks wait in "temp.csv", as a killed run's do (after the start
+        // block, when that is missing too), and are added with the stop block when the backup
+        // can take them.
         rowsWaiting = true;
         rowsWaitTold = false;
         waitingRun = last;
-        startBlockWaiting = !startBlockWritten;
-        waitingStart = LoggerData();
-        waitingStart.startDate = last->startDate;
-        waitingStart.startTime = last->startTime;
-        waitingStart.sampleInterval = last->sampleInterval;
-        waitingStart.intervalUnit = last->intervalUnit;
         AddWaitingRows();
+    }
+    // Nothing was drawn in the raw format: the window is read back from where the rows are
+    // now, once they are known to wait.
+    if (config->dataFormat == 0) {
+        qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
+        rawDataWindow->close();
+        ClearDisplayBuffer();
+        ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
+        plotMgr->DisplaySignal(runList, false);
+        plotMgr->DisplayStartInfo(runList, true);
+        plotMgr->DisplayStopInfo(runList, true);
     }
 
     plotMgr->DisplayStatus(false, false);
@@ -702,27 +705,38 @@ void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int fir
     if (runList->isEmpty())
         return;
     runList->last()->drawTicks = -1;
-    // The first block of a run replaces the backup's handle in the poll thread, under the
-    // fetch lock: every use of the handle here is under it too.
-    std::unique_lock<std::recursive_mutex> lock;
-    if (pollThread)
-        lock = std::unique_lock<std::recursive_mutex>(pollThread->FetchLock());
-    if (!backupFile)
-        backupFile = new QFile(backupFilePath);
-    if (!backupFile->isOpen() && !backupFile->open(QIODevice::ReadWrite | QIODevice::Append))
-        return;
-    backupFile->flush();
-
     // The index tells where the rows from `first` on begin, so that a move of the X window
     // costs the rows it shows, not the length of the file.
-    if (!backupIndex.Update(backupFilePath))
-        return;
     int runIndex = 0;
     qint64 position = 0;
     RunRows::Judge rules;
-    if (!backupIndex.Locate(backupFilePath, first, runIndex, position, rules))
-        return;   // nothing numbered `first` or later
-    Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex, &rules);
+    [&] {
+        // The first block of a run replaces the backup's handle in the poll thread, under the
+        // fetch lock: every use of the handle here is under it too.
+        std::unique_lock<std::recursive_mutex> lock;
+        if (pollThread)
+            lock = std::unique_lock<std::recursive_mutex>(pollThread->FetchLock());
+        if (!backupFile)
+            backupFile = new QFile(backupFilePath);
+        if (!backupFile->isOpen() && !backupFile->open(QIODevice::ReadWrite | QIODevice::Append))
+            return;
+        backupFile->flush();
+        if (backupIndex.Update(backupFilePath) && backupIndex.Locate(backupFilePath, first, runIndex, position, rules))
+            Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex, &rules);
+    }();
+
+    // The chart's last run may be the one whose rows wait: they are all in "temp.csv".
+    LoggerData *run = list->last();
+    if (!RowsWaitInTemp(run))
+        return;
+    EmptyRecord(run);
+    QFile temp(tempFilePath);
+    rules = RunRows::Judge();
+    if (tempIndex.Update(tempFilePath) && tempIndex.Locate(tempFilePath, first, runIndex, position, rules)
+        && temp.open(QIODevice::ReadOnly)) {
+        QVector<LoggerData *> own{run};
+        Utility::ReadSamplesFromFile(&temp, position, 0, last, &own, true, 0, &rules);
+    }
 }
 
 void LoggerMainWindow::ClearDisplayBuffer()
@@ -823,26 +837,13 @@ void LoggerMainWindow::SetRestoreBackupState(bool enabled)
 void LoggerMainWindow::StartElapseTimer()
 {
     elapseCount = 0;
-    StopElapseTimer();
-    elapseTimer = new QTimer();
-    elapseTimer->setInterval(int(std::trunc(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit))));
-    connect(elapseTimer, &QTimer::timeout, this, &LoggerMainWindow::IncrementElapseCounter);
-    elapseTimer->start();
+    elapseIntervalMs = int(std::trunc(Utility::ConvertToMilliSec(config->sampleInterval, config->intervalUnit)));
     elapseClock.start();
-}
-
-void LoggerMainWindow::IncrementElapseCounter()
-{
-    ++elapseCount;
 }
 
 void LoggerMainWindow::StopElapseTimer()
 {
-    if (!elapseTimer)
-        return;
-    elapseTimer->stop();
-    delete elapseTimer;
-    elapseTimer = nullptr;
+    elapseIntervalMs = 0;
     elapseClock.invalidate();
 }
 

@@ -86,6 +86,10 @@ void RowIndex::Reset()
     rules = RunRows::Judge();
     headMark.clear();
     tailMark.clear();
+    if (rowsAtStart) {
+        runs.emplace_back();
+        inRun = inRows = true;
+    }
 }
 
 bool RowIndex::StillTheSameFile(QFile &file)
@@ -262,11 +266,11 @@ bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &
     return false;
 }
 
-void RowWindow::Reset()
+void RowWindow::Reset(qint64 from)
 {
     kept.clear();
     head = 0;
-    first = 0;
+    first = from;
     keeping = true;
     rules = RunRows::Judge();
 }

@@ -35,6 +35,10 @@ public:
         qint64 lastRowPos = -1;
     };
 
+    RowIndex() = default;
+    // For a file that may begin with rows ("temp.csv"): those form a run of their own.
+    explicit RowIndex(bool rowsAtStart) : rowsAtStart(rowsAtStart) { Reset(); }
+
     // Forgets everything (the file was emptied or replaced).
     void Reset();
     // Reads what the file gained since the last call; false when it cannot be read.
@@ -59,6 +63,7 @@ private:
     bool StillTheSameFile(QFile &file);
     void RememberMarks(QFile &file);
 
+    bool rowsAtStart = false;
     std::vector<Run> runs;
     qint64 scanned = 0;       // bytes of the file already indexed (whole lines only)
     bool inRun = false;       // from a run's start block to the end of its stop block
@@ -80,8 +85,8 @@ public:
     static constexpr int DefaultBound = 8 << 20;
 
     explicit RowWindow(int bound = DefaultBound) : bound(bound) {}
-    // An emptied file (a new run), read from its start.
-    void Reset();
+    // An emptied file (a new run), read from byte `from` on.
+    void Reset(qint64 from = 0);
     // Whether the bytes of the next write are wanted (for Append).
     bool Keeping() const { return keeping; }
     // `bytes` (whole lines) were just appended at the file's end.

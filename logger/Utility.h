@@ -76,12 +76,16 @@ public:
     // After a run ended without its stop block (the program killed, a write failed): the
     // rows of the temporary file at `tempPath` (every row of that run) that the unfinished
     // last run of the run file at `path` lacks are appended to it, and a stop block counted
-    // from them, dated when the temporary file was last written. A run whose stop block is
-    // incomplete is unfinished: the block is written anew. A run ended before its first row
-    // (its start block only, no row in the temporary file) is taken out. 0 when done or when
-    // there is nothing to do (the last run is closed, or the temporary file holds another
-    // run); 1 when the file could not be written (its whole lines are then as they were).
-    static int KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found = nullptr);
+    // from them, dated as `stop` is, else when the temporary file was last written. A run
+    // whose stop block is incomplete is unfinished: the block is written anew. When the
+    // temporary file begins with its run's start block (the run file could not take it) and
+    // the run file's last run is closed, the run is appended whole, unless its rows are
+    // there already. A run ended before its first row (its start block only, no row in the
+    // temporary file) is taken out. 0 when done or when there is nothing to do (the last run
+    // is closed, or the temporary file holds another run); 1 when the file could not be
+    // written (its whole lines are then as they were).
+    static int KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found = nullptr,
+                                const LoggerData *stop = nullptr);
     // Calls `take` with each line of `file` from its position on that a line feed ends (not
     // with the line feed); a line longer than a line of ours (RunRows::MaxLine) comes cut to
     // that length with `overlong` set. Bounded memory, whatever the file holds. `take`

@@ -182,14 +182,70 @@ qint64 StartOfCutStopBlock(QFile &file, qint64 end)
     return -1;
 }
 
+// The start block that heads a temporary file when the run file could not take it, up to
+// and with its column titles; empty when the file begins otherwise.
+QByteArray StartBlockAtHead(QFile &temp)
+{
+    if (!temp.seek(0))
+        return QByteArray();
+    const QByteArray head = temp.read(4096);   // far more than a start block
+    const int titles = head.startsWith("Start Date:,") ? head.indexOf("\nSample Number,") : -1;
+    const int end = titles < 0 ? -1 : head.indexOf('\n', titles + 1);
+    return end < 0 ? QByteArray() : head.left(end + 1);
+}
+
+// The number of the first row of `file` from byte `from` on; false when it holds none.
+bool FirstRowNumber(QFile &file, qint64 from, qint64 &number)
+{
+    bool found = false;
+    if (file.seek(from)) {
+        Utility::ForEachLine(&file, [&](const char *b, const char *e, bool) {
+            RunRows::Row row;
+            ReadRow(b, e, row);
+            found = row.numbered;
+            number = row.number;
+            return !found;
+        });
+    }
+    return found;
+}
+
+// The number of the last row of the closed run that ends at byte `end`; false when that run
+// has no row (or it cannot be read).
+bool LastRowOfClosedRun(QFile &file, qint64 end, qint64 &number)
+{
+    const qint64 from = std::max<qint64>(0, end - RunRows::MaxLine - 4096);   // a row and a block
+    if (!file.seek(from))
+        return false;
+    QList<QByteArray> lines = file.read(end - from).split('\n');
+    for (int i = lines.size() - 1; i >= 2; --i) {
+        if (!lines[i].startsWith("Stop Date:,"))
+            continue;
+        if (i == 2 && from > 0)
+            return false;   // a row longer than what was read: its number is not in it
+        RunRows::Row row;
+        ReadRow(lines[i - 2].constData(), lines[i - 2].constData() + lines[i - 2].size(), row);
+        number = row.number;
+        return row.numbered;
+    }
+    return false;
+}
+
 }   // namespace
 
-int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found)
+int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutRun *found,
+                              const LoggerData *stop)
 {
     CutRun ignored;
     CutRun &result = found ? *found : ignored;
     result = CutRun();
-    if (!QFileInfo(path).isFile())
+    // "temp.csv" holds every line of the run from its first row on, and before them the
+    // run's start block when the run file could not take it.
+    QFile temp(tempPath);
+    if (temp.exists() && !temp.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray tempStart = temp.isOpen() ? StartBlockAtHead(temp) : QByteArray();
+    if (tempStart.isEmpty() && !QFileInfo(path).isFile())
         return 0;
     // Unbuffered: a write that fails is taken back (the file cut to its whole lines).
     QFile file(path);
@@ -209,40 +265,52 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutR
         lineFeed = cutBlock - 1;
     if (lineFeed >= 0 && !LastLineFeed(file, lineFeed, before))
         return 1;
-    if (lineFeed < 0)
+    if (lineFeed < 0 && tempStart.isEmpty())
         return 0;
     const qint64 keep = lineFeed + 1;
-    if (!file.seek(before + 1))
-        return 1;
-    const QByteArray last = file.read(std::min(lineFeed - before - 1, RunRows::MaxLine));
-    RunRows::Field f[4];
-    const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
     RunRows::Row lastRow;
-    RunRows::readRow(f, n, lastRow);
+    bool titled = false;
+    if (lineFeed >= 0) {
+        if (!file.seek(before + 1))
+            return 1;
+        const QByteArray last = file.read(std::min(lineFeed - before - 1, RunRows::MaxLine));
+        RunRows::Field f[4];
+        const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
+        RunRows::readRow(f, n, lastRow);
+        titled = !lastRow.numbered && RunRows::lineKind(f, n) == RunRows::LineKind::ColumnTitles;
+    }
     const bool hasRows = lastRow.numbered;
     const qint64 lastNo = lastRow.number;
     // A run killed before its first row: its start block goes, unless rows follow it (only
     // a whole start block, ending in the column titles, takes them).
-    const qint64 rowless = hasRows ? -1 : StartOfRunWithoutRows(file, keep);
-    const bool titled = !hasRows && RunRows::lineKind(f, n) == RunRows::LineKind::ColumnTitles;
-    if (!hasRows && rowless < 0)
-        return 0;   // closed, or no run of ours
+    const qint64 rowless = hasRows || lineFeed < 0 ? -1 : StartOfRunWithoutRows(file, keep);
+    // The last run is closed (or there is none): the run of "temp.csv" is missing whole when
+    // its start block heads that file, unless its rows were added already (the program
+    // ended before it emptied that file).
+    bool whole = false;
+    if (!hasRows && rowless < 0) {
+        qint64 first = 0;
+        qint64 lastInFile = 0;
+        if (tempStart.isEmpty() || !FirstRowNumber(temp, tempStart.size(), first)
+            || (lineFeed >= 0 && LastRowOfClosedRun(file, keep, lastInFile) && first <= lastInFile))
+            return 0;
+        whole = true;
+    }
 
-    // "temp.csv" holds every line of the run from its first row on: those past the last one
-    // of the run file are its missing rows. A temporary file without that line holds another
-    // run. A line too long for a row is not one, as the readers take it: its number places it.
-    QFile temp(tempPath);
-    if (temp.exists() && !temp.open(QIODevice::ReadOnly))
+    // Those lines past the last one of the run file are its missing rows. A temporary file
+    // without that line holds another run. A line too long for a row is not one, as the
+    // readers take it: its number places it.
+    if (temp.isOpen() && !temp.seek(0))
         return 1;
     constexpr qint64 StopBlockRoom = 512;
-    bool matched = titled;
+    bool matched = titled || whole;
     bool mismatch = false;
     bool anyRow = false;
     bool appending = false;
     bool writeFailed = false;
     qint64 matchedBytes = 0;   // of the temporary file, up to its first missing row
     RowTotals totals;
-    QByteArray out;
+    QByteArray out = whole ? tempStart : QByteArray();
     const auto append = [&] {
         if (!appending && (!file.resize(keep) || !file.seek(keep)))
             return false;
@@ -290,9 +358,14 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutR
         return fail();
     LoggerData &run = result.totals;
     totals.Fill(run);
-    const QDateTime lastWritten = QFileInfo(tempPath).lastModified();
-    run.stopDate = GetDate(lastWritten.date());
-    run.stopTime = GetTime(lastWritten.time());
+    if (stop && !stop->stopDate.isEmpty()) {
+        run.stopDate = stop->stopDate;
+        run.stopTime = stop->stopTime;
+    } else {
+        const QDateTime lastWritten = QFileInfo(tempPath).lastModified();
+        run.stopDate = GetDate(lastWritten.date());
+        run.stopTime = GetTime(lastWritten.time());
+    }
     if (!append() || SaveStopInfo(&file, &run) != 0 || !SyncToDisk(path))
         return fail();
     result.closed = true;

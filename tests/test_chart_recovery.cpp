@@ -223,6 +223,40 @@ private slots:
         ChartFileDialogs::Instance().Reset();
     }
 
+    // A run whose start block the backup could not take either heads temp.csv with it: after
+    // an Exit (or a kill) and a restart on the full disk the run is added whole once there is
+    // room, to a backup with runs or an empty one, and only once when temp.csv outlives that.
+    void startBlockWaitingInTempIsAddedWithItsRows()
+    {
+        InitResources();
+        std::signal(SIGXFSZ, SIG_IGN);
+        QByteArray second = StartBlock + RowsText(21, 20000);
+        second.replace("10:00:00 AM", "10:00:05 AM");
+        for (const QByteArray &runs : {ClosedRun, QByteArray()}) {
+            FreshFolder();
+            WriteFile(BackupPath(), runs);
+            WriteFile(TempPath(), second);
+            LimitFileSize(100 * 1000);
+            {
+                MessageRecorder boxes;
+                OpenLogger();
+                CloseLogger();
+                LimitFileSize(0);
+                QCOMPARE(boxes.Texts(), QStringList{RowsWaitMessage()});
+            }
+            QVERIFY(FileBytes(TempPath()) == second && FileBytes(BackupPath()) == runs);
+            OpenLogger();
+            CloseLogger();
+            const QByteArray added = FileBytes(BackupPath());
+            QVERIFY(added.startsWith(runs) && ClosedRunOnDisk(19980, 20000));
+            QCOMPARE(ReadRunFile(BackupPath()).runs.back().startTime, QStringLiteral("10:00:05 AM"));
+            WriteFile(TempPath(), second);   // as a kill before it was emptied leaves it
+            OpenLogger();
+            CloseLogger();
+            QCOMPARE(FileBytes(BackupPath()), added);
+        }
+    }
+
     // A write that fails part-way leaves nothing of itself: the start's recovery whose stop
     // block the full disk cuts leaves the backup's whole lines as they were. A stop block cut
     // short (by a kill, or by an earlier program) counts as open: the rows are checked against

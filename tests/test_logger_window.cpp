@@ -63,7 +63,6 @@ void LoggerMainWindow::on_StopButton_clicked() {}
 void LoggerMainWindow::on_timeUnit_activated(int) {}
 void LoggerMainWindow::on_sampleInterval_editingFinished() {}
 void LoggerMainWindow::on_TestModeButton_clicked() {}
-void LoggerMainWindow::IncrementElapseCounter() {}
 QVector<LoggerData *> *LoggerMainWindow::GetDisplayBuffer() { return runList; }
 void LoggerMainWindow::ReadMoreSampleData(QVector<LoggerData *> *, int) {}
 void LoggerMainWindow::SaveOutputDataToFile(LoggerData *) {}

@@ -366,7 +366,7 @@ private slots:
 
         // After the stop the chart pages the visible range back from the backup.
         QVERIFY(win->reloadPending);
-        QVERIFY(win->elapseTimer);
+        QVERIFY(win->elapseClock.isValid());
         const int lo = std::max(1, win->config->xSettings.sampleMin);
         const int hi = std::min(500, win->config->xSettings.sampleMax);
         QVector<LoggerData *> *shown = win->GetDisplayBuffer();
@@ -425,8 +425,8 @@ private slots:
         win->ui->StopButton->click();
         QElapsedTimer inner;
         inner.start();
-        QVERIFY(win->elapseTimer);
-        QCOMPARE(win->elapseTimer->interval(), 100);
+        QVERIFY(win->elapseClock.isValid());
+        QCOMPARE(win->elapseIntervalMs, 100);
 
         QTest::qWait(450);
         // The second run logs channel B alone, at another interval: its numbers must still
@@ -556,7 +556,7 @@ private slots:
             alert.alertType = 1;
             alert.fired = true;
         }
-        QVERIFY(win->elapseTimer);
+        QVERIFY(win->elapseClock.isValid());
         win->ui->horizontalSlider->setValue(3);
         win->ui->action_Full->trigger();   // a window the slider does not lead back from
         QVERIFY(win->ui->xMaxLabel->text() != QString("100"));
@@ -566,7 +566,7 @@ private slots:
             QVERIFY(!alert.fired);   // alerts can fire again
         QVERIFY(win->runList->isEmpty());
         QVERIFY(win->displayBuffer->isEmpty());
-        QVERIFY(!win->elapseTimer);
+        QVERIFY(!win->elapseClock.isValid());
         QCOMPARE(win->elapseCount, 0);
         QVERIFY(win->backupResetPending);
         QCOMPARE(win->ui->horizontalSlider->value(), 0);
@@ -584,6 +584,32 @@ private slots:
         QCOMPARE(int(file.runs.size()), 1);   // emptied at the start, then this run alone
         QCOMPARE(int(file.runs[0].rows.size()), 40);
         QCOMPARE(file.runs[0].rows.front().sampleNo, qint64(1));
+    }
+
+    // The idle logger after a run at 1 ms wakes no more often than before its first run.
+    void idleLoggerDoesNotWakeEveryInterval()
+    {
+        struct : QObject {
+            int events = 0;
+            bool eventFilter(QObject *, QEvent *e) override { return (events += e->type() == QEvent::Timer) < 0; }
+        } timers;
+        const auto idle = [&] {
+            QEventLoop loop;
+            QTimer::singleShot(300, &loop, &QEventLoop::quit);
+            timers.events = 0;
+            qApp->installEventFilter(&timers);
+            loop.exec();
+            qApp->removeEventFilter(&timers);
+            return timers.events;
+        };
+        SetInterval(QStringLiteral("1"));
+        const int before = idle();
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        Log(100, 100);
+        win->ui->StopButton->click();
+        const int after = idle();
+        QVERIFY2(after <= before + 30, qPrintable(QStringLiteral("%1 timer events, %2 before").arg(after).arg(before)));
     }
 
     void restoreBackupOpensTheLoggedRuns()
@@ -619,8 +645,7 @@ private slots:
         QCOMPARE(win->maxScroll, 0);
 
         win->elapseCount = 0;
-        delete win->elapseTimer;   // keep the numbering free of real time
-        win->elapseTimer = nullptr;
+        win->StopElapseTimer();   // keep the numbering free of real time
         win->ui->RunButton->click();
         Log(100, 100);
         // The run in progress sits at the same place in both lists.

@@ -6,6 +6,7 @@
 #include "test_home.h"
 
 #include "AlertPopUp.h"
+#include "ChartFileDialogs.h"
 #include "Meter.h"
 #include "Resources.h"
 #include "Utility.h"
@@ -303,6 +304,80 @@ private slots:
         for (size_t i = 0; i < rows.size(); ++i)
             QVERIFY(run.rows[i].sampleNo == rows[0].sampleNo + qint64(i) && rows[i].sampleNo == run.rows[i].sampleNo
                     && run.rows[i].a == rows[i].a && run.rows[i].b == rows[i].b);
+    }
+
+    void waitingRowsAsTheChartShowsThem_data()
+    {
+        QTest::addColumn<bool>("smallDisk");
+        QTest::newRow("the backup lacks the run's start block (file-size limit), 20 ms") << false;
+        QTest::newRow("the backup lacks the run's last rows (small disk), 1 ms") << true;
+    }
+
+    // While a run's rows wait in temp.csv, the X window shows them, Save As keeps them (the
+    // run closed as the chart shows it, nothing written to the full disk) and Restore Backup,
+    // once there is room, shows the backup with them.
+    void waitingRowsAsTheChartShowsThem()
+    {
+        QFETCH(bool, smallDisk);
+        CloseLogger();
+        SmallDisk disk(8 << 20);
+        if (smallDisk && !disk.Mounted())
+            QSKIP("no file system of the test's own here (it needs root)");
+        MessageRecorder boxes;
+        win = OpenLogger();
+        ZrSim::useManualClock(true);
+        win->ui->action_TestMode->trigger();
+        const int ms = smallDisk ? 1 : 20;
+        win->ui->sampleInterval->setText(QString::number(ms));
+        emit win->ui->sampleInterval->editingFinished();
+        win->ui->RunButton->click();
+        Log(3000, 3000 / ms);
+        win->ui->StopButton->click();
+        const QByteArray firstRun = FileBytes(BackupPath());
+        smallDisk ? disk.LeaveRoom(0) : LimitFileSize(rlim_t(firstRun.size()));
+        win->ui->RunButton->click();
+        for (int i = 0; i < 1000 && win->loggingActive; ++i) {
+            ZrSim::advanceClock(std::chrono::milliseconds(10 * ms));
+            QTest::qWait(2);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
+        const std::vector<Row> rows = ReadRows(TempPath());
+        QVERIFY(!rows.empty() && FileBytes(TempPath()).startsWith("Start Date:") == !smallDisk);
+        QTRY_VERIFY(boxes.Texts().contains(RowsWaitMessage()));
+        const LoggerData *run = win->runList->last();
+        auto sameRows = [&](const std::vector<double> &xs, const std::vector<double> &ys) {
+            bool same = xs.size() == rows.size() && ys.size() == rows.size();
+            for (size_t i = 0; same && i < rows.size(); ++i)
+                same = xs[i] == double(rows[i].sampleNo) && ys[i] == rows[i].a.toDouble();
+            return same;
+        };
+
+        XSettings xs = win->config->xSettings;
+        xs.sampleMin = int(rows.front().sampleNo) - 5;
+        xs.sampleMax = int(rows.back().sampleNo) + 5;
+        win->ApplyXSettings(xs, true);
+        QVERIFY(sameRows(run->chA.values->xValues, run->chA.values->yValues));
+
+        if (!smallDisk)
+            LimitFileSize(0);   // room for the copy; the idle retry waits 5 s
+        const QString saved = QDir::homePath() + QStringLiteral("/saved.csv");
+        ChartFileDialogs::Instance().save = [saved](auto...) { return saved; };
+        win->ui->action_Save->trigger();
+        ChartFileDialogs::Instance().Reset();
+        const RunFile file = ReadRunFile(saved);
+        QVERIFY(FileBytes(saved).startsWith(firstRun) && file.badLines == 0 && file.runs.size() == 2);
+        const Run &copy = file.runs[1];
+        QVERIFY(copy.stopped && copy.stopDate == run->stopDate && copy.stopTime == run->stopTime);
+        QVERIFY(copy.totalA == qint64(rows.size()) && copy.rows.size() == rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            QVERIFY(copy.rows[i].sampleNo == rows[i].sampleNo && copy.rows[i].a == rows[i].a);
+
+        disk.LeaveRoom(-1);
+        win->ui->action_Restore_Backup->trigger();
+        QCOMPARE(win->runList->size(), 2);
+        const LoggerData *restored = win->runList->last();
+        QVERIFY(!restored->stopDate.isEmpty() && restored->chA.totalSamples == int(rows.size()));
+        QVERIFY(sameRows(restored->chA.values->xValues, restored->chA.values->yValues));
     }
 
     // The user's Stop overtakes the stop queued for an I/O error: the next run starts with
