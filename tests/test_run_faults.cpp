@@ -55,6 +55,26 @@ class TestRunFaults : public QObject {
         }
     }
 
+    // The logger window anew, logging test mode at `ms` on the manual clock.
+    void OpenInTestMode(int ms)
+    {
+        win = OpenLogger();
+        ZrSim::useManualClock(true);
+        win->ui->action_TestMode->trigger();
+        win->ui->sampleInterval->setText(QString::number(ms));
+        emit win->ui->sampleInterval->editingFinished();
+    }
+
+    // Logs on until a failed write stops the run.
+    void LogUntilStopped(int ms)
+    {
+        for (int i = 0; i < 1000 && win->loggingActive; ++i) {
+            ZrSim::advanceClock(std::chrono::milliseconds(10 * ms));
+            QTest::qWait(2);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -254,11 +274,7 @@ private slots:
         if (smallDisk && !disk.Mounted())
             QSKIP("no file system of the test's own here (it needs root)");
         MessageRecorder boxes;
-        win = OpenLogger();
-        ZrSim::useManualClock(true);
-        win->ui->action_TestMode->trigger();
-        win->ui->sampleInterval->setText(QString::number(intervalMs));
-        emit win->ui->sampleInterval->editingFinished();
+        OpenInTestMode(intervalMs);
         if (firstRun) {
             win->ui->RunButton->click();
             Log(100 * intervalMs, 100);
@@ -268,11 +284,7 @@ private slots:
         auto full = [&](bool on) { smallDisk ? disk.LeaveRoom(on ? room : -1) : LimitFileSize(on ? limit : 0); };
         full(true);
         win->ui->RunButton->click();
-        for (int i = 0; i < 1000 && win->loggingActive; ++i) {
-            ZrSim::advanceClock(std::chrono::milliseconds(10 * intervalMs));
-            QTest::qWait(2);
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
+        LogUntilStopped(intervalMs);
         const QByteArray logged = FileBytes(TempPath());
         const std::vector<Row> rows = ReadRows(TempPath());
         // Closed only with every row; after a first run the backup fills first.
@@ -324,23 +336,15 @@ private slots:
         if (smallDisk && !disk.Mounted())
             QSKIP("no file system of the test's own here (it needs root)");
         MessageRecorder boxes;
-        win = OpenLogger();
-        ZrSim::useManualClock(true);
-        win->ui->action_TestMode->trigger();
         const int ms = smallDisk ? 1 : 20;
-        win->ui->sampleInterval->setText(QString::number(ms));
-        emit win->ui->sampleInterval->editingFinished();
+        OpenInTestMode(ms);
         win->ui->RunButton->click();
         Log(3000, 3000 / ms);
         win->ui->StopButton->click();
         const QByteArray firstRun = FileBytes(BackupPath());
         smallDisk ? disk.LeaveRoom(0) : LimitFileSize(rlim_t(firstRun.size()));
         win->ui->RunButton->click();
-        for (int i = 0; i < 1000 && win->loggingActive; ++i) {
-            ZrSim::advanceClock(std::chrono::milliseconds(10 * ms));
-            QTest::qWait(2);
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive, 10000);
+        LogUntilStopped(ms);
         const std::vector<Row> rows = ReadRows(TempPath());
         QVERIFY(!rows.empty() && FileBytes(TempPath()).startsWith("Start Date:") == !smallDisk);
         QTRY_VERIFY(boxes.Texts().contains(RowsWaitMessage()));
