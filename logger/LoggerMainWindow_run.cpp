@@ -710,6 +710,12 @@ void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int fir
     int runIndex = 0;
     qint64 position = 0;
     RunRows::Judge rules;
+    // The chart's last run may be the one whose rows wait: they are all in "temp.csv", the
+    // backup holds some or none of them. The backup's rows stop at the runs before it.
+    LoggerData *waiting = RowsWaitInTemp(list->last()) ? list->last() : nullptr;
+    QVector<LoggerData *> backed = *list;
+    if (waiting)
+        backed.removeLast();
     [&] {
         // The first block of a run replaces the backup's handle in the poll thread, under the
         // fetch lock: every use of the handle here is under it too.
@@ -722,19 +728,15 @@ void LoggerMainWindow::ReadDataForScrolling(QVector<LoggerData *> *list, int fir
             return;
         backupFile->flush();
         if (backupIndex.Update(backupFilePath) && backupIndex.Locate(backupFilePath, first, runIndex, position, rules))
-            Utility::ReadSamplesFromFile(backupFile, position, 0, last, list, true, runIndex, &rules);
+            Utility::ReadSamplesFromFile(backupFile, position, 0, last, &backed, true, runIndex, &rules);
     }();
-
-    // The chart's last run may be the one whose rows wait: they are all in "temp.csv".
-    LoggerData *run = list->last();
-    if (!RowsWaitInTemp(run))
+    if (!waiting)
         return;
-    EmptyRecord(run);
     QFile temp(tempFilePath);
     rules = RunRows::Judge();
     if (tempIndex.Update(tempFilePath) && tempIndex.Locate(tempFilePath, first, runIndex, position, rules)
         && temp.open(QIODevice::ReadOnly)) {
-        QVector<LoggerData *> own{run};
+        QVector<LoggerData *> own{waiting};
         Utility::ReadSamplesFromFile(&temp, position, 0, last, &own, true, 0, &rules);
     }
 }

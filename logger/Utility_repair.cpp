@@ -122,18 +122,30 @@ bool Utility::ForEachLine(QIODevice *file,
 
 namespace {
 
+// Reach of a look at a run file's end: its longest row and a block.
+constexpr qint64 RowAndBlock = RunRows::MaxLine + 4096;
+
+// The lines that end before byte `end` (without their line feeds), from at most `reach`
+// bytes back; `cut` tells whether the first of them may be the end of a longer line.
+QList<QByteArray> LinesBefore(QFile &file, qint64 end, qint64 reach, bool &cut)
+{
+    const qint64 from = std::max<qint64>(0, end - reach);
+    cut = from > 0;
+    if (!file.seek(from))
+        return {};
+    QList<QByteArray> lines = file.read(end - from).split('\n');
+    lines.removeLast();   // after the last line feed
+    return lines;
+}
+
 // Where the file's last run begins when the whole lines up to `end` after its start line
 // are only lines of its start block (a run killed before its first row); -1 otherwise.
 qint64 StartOfRunWithoutRows(QFile &file, qint64 end)
 {
-    constexpr qint64 Reach = 4096;   // far more than a start block
-    const qint64 from = std::max<qint64>(0, end - Reach);
-    if (!file.seek(from))
-        return -1;
-    QList<QByteArray> lines = file.read(end - from).split('\n');
-    lines.removeLast();   // after the last line feed
+    bool cut = false;
+    const QList<QByteArray> lines = LinesBefore(file, end, 4096, cut);   // far more than a start block
     qint64 pos = end;
-    for (int i = lines.size() - 1; i >= 0 && (i > 0 || from == 0); --i) {
+    for (int i = lines.size() - 1; i >= 0 && (i > 0 || !cut); --i) {
         const QByteArray &line = lines[i];
         pos -= line.size() + 1;
         if (line.startsWith("Start Date:,"))
@@ -154,11 +166,8 @@ qint64 StartOfCutStopBlock(QFile &file, qint64 end)
     static const char *const keys[] = {"", "Stop Date:,", "Stop Time:,", "Total Samples:,", "Maximum (mV):,",
                                        "Minimum (mV):,"};
     constexpr int Keys = int(sizeof keys / sizeof *keys);
-    const qint64 from = std::max<qint64>(0, end - RunRows::MaxLine - 4096);   // a row and a block
-    if (!file.seek(from))
-        return -1;
-    QList<QByteArray> lines = file.read(end - from).split('\n');
-    lines.removeLast();   // after the last line feed
+    bool cut = false;
+    const QList<QByteArray> lines = LinesBefore(file, end, RowAndBlock, cut);
     for (int k = std::min(Keys, lines.size() - 1); k >= 1; --k) {
         const int first = lines.size() - k;
         bool block = true;
@@ -166,7 +175,7 @@ qint64 StartOfCutStopBlock(QFile &file, qint64 end)
             block = j == 0 ? lines[first + j].isEmpty() : lines[first + j].startsWith(keys[j]);
         // The line before it must be whole and end the rows.
         const QByteArray &last = lines[first - 1];
-        if (!block || (first - 1 == 0 && from > 0))
+        if (!block || (first - 1 == 0 && cut))
             continue;
         RunRows::Field f[4];
         const int n = RunRows::splitFields(last.constData(), last.constData() + last.size(), f, 4);
@@ -214,14 +223,12 @@ bool FirstRowNumber(QFile &file, qint64 from, qint64 &number)
 // has no row (or it cannot be read).
 bool LastRowOfClosedRun(QFile &file, qint64 end, qint64 &number)
 {
-    const qint64 from = std::max<qint64>(0, end - RunRows::MaxLine - 4096);   // a row and a block
-    if (!file.seek(from))
-        return false;
-    QList<QByteArray> lines = file.read(end - from).split('\n');
+    bool cut = false;
+    const QList<QByteArray> lines = LinesBefore(file, end, RowAndBlock, cut);
     for (int i = lines.size() - 1; i >= 2; --i) {
         if (!lines[i].startsWith("Stop Date:,"))
             continue;
-        if (i == 2 && from > 0)
+        if (i == 2 && cut)
             return false;   // a row longer than what was read: its number is not in it
         RunRows::Row row;
         ReadRow(lines[i - 2].constData(), lines[i - 2].constData() + lines[i - 2].size(), row);
