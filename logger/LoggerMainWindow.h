@@ -335,6 +335,10 @@ public:
     // The run's start block is in the backup file, or heads "temp.csv" instead.
     bool startBlockWritten = false;
     bool startBlockInTemp = false;
+    // Where the run's rows begin in "temp.csv" (after its start block, when that heads it).
+    qint64 tempRowsFrom = 0;
+    // Takes off the chart a run whose rows reached no file, and says so.
+    void DropLostRun(LoggerData *run);
     // The first block's start information, taken where that block is handed over (the
     // poll thread as a rule) and put into the run by the GUI thread, which draws the run's
     // labels from it.
@@ -385,6 +389,8 @@ private:
     // Chart files: menu wiring, the chart as CSV with its memo file, printing.
     void InitChartFiles();
     bool SaveChartAsCSV(const QString &path);
+    // A file the logger itself keeps open or rewrites, which a save must not replace.
+    bool LoggerUsesFile(const QString &path) const;
     void PrintChart(bool landscape);
     // The backup holds only a copy of an opened chart file, no run: nothing to keep of it.
     // A note beside the backup tells so to the next program.

@@ -2,10 +2,12 @@
 #include "LoggerMainWindow.h"
 
 #include "LoggerConfigWriter.h"
+#include "Messages.h"
 
 #include "ui_LoggerMainWindow.h"
 
 #include <QDebug>
+#include <QDir>
 
 void LoggerMainWindow::SaveXMLConfig()
 {
@@ -22,12 +24,13 @@ void LoggerMainWindow::SaveXMLConfig()
         yScale = QStringLiteral("Voltage");
     else if (activeYScaleAction)
         yScale = activeYScaleAction->text();
-    // A failed write keeps the old file whole; there is no one to tell at this moment.
     const QString path = AppFolder() + config->configFileName;
     if (keepSettingsFile) {
         qWarning() << "Tamberlo.xml not written: the file that could not be read is kept" << path;
         return;
     }
+    // A failed write keeps the old file whole; the user is told before the window goes, or
+    // the settings of this session would be lost without a word.
     if (!WriteConfiguration(*config, path, xMode, yScale))
-        qWarning() << "Tamberlo.xml not written:" << path;
+        messages->DisplayMsg(SETTINGS_NOT_SAVED, QDir::toNativeSeparators(path));
 }

@@ -395,6 +395,7 @@ bool LoggerMainWindow::AddWaitingRows()
                     to.maxValue = from.maxValue;
                 }
                 maxScroll = HighestSampleNo();
+                UpdateChartInfo();
             }
         }
     }
@@ -804,6 +805,12 @@ void LoggerMainWindow::on_SaveButton_clicked()
         asBitmap = filter != csv;
         name += asBitmap ? QStringLiteral(".bmp") : QStringLiteral(".csv");
     }
+    if (LoggerUsesFile(name)) {
+        messages->DisplayMsg(FILE_SAVE_FAILED, QDir::toNativeSeparators(name) + QLatin1Char('\n')
+                                                   + tr("The logger itself uses this file: please choose "
+                                                        "another name."));
+        return;
+    }
     currentChartPath = name;
 
     bool saved = false;
@@ -816,6 +823,23 @@ void LoggerMainWindow::on_SaveButton_clicked()
         return;
     }
     AppendToWindowSubMenu(name);
+}
+
+bool LoggerMainWindow::LoggerUsesFile(const QString &path) const
+{
+    // The name in its folder, which a save replaces, or the file it links to.
+    const QFileInfo info(path);
+    const QString entry = info.absoluteDir().canonicalPath() + QLatin1Char('/') + info.fileName();
+    const auto is = [&](const QString &own) {
+        const QFileInfo ownInfo(own);
+        return SameFile(path, own)
+               || entry == ownInfo.absoluteDir().canonicalPath() + QLatin1Char('/') + ownInfo.fileName();
+    };
+    // The backup is the chart's own copy unless rows wait for it, or it holds no run of the chart.
+    const bool backupIsChart = !runList->isEmpty() && unmirroredChart != runList->first()
+                               && !RowsWaitInTemp(runList->last());
+    return is(tempFilePath) || (!backupIsChart && is(backupFilePath)) || is(AppFolder() + config->configFileName)
+           || is(AppFolder() + QStringLiteral("Kestrima.xml")) || is(AppFolder() + QStringLiteral(".KestrimaIII.lock"));
 }
 
 bool LoggerMainWindow::SaveAsBitMap(QString path)

@@ -20,6 +20,7 @@
 #include "ycontrolsWindow.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -63,6 +64,17 @@ public:
 public slots:
     void Deliver()
     {
+        // A run that a failure belongs to and that still goes on into a file that takes
+        // nothing would lose every later row: it is stopped first.
+        const unsigned current = runNumber.load();
+        bool stop = false;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            stop = std::any_of(pending.begin(), pending.end(), [current](const Failure &f) { return f.run == current; });
+        }
+        if (stop && window && window->loggingActive)
+            QMetaObject::invokeMethod(window, "StopLogger", Qt::DirectConnection);
+        // What the stop found is said with the failures that led to it.
         std::vector<Failure> failures;
         {
             std::lock_guard<std::mutex> hold(lock);
@@ -70,20 +82,21 @@ public slots:
         }
         if (failures.empty() || !window)
             return;
-        // A run that a failure belongs to and that still goes on into a file that takes
-        // nothing would lose every later row: it is stopped first.
-        const unsigned current = runNumber.load();
-        if (window->loggingActive
-            && std::any_of(failures.begin(), failures.end(), [current](const Failure &f) { return f.run == current; }))
-            QMetaObject::invokeMethod(window, "StopLogger", Qt::DirectConnection);
+        // A run that reached no file: that is the one thing to say of the writes that failed.
+        const bool runLost = std::any_of(failures.begin(), failures.end(),
+                                         [](const Failure &f) { return f.message == RUN_NOT_SAVED; });
         std::vector<messageCode_e> said;
         for (const Failure &f : failures) {
             if (std::find(said.begin(), said.end(), f.message) != said.end())
                 continue;
+            if (runLost && (f.message == FILE_SAVE_FAILED || f.message == BACKUP_FILE_OPENED))
+                continue;
             said.push_back(f.message);
             // The box waits for the user: the window may be gone after it.
             if (window)
-                window->messages->DisplayMsg(f.message);
+                window->messages->DisplayMsg(f.message, f.message == RUN_NOT_SAVED
+                                                            ? QDir::toNativeSeparators(window->backupFilePath)
+                                                            : QString());
         }
         // Then what became of the rows the backup could not take.
         if (window)
@@ -233,7 +246,9 @@ void LoggerMainWindow::StartLogger()
     // "temp.csv" is emptied below: rows that only it holds must reach the backup first (and
     // the run they belong to counts them before the new run is numbered after it).
     if (!AddWaitingRows()) {
-        messages->DisplayMsg(FILE_SAVE_FAILED);
+        // Why, too: the rows that wait and the file they wait for.
+        messages->DisplayMsg(FILE_SAVE_FAILED, messages->Text(ROWS_WAITING_FOR_BACKUP) + QLatin1Char('\n')
+                                                   + QDir::toNativeSeparators(backupFilePath));
         RestoreIdleControls();
         return;
     }
@@ -293,6 +308,7 @@ void LoggerMainWindow::StartLogger()
     // must not be taken for a run the backup lacks once the backup is emptied.
     ReopenFile(tempFile, tempFilePath, false);
     tempReadPos = 0;
+    tempRowsFrom = 0;
     tempRows.Reset();
     startInfoPending = false;
     if (!tempFile) {
@@ -420,7 +436,7 @@ void LoggerMainWindow::NotifyMain()
             // recovery finds it there and adds it to the backup with them.
             if (Utility::SaveStartInfo(tempFile, &startInfo, startInfo.intervalUnit) == 0) {
                 startBlockInTemp = true;
-                tempReadPos = tempFile->pos();
+                tempReadPos = tempRowsFrom = tempFile->pos();
                 tempRows.Reset(tempReadPos);
             }
         } else {
@@ -428,8 +444,12 @@ void LoggerMainWindow::NotifyMain()
         }
     }
 
+    // Rows of a run whose start block is on no file could never be added to the backup:
+    // none go into "temp.csv" (the run stops, and is said to be lost).
     QByteArray written;
-    if (SaveTemporaryData(tempFile, receiveBuffer, tempRows.Keeping() ? &written : nullptr) != 0) {
+    if (!startBlockWritten && !startBlockInTemp) {
+        ReportWriteFailure(FILE_SAVE_FAILED);
+    } else if (SaveTemporaryData(tempFile, receiveBuffer, tempRows.Keeping() ? &written : nullptr) != 0) {
         ReportWriteFailure(FILE_SAVE_FAILED);
         // What reached the file is not known: the rows are read back from it.
         tempRows.Abandon();
@@ -636,7 +656,11 @@ void LoggerMainWindow::StopLogger()
     }
     Utility::CloseFile(backupFile);
     Utility::CloseFile(tempFile);
-    if (backupBehind) {
+    // Every row goes into "temp.csv" first: a run none of whose rows reached it, and that
+    // the backup does not hold closed (as a run without rows), is on no file.
+    if (QFileInfo(tempFilePath).size() <= tempRowsFrom && (backupBehind || !startBlockWritten)) {
+        DropLostRun(last);
+    } else if (backupBehind) {
         // The rows the backup lacks wait in "temp.csv", as a killed run's do (after the start
         // block, when that is missing too), and are added with the stop block when the backup
         // can take them.
@@ -666,6 +690,29 @@ void LoggerMainWindow::StopLogger()
     StartElapseTimer();
     tempReadPos = 0;
     reloadPending = true;
+    // An open information window shows the run's final figures, not the last pass's.
+    UpdateChartInfo();
+}
+
+void LoggerMainWindow::DropLostRun(LoggerData *run)
+{
+    // Kept on the chart, it would take the place of the next run the backup holds, whose
+    // rows would then be drawn as its own.
+    if (startBlockWritten) {
+        // Its start block alone goes from the backup, as for any run without rows.
+        rowsWaiting = true;
+        rowsWaitTold = false;
+        waitingRun = nullptr;
+        AddWaitingRows();
+    }
+    if (displayBuffer->size() == runList->size())
+        DeleteRun(displayBuffer->takeLast());
+    runList->removeOne(run);
+    DeleteRun(run);
+    plotMgr->runList = runList;
+    plotMgr->DisplayStartInfo(runList, true);
+    plotMgr->DisplayStopInfo(runList, true);
+    WriteFailureRelay::Instance().Post(RUN_NOT_SAVED, runNumber.load());
 }
 
 int LoggerMainWindow::HighestSampleNo() const

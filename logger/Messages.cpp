@@ -27,6 +27,8 @@ void Messages::InitMsgList()
     msgList.insert(FILL_ALL_FIELDS, tr("Please fill in all the fields."));
     msgList.insert(INSTRUMENT_STOPPED, tr("Logging stopped: the ZR70K33 stopped answering (USB error or "
                                           "unplugged). The samples logged until then are saved."));
+    msgList.insert(RUN_NOT_SAVED, tr("The samples of this run could not be written to temp.csv or to the backup "
+                                     "file named below (the disk may be full): the run is not kept on the chart."));
     msgList.insert(RAW_DATA_MODE, tr("Running in raw data mode."));
     msgList.insert(INVALID_MULTIPLIER, tr("The multiplier must be a number greater than 0."));
     msgList.insert(SCALE_NAME_IN_USE, tr("A Y scale of this name already exists. Please choose another name."));
@@ -46,6 +48,8 @@ void Messages::InitMsgList()
                                                "named below: it could not be written (the disk may be full, or "
                                                "the file read-only). They are kept in temp.csv and added as soon "
                                                "as the file can be written; until then no new run can start."));
+    msgList.insert(SETTINGS_NOT_SAVED, tr("The settings could not be saved (the disk may be full): the file named "
+                                          "below keeps the settings it held before."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)

@@ -22,6 +22,7 @@ enum messageCode_e : int {
     TEMP_FILE_OPENED = 10,
     FILL_ALL_FIELDS = 11,
     INSTRUMENT_STOPPED = 12,
+    RUN_NOT_SAVED = 13,
     RAW_DATA_MODE = 100,
     INVALID_MULTIPLIER = 201,
     SCALE_NAME_IN_USE = 202,
@@ -30,7 +31,8 @@ enum messageCode_e : int {
     ROWS_LEFT_OUT = 205,
     SAMPLE_NUMBERS_NOT_SHOWABLE = 206,
     LAST_SAMPLE_NUMBER_REACHED = 207,
-    ROWS_WAITING_FOR_BACKUP = 208
+    ROWS_WAITING_FOR_BACKUP = 208,
+    SETTINGS_NOT_SAVED = 209
 };
 
 class Messages {
@@ -44,6 +46,8 @@ public:
     void DisplayMsg(messageCode_e code);
     // The same with a detail, such as a file's path, on a line of its own below the text.
     void DisplayMsg(messageCode_e code, const QString &detail);
+    // The code's text, for a box that gives it as the reason of another.
+    QString Text(messageCode_e code) const { return msgList.value(code); }
 
 private:
     QMap<messageCode_e, QString> msgList;

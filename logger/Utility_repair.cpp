@@ -274,7 +274,7 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutR
         return 1;
     if (lineFeed < 0 && tempStart.isEmpty())
         return 0;
-    const qint64 keep = lineFeed + 1;
+    qint64 keep = lineFeed + 1;
     RunRows::Row lastRow;
     bool titled = false;
     if (lineFeed >= 0) {
@@ -290,7 +290,14 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutR
     const qint64 lastNo = lastRow.number;
     // A run killed before its first row: its start block goes, unless rows follow it (only
     // a whole start block, ending in the column titles, takes them).
-    const qint64 rowless = hasRows || lineFeed < 0 ? -1 : StartOfRunWithoutRows(file, keep);
+    qint64 rowless = hasRows || lineFeed < 0 ? -1 : StartOfRunWithoutRows(file, keep);
+    // A start block cut before its column titles (a kill inside the adding of the run that
+    // heads "temp.csv") is that run's: it is written anew, whole, with the run.
+    if (rowless >= 0 && !titled && !tempStart.isEmpty()) {
+        keep = rowless;
+        lineFeed = keep - 1;
+        rowless = -1;
+    }
     // The last run is closed (or there is none): the run of "temp.csv" is missing whole when
     // its start block heads that file, unless its rows were added already (the program
     // ended before it emptied that file).

@@ -7,6 +7,7 @@
 #include "test_home.h"
 
 #include "Resources.h"
+#include "Utility.h"
 #include "ui_LoggerMainWindow.h"   // generated for this program: the support header uses it
 #include "test_kill_child_support.h"
 #include "ChartFileDialogs.h"
@@ -199,7 +200,8 @@ private slots:
             win->ui->action_Data1->trigger();
             win->ui->action_Clear_Screen->trigger();
             win->ui->RunButton->click();
-            QVERIFY(!win->loggingActive && boxes.SawError(QStringLiteral("Failed to save file.")));
+            // Refused, and said why.
+            QVERIFY(!win->loggingActive && boxes.SawError("Failed to save file.\n" + RowsWaitMessage()));
             if (previous) {
                 // Room again while the program runs: the next step that touches the files adds them.
                 LimitFileSize(0);
@@ -255,6 +257,43 @@ private slots:
             CloseLogger();
             QCOMPARE(FileBytes(BackupPath()), added);
         }
+    }
+
+    // A kill inside that adding leaves the backup ending in the run's start block, cut after
+    // any of its lines: the block is written anew, whole, with the rows, to a backup with runs
+    // or an empty one; through the program, the run is kept after a start and Exit.
+    void startBlockCutByAKillIsWrittenWhole()
+    {
+        InitResources();
+        QByteArray second = StartBlock + RowsText(101, 130);
+        second.replace("10:00:00 AM", "10:00:05 AM");
+        for (const QByteArray &runs : {ClosedRun, QByteArray()}) {
+            for (int cut = second.indexOf('\n') + 1; cut < StartBlock.size(); ++cut) {
+                FreshFolder();
+                WriteFile(BackupPath(), runs + second.left(cut));
+                WriteFile(TempPath(), second);
+                QCOMPARE(Utility::KeepRowsOfCutRun(BackupPath(), TempPath()), 0);
+                const RunFile file = ReadRunFile(BackupPath());
+                const size_t rows = file.runs.empty() ? 0 : file.runs.back().rows.size();
+                QVERIFY2(file.badLines == 0 && file.runs.size() == (runs.isEmpty() ? 1u : 2u) && file.runs.back().stopped
+                             && file.runs.back().startTime == QLatin1String("10:00:05 AM") && rows == 30,
+                         qPrintable(QStringLiteral("cut at %1: %2 runs, %3 of 30 rows").arg(cut).arg(file.runs.size()).arg(rows)));
+            }
+        }
+        FreshFolder();
+        WriteFile(BackupPath(), ClosedRun + second.left(40));
+        WriteFile(TempPath(), second);
+        LoggerMainWindow *win = OpenLogger();
+        ZrSim::useManualClock(true);
+        win->ui->RunButton->click();
+        win->ui->StopButton->click();
+        QVERIFY(win->runList->size() == 1 && !win->loggingActive);
+        win->ui->action_Exit->trigger();
+        CloseLogger();
+        // The new chart's first start kept the backup, the added run with it.
+        const RunFile kept = ReadRunFile(Folder() + QStringLiteral("tamberlo_backup_previous.csv"));
+        QVERIFY2(kept.badLines == 0 && kept.runs.size() == 2 && kept.runs[1].stopped && kept.runs[1].rows.size() == 30,
+                 qPrintable(QStringLiteral("%1 runs kept").arg(kept.runs.size())));
     }
 
     // A write that fails part-way leaves nothing of itself: the start's recovery whose stop

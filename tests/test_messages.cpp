@@ -77,7 +77,10 @@ private slots:
         QTest::newRow("12") << 12 << error << "Error"
                             << "Logging stopped: the ZR70K33 stopped answering (USB error or unplugged). "
                                "The samples logged until then are saved.";
-        QTest::newRow("13 no entry") << 13 << error << "Error" << "";
+        QTest::newRow("13") << 13 << error << "Error"
+                            << "The samples of this run could not be written to temp.csv or to the backup file "
+                               "named below (the disk may be full): the run is not kept on the chart.";
+        QTest::newRow("14 no entry") << 14 << error << "Error" << "";
         QTest::newRow("99") << 99 << error << "Error" << "";
         QTest::newRow("100") << 100 << int(QMessageBox::Information) << "Information" << "Running in raw data mode.";
         QTest::newRow("199") << 199 << int(QMessageBox::Information) << "Information" << "";

@@ -6,6 +6,7 @@
 #include "test_home.h"
 
 #include "AlertPopUp.h"
+#include "InfoWindow.h"
 #include "ChartFileDialogs.h"
 #include "Meter.h"
 #include "Resources.h"
@@ -14,6 +15,7 @@
 #include "test_run_control_support.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <chrono>
 #include <csignal>
 #include <sys/resource.h>
@@ -361,6 +363,22 @@ private slots:
         QVERIFY(sameRows(run->chA.values->xValues, run->chA.values->yValues));
 
         LimitFileSize(0);   // room again; the idle retry waits 5 s
+        // Saved onto the file the rows wait in, or the one they wait for: refused and said,
+        // both files as they were.
+        const QByteArray waitingIn = FileBytes(TempPath());
+        const QByteArray waitingFor = FileBytes(BackupPath());
+        for (const QString &own : {TempPath(), BackupPath()}) {
+            ChartFileDialogs::Instance().save = [own](auto...) { return own; };
+            win->ui->action_Save->trigger();
+            QCOMPARE(boxes.Texts().last(), "Failed to save file.\n" + QDir::toNativeSeparators(own)
+                                               + "\nThe logger itself uses this file: please choose another name.");
+        }
+        QVERIFY(FileBytes(TempPath()) == waitingIn && FileBytes(BackupPath()) == waitingFor);
+        // The copy is closed as the chart shows the run, whenever temp.csv was last written.
+        QFile temp(TempPath());
+        QVERIFY(temp.open(QIODevice::ReadWrite)
+                && temp.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        temp.close();
         const QString saved = QDir::homePath() + QStringLiteral("/saved.csv");
         ChartFileDialogs::Instance().save = [saved](auto...) { return saved; };
         win->ui->action_Save->trigger();
@@ -378,6 +396,77 @@ private slots:
         const LoggerData *restored = win->runList->last();
         QVERIFY(!restored->stopDate.isEmpty() && restored->chA.totalSamples == int(rows.size()));
         QVERIFY(sameRows(restored->chA.values->xValues, restored->chA.values->yValues));
+    }
+
+    void runsThatReachNoFileLeaveTheChart_data()
+    {
+        QTest::addColumn<int>("limit");   // bytes any file may hold; 0: room for a stop block only
+        QTest::newRow("temp.csv takes the start block, not the first rows") << 130;
+        QTest::newRow("temp.csv takes no start block, the first row would fit") << 60;
+        QTest::newRow("stopped before its first block, the backup takes a stop block only") << 0;
+    }
+
+    // A run none of whose rows could be written, on a disk full at its start, leaves the
+    // chart with a message that says so; the chart and the backup then hold the same runs,
+    // and the next run is drawn with its own rows. No row goes into temp.csv without its
+    // start block; the backup gets no stop block without its start block.
+    void runsThatReachNoFileLeaveTheChart()
+    {
+        QFETCH(int, limit);
+        CloseLogger();
+        MessageRecorder boxes;
+        OpenInTestMode(20);
+        win->ui->RunButton->click();
+        Log(2000, 100);
+        win->ui->StopButton->click();
+        qint64 room = limit;
+        if (!limit) {
+            // An empty run (stopped before its first block) shows how long its stop block is.
+            const qint64 size = QFileInfo(BackupPath()).size();
+            const qint64 start = FileBytes(BackupPath()).indexOf("Memo\n") + 5;
+            win->ui->RunButton->click();
+            win->ui->StopButton->click();
+            const qint64 grown = QFileInfo(BackupPath()).size();
+            QVERIFY2(grown - size - start < start, "an empty run's stop block is shorter than its start block");
+            room = grown + (grown - size - start);
+        }
+        const int runs = win->runList->size();
+        const QByteArray backup = FileBytes(BackupPath());
+        LimitFileSize(rlim_t(room));
+        win->ui->RunButton->click();
+        for (int i = 0; limit && i < 100 && win->loggingActive; ++i) {
+            ZrSim::advanceClock(20ms);   // a first block of one row
+            QTest::qWait(5);
+        }
+        if (!limit)
+            win->ui->StopButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!win->loggingActive && !boxes.Texts().isEmpty(), 10000);
+        QTest::qWait(50);
+        LimitFileSize(0);
+        QCOMPARE(boxes.Texts(), QStringList{"The samples of this run could not be written to temp.csv or to the backup "
+                                            "file named below (the disk may be full): the run is not kept on the "
+                                            "chart.\n" + QDir::toNativeSeparators(BackupPath())});
+        QCOMPARE(FileBytes(BackupPath()), backup);
+        QCOMPARE(win->runList->size(), runs);
+        QCOMPARE(int(ReadRows(TempPath()).size()), 0);
+
+        // Room again: a run of 50 rows, on the chart as in the backup.
+        win->ui->RunButton->click();
+        Log(1000, 50);
+        win->ui->StopButton->click();
+        const RunFile file = ReadRunFile(BackupPath());
+        QCOMPARE(int(file.runs.size()), runs + 1);
+        QCOMPARE(win->runList->size(), runs + 1);
+        const LoggerData *last = win->runList->last();
+        XSettings xs = win->config->xSettings;
+        xs.sampleMin = last->firstSampleNo;
+        xs.sampleMax = last->firstSampleNo + 60;
+        win->ApplyXSettings(xs, true);
+        QVERIFY2(last->chA.values->xValues.size() == 50 && win->runList->at(runs - 1)->chA.values->xValues.empty(),
+                 qPrintable(QStringLiteral("the last run drawn with %1 rows, the one before with %2")
+                                .arg(last->chA.values->xValues.size())
+                                .arg(win->runList->at(runs - 1)->chA.values->xValues.size())));
+        QCOMPARE(last->chA.values->xValues.front(), double(file.runs.back().rows.front().sampleNo));
     }
 
     // The user's Stop overtakes the stop queued for an I/O error: the next run starts with
@@ -466,7 +555,8 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 2);
     }
 
-    // The first start of a program empties the backup only once its runs are kept.
+    // The first start of a program empties the backup only once its runs are kept, and only
+    // once temp.csv, which may hold rows of its last run, is emptied.
     void emptiedBackupIsKept()
     {
         win->ui->RunButton->click();
@@ -475,10 +565,49 @@ private slots:
         const QByteArray before = FileBytes(BackupPath());
         CloseLogger();   // a new program
         win = OpenLogger();
+        QVERIFY(QFile::remove(TempPath()) && QFile::link(Folder() + QStringLiteral("gone/temp.csv"), TempPath()));
+        {
+            MessageRecorder boxes;
+            win->ui->RunButton->click();
+            QVERIFY(!win->loggingActive && boxes.SawError(QStringLiteral("temp.csv is opened.")));
+        }
+        QCOMPARE(FileBytes(BackupPath()), before);
+        QVERIFY(QFile::remove(TempPath()));
         win->ui->RunButton->click();
         win->ui->StopButton->click();
         QCOMPARE(FileBytes(Folder() + QStringLiteral("tamberlo_backup_previous.csv")), before);
         QCOMPARE(ReadRunFile(BackupPath()).runs.size(), size_t(1));
+    }
+
+    // What the user is told at the end of a run and of the program: an open information
+    // window shows the run's final figures once it stops; File > Exit on a full disk says
+    // that the settings could not be saved, and their file keeps the old ones.
+    void stopAndExitShowWhatHolds()
+    {
+        MessageRecorder boxes;
+        win->ui->action_TestMode->trigger();
+        win->ShowChartInfo();
+        win->ui->RunButton->click();
+        Log(145, 145, 20);
+        win->ui->StopButton->click();
+        const Run run = ReadRunFile(BackupPath()).runs.at(0);
+        QCOMPARE(run.totalA, qint64(145));
+        QCOMPARE(win->infoWindow->findChild<QLabel *>(QStringLiteral("chASamples"))->text(), QStringLiteral("145"));
+        QCOMPARE(win->infoWindow->findChild<QLabel *>(QStringLiteral("chAMaxVolt"))->text(), run.maxA);
+
+        const QString settings = Folder() + QStringLiteral("Tamberlo.xml");
+        win->SaveXMLConfig();
+        const QByteArray saved = FileBytes(settings);
+        QVERIFY(saved.contains("<SampleInterval"));
+        win->ui->sampleInterval->setText(QStringLiteral("250"));
+        emit win->ui->sampleInterval->editingFinished();
+        LimitFileSize(1);
+        win->ui->action_Exit->trigger();
+        LimitFileSize(0);
+        QCOMPARE(boxes.Texts(), QStringList{"The settings could not be saved (the disk may be full): the file named "
+                                            "below keeps the settings it held before.\n"
+                                            + QDir::toNativeSeparators(settings)});
+        QCOMPARE(FileBytes(settings), saved);
     }
 
     // With the scope window hidden, closing the logger window ends the program: the run
