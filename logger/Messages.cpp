@@ -49,7 +49,7 @@ void Messages::InitMsgList()
                                                "the file read-only). They are kept in temp.csv and added as soon "
                                                "as the file can be written; until then no new run can start."));
     msgList.insert(SETTINGS_NOT_SAVED, tr("The settings could not be saved (the disk may be full): the file named "
-                                          "below keeps the settings it held before."));
+                                          "below is left as it was."));
 }
 
 void Messages::DisplayMsg(messageCode_e code)

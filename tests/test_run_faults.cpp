@@ -605,7 +605,7 @@ private slots:
         win->ui->action_Exit->trigger();
         LimitFileSize(0);
         QCOMPARE(boxes.Texts(), QStringList{"The settings could not be saved (the disk may be full): the file named "
-                                            "below keeps the settings it held before.\n"
+                                            "below is left as it was.\n"
                                             + QDir::toNativeSeparators(settings)});
         QCOMPARE(FileBytes(settings), saved);
     }
