@@ -275,18 +275,21 @@ bool AppendStopBlock(ReplacingFile &out, qint64 headerPos)
         return false;
     Utility::RowTotals totals;
     bool title = true;   // the first line is the column titles
+    bool unended = false;
     if (!Utility::ForEachLine(&file, [&](const char *b, const char *e, bool overlong) {
             if (!title && !overlong)
                 totals.Add(b, e);
             title = false;
             return true;
-        }))
+        }, &unended))
         return false;
     LoggerData run;
     totals.Fill(run);
     run.stopDate = Utility::GetDate();
     run.stopTime = Utility::GetTime();
-    return file.seek(file.size()) && Utility::SaveStopInfo(&file, &run) == 0;
+    // A last row without its line end was counted: it gets one, and the block its empty line.
+    return file.seek(file.size()) && (!unended || file.write("\n", 1) == 1)
+           && Utility::SaveStopInfo(&file, &run) == 0;
 }
 
 // Joins the thread on every way out of a scope: one left joinable would end the program.

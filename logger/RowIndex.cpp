@@ -12,10 +12,11 @@ constexpr qint64 IndexChunk = 1 << 20;    // reads while indexing
 constexpr qint64 LocateChunk = 1 << 16;   // enough for a checkpoint's rows as a rule
 constexpr int MarkBytes = 64;
 
-// Calls `line(begin, end, pos)` for each whole line of `file` from `from` on, reading
+// Calls `line(begin, end, pos, true)` for each whole line of `file` from `from` on, reading
 // `chunk` bytes at a time; a line longer than RowIndex::MaxLine is passed over. A line
 // ends at LF, CR or CR LF, as the paging reader reads them. Stops when `line` returns
-// false. Returns the position after the last whole line handed out or passed over.
+// false. Then `line(begin, end, pos, false)` for a last line without its line end, which
+// returns whether it took it. Returns the position after the last line taken or passed over.
 template <typename LineFn>
 qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
 {
@@ -28,8 +29,12 @@ qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
     for (;;) {
         const QByteArray more = file.read(chunk);
         const bool atEnd = more.isEmpty();
-        if (atEnd && !buf.endsWith('\r'))
+        if (atEnd && !buf.endsWith('\r')) {
+            if (!overlong && !buf.isEmpty() && buf.size() <= RowIndex::MaxLine
+                && line(buf.constData(), buf.constData() + buf.size(), bufPos, false))
+                return bufPos + buf.size();
             return done;
+        }
         buf += more;
         const char *b = buf.constData();
         const char *e = b + buf.size();
@@ -57,7 +62,7 @@ qint64 ScanLines(QFile &file, qint64 from, qint64 chunk, LineFn line)
             overlong = false;
             p = next;
             done = bufPos + (p - b);
-            if (keep && !line(start, end, bufPos + (start - b)))
+            if (keep && !line(start, end, bufPos + (start - b), true))
                 return done;
         }
         if (atEnd)
@@ -122,9 +127,11 @@ bool RowIndex::Update(const QString &path)
         Reset();
     if (file.size() == scanned)
         return true;
-    scanned = ScanLines(file, scanned, IndexChunk, [this](const char *b, const char *e, qint64 pos) {
-        IndexLine(b, e, pos);
-        return true;
+    // A row without its line end at the file's end counts as scanned: our files grow by whole
+    // lines only, and CutBrokenTail gives that row its line end before anything follows, so
+    // the next scan begins with an empty line, no row, and nothing is indexed twice.
+    scanned = ScanLines(file, scanned, IndexChunk, [this](const char *b, const char *e, qint64 pos, bool ended) {
+        return IndexLine(b, e, pos, ended);
     });
     RememberMarks(file);
     return true;
@@ -141,7 +148,7 @@ bool RowIndex::Appended(qint64 pos, const QByteArray &bytes)
         const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
         // As the file scan does, a line too long to be a row is not one.
         if (nl - p <= MaxLine)
-            IndexLine(p, nl, pos + (p - b));
+            IndexLine(p, nl, pos + (p - b), true);
         p = nl + 1;
     }
     scanned += bytes.size();
@@ -150,7 +157,7 @@ bool RowIndex::Appended(qint64 pos, const QByteArray &bytes)
     return true;
 }
 
-void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
+bool RowIndex::IndexLine(const char *b, const char *e, qint64 pos, bool ended)
 {
     using namespace RunRows;
     if (pos == 0 && e - b >= 3 && std::memcmp(b, "\xEF\xBB\xBF", 3) == 0)
@@ -158,28 +165,31 @@ void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
     unquote(b, e, unquoted);
     Field f[4];
     const int n = splitFields(b, e, f, 4);
+    // One cut inside its values waits for its line end, to be read whole.
+    if (!ended && !unendedRow(f, n))
+        return false;
     switch (lineKind(f, n)) {
     case LineKind::RunStart:
         runs.emplace_back();
         inRun = true;
         inRows = false;
         rules = Judge();
-        return;
+        return true;
     case LineKind::ColumnTitles:
         inRows = inRun;
-        return;
+        return true;
     case LineKind::RowsEnd:
         inRows = false;
-        return;
+        return true;
     case LineKind::RunEnd:
         inRun = inRows = false;
-        return;
+        return true;
     case LineKind::Other:
         break;
     }
     Row row;
     if (!inRows || !readRow(f, n, row))
-        return;
+        return true;
     const Judge before = rules;
     switch (rules.take(row)) {
     case Judge::KeepInPlaceOfLast: {
@@ -189,14 +199,15 @@ void RowIndex::IndexLine(const char *b, const char *e, qint64 pos)
             run.checkpoints.pop_back();
         --run.rows;
         AddRow(row.number, pos, before);
-        return;
+        return true;
     }
     case Judge::Keep:
         AddRow(row.number, pos, before);
-        return;
+        return true;
     case Judge::LeaveOut:
-        return;
+        return true;
     }
+    return true;
 }
 
 void RowIndex::AddRow(qint64 sampleNo, qint64 pos, const RunRows::Judge &before)
@@ -239,11 +250,11 @@ bool RowIndex::Locate(const QString &path, qint64 first, int &runIndex, qint64 &
         Judge judge = from.rules;
         bool found = false;
         std::string scratch;
-        ScanLines(file, from.pos, LocateChunk, [&](const char *b, const char *e, qint64 at) {
+        ScanLines(file, from.pos, LocateChunk, [&](const char *b, const char *e, qint64 at, bool ended) {
             unquote(b, e, scratch);
             Field f[4];
             const int n = splitFields(b, e, f, 4);
-            if (lineKind(f, n) != LineKind::Other)
+            if (lineKind(f, n) != LineKind::Other || (!ended && !unendedRow(f, n)))
                 return false;   // the run's rows end
             Row row;
             if (!readRow(f, n, row))

@@ -58,14 +58,15 @@ public:
     bool Locate(const QString &path, qint64 first, int &runIndex, qint64 &pos, RunRows::Judge &rules) const;
 
 private:
-    void IndexLine(const char *begin, const char *end, qint64 pos);
+    // False only for a line without its line end that is not taken (see RunRows::unendedRow).
+    bool IndexLine(const char *begin, const char *end, qint64 pos, bool ended);
     void AddRow(qint64 sampleNo, qint64 pos, const RunRows::Judge &before);
     bool StillTheSameFile(QFile &file);
     void RememberMarks(QFile &file);
 
     bool rowsAtStart = false;
     std::vector<Run> runs;
-    qint64 scanned = 0;       // bytes of the file already indexed (whole lines only)
+    qint64 scanned = 0;       // bytes of the file already indexed (whole lines, and an unended last row)
     bool inRun = false;       // from a run's start block to the end of its stop block
     bool inRows = false;      // between a run's column-title line and its stop block
     RunRows::Judge rules;     // of the run being indexed

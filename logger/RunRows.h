@@ -178,6 +178,24 @@ inline void unquote(const char *&b, const char *&e, std::string &scratch)
     e = b + scratch.size();
 }
 
+// A last line without its line end (an editor or a script may write a file so) is taken as a
+// row would be, when it holds every field of one: its third comma is there, so its number
+// and values are whole and only its memo may have been cut. One cut inside its values may be
+// a write the program did not finish: no row. The lines of a run's blocks are not taken so.
+inline bool unendedRow(const Field *f, int n)
+{
+    return n >= 4 && lineKind(f, n) == LineKind::Other;
+}
+
+// The same for a line as it stands in the file (quotes and all).
+inline bool unendedRow(const char *b, const char *e)
+{
+    std::string scratch;
+    unquote(b, e, scratch);
+    Field f[4];
+    return unendedRow(f, splitFields(b, e, f, 4));
+}
+
 struct Row {
     qint64 number = 0;
     bool numbered = false;   // the sample number was read, whatever the rest

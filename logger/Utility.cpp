@@ -907,7 +907,7 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
     Judge judge;   // of the run being read
 
     // A line among a run's rows that does not hold a whole row is left out and counted;
-    // a last line cut short is a write the program did not finish, no damaged row.
+    // a last line cut inside its values is a write the program did not finish, no damaged row.
     auto leftOut = [&](const LineReader::Line &l, const char *b, const char *e, int fields) {
         if (rowsOn && run && (fields >= 4 || l.overlong || (l.terminated && !trimmed(Field{b, e}).empty())))
             ++report.rowsLeftOut;
@@ -1041,9 +1041,9 @@ int readRuns(const QString &path, QVector<LoggerData *> &loaded, LoggerData *&ru
             }
         }
 
-        // A last line without its line end may have been cut short by a write that did not
-        // finish: no row, as for every reader of these files.
-        if (!rowsOn || !run || !line.terminated)
+        // A last line without its line end is a row only when it holds every field of one,
+        // as for every reader of these files.
+        if (!rowsOn || !run || (!line.terminated && !unendedRow(f, n)))
             continue;
         DataValues *a = run->chA.values;
         DataValues *bv = run->chB.values;
@@ -1406,20 +1406,23 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count, QVec
     };
     if (!byRun) {
         for (int i = 0; i < count; ++i) {
-            // A last line without its line feed is still being written.
-            if (!reader.next(line) || !line.terminated)
+            if (!reader.next(line) || (line.empty() && !line.overlong))
                 break;
-            if (line.empty() && !line.overlong)
-                break;
+            int n = 0;
             if (!line.overlong) {
                 const char *b = line.b;
                 const char *e = line.e;
                 unquote(b, e, unquoted);
-                if (take(splitFields(b, e, f, 4), true) != Judge::LeaveOut) {
-                    appendPagedRow(run, row);
-                    ++inRun;
-                    ++appended;
-                }
+                n = splitFields(b, e, f, 4);
+            }
+            // A last line without its line end that is cut inside its values may still be
+            // being written: it is read once it is whole.
+            if (!line.terminated && (line.overlong || !unendedRow(f, n)))
+                break;
+            if (!line.overlong && take(n, true) != Judge::LeaveOut) {
+                appendPagedRow(run, row);
+                ++inRun;
+                ++appended;
             }
             readPos = base + reader.consumed();
         }
@@ -1429,13 +1432,16 @@ int readSamples(QIODevice *file, qint64 &readPos, int skipLines, int count, QVec
         // past it that the next row shows out of order does not end it.
         bool rowsOn = true;
         bool beyond = false;   // a kept row numbered past `count` waits for the next row
-        while (reader.next(line) && line.terminated) {
+        while (reader.next(line) && (line.terminated || !line.overlong)) {
             if (!line.empty() && !line.overlong) {
                 const char *b = line.b;
                 const char *e = line.e;
                 unquote(b, e, unquoted);
                 const int n = splitFields(b, e, f, 4);
                 const LineKind kind = lineKind(f, n);
+                // Of a last line without its line end only a row with every field is read.
+                if (!line.terminated && !unendedRow(f, n))
+                    break;
                 if (kind == LineKind::RunStart) {
                     if (beyond || ++target >= list->size() || !(*list)[target])
                         break;

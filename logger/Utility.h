@@ -49,7 +49,8 @@ public:
     // Cuts a line left unfinished at the end of a run file (a write that failed on a full
     // disk, a process killed mid-line) and ends the file on an empty line, so that what
     // is appended next starts a record of its own and every complete run before it still
-    // reads back. 0 also for a missing or empty file; 1 when it cannot be done.
+    // reads back. A last line that the readers take as a row (RunRows::unendedRow) is not
+    // cut: it gets its line end. 0 also for a missing or empty file; 1 when it cannot be done.
     static int CutBrokenTail(const QString &path);
     // Before the run file at `path` is emptied: when it holds runs, its content becomes
     // the file `keepAs` (one copy, replacing the one before). 0 when there was nothing to
@@ -88,10 +89,13 @@ public:
                                 const LoggerData *stop = nullptr);
     // Calls `take` with each line of `file` from its position on that a line feed ends (not
     // with the line feed); a line longer than a line of ours (RunRows::MaxLine) comes cut to
-    // that length with `overlong` set. Bounded memory, whatever the file holds. `take`
-    // returns false to stop. False when the file cannot be read.
+    // that length with `overlong` set. A last line without its line feed comes too when it
+    // holds every field of a row (RunRows::unendedRow); `unended` then tells so. Bounded
+    // memory, whatever the file holds. `take` returns false to stop. False when the file
+    // cannot be read.
     static bool ForEachLine(QIODevice *file,
-                            const std::function<bool(const char *, const char *, bool overlong)> &take);
+                            const std::function<bool(const char *, const char *, bool overlong)> &take,
+                            bool *unended = nullptr);
     // Puts what was written to the file at `path` on the disk (fdatasync), so that a file
     // renamed into place afterwards is not found empty after a power loss. False when that
     // cannot be done.

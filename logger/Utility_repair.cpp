@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -28,6 +29,19 @@ bool ReadRow(const char *b, const char *e, RunRows::Row &row)
 {
     RunRows::Field f[4];
     return RunRows::readRow(f, RunRows::splitFields(b, e, f, 4), row);
+}
+
+// Whether a last line without its line feed is a row to the readers of run files.
+bool ReadsAsUnendedRow(const QByteArray &line)
+{
+    const char *b = line.constData();
+    const char *e = b + line.size();
+    std::string scratch;
+    RunRows::unquote(b, e, scratch);
+    RunRows::Field f[4];
+    const int n = RunRows::splitFields(b, e, f, 4);
+    RunRows::Row row;
+    return RunRows::unendedRow(f, n) && RunRows::readRow(f, n, row);
 }
 
 // Where the last line feed of `file` before byte `to` lies (-1: none), searched backwards a
@@ -86,7 +100,7 @@ void Utility::RowTotals::Fill(LoggerData &run) const
 }
 
 bool Utility::ForEachLine(QIODevice *file,
-                          const std::function<bool(const char *, const char *, bool)> &take)
+                          const std::function<bool(const char *, const char *, bool)> &take, bool *unended)
 {
     // A line in progress is held only up to what a line of ours may hold: a file of any
     // length without a line feed (zeros a power loss left) is read in bounded memory, and
@@ -96,10 +110,23 @@ bool Utility::ForEachLine(QIODevice *file,
     std::vector<char> buf(size_t(Chunk + MaxLine + 1));
     qint64 held = 0;         // the start of the line in progress, at buf's start
     bool overlong = false;   // that line is longer than a line of ours: only its head is held
+    if (unended)
+        *unended = false;
     for (;;) {
         const qint64 n = file->read(buf.data() + held, Chunk);
-        if (n <= 0)
-            return n == 0;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            // The last line, without its line feed: a row when it holds every field of one.
+            const char *b = buf.data();
+            const qint64 length = held - (held > 0 && b[held - 1] == '\r' ? 1 : 0);
+            if (!overlong && held > 0 && length <= MaxLine && RunRows::unendedRow(b, b + held)) {
+                if (unended)
+                    *unended = true;
+                take(b, b + held, false);
+            }
+            return true;
+        }
         const char *line = buf.data();
         const char *from = line + held;
         const char *e = from + n;
@@ -352,7 +379,7 @@ int Utility::KeepRowsOfCutRun(const QString &path, const QString &tempPath, CutR
             return false;
         }
         if (!overlong)
-            out.append(b, int(e + 1 - b));
+            out.append(b, int(e - b)).append('\n');
         writeFailed = out.size() >= (1 << 20) && !append();
         return !writeFailed;
     });
@@ -401,7 +428,21 @@ int Utility::CutBrokenTail(const QString &path)
     qint64 lineFeed = -1;
     if (!LastLineFeed(file, size, lineFeed))
         return 1;
-    const qint64 end = lineFeed + 1;
+    qint64 end = lineFeed + 1;
+    // A last line that every reader shows as a row gets its line end, not to lose that row;
+    // any other is cut.
+    if (end < size && size - end <= RunRows::MaxLine + 1) {
+        if (!file.seek(end))
+            return 1;
+        const QByteArray last = file.read(size - end);
+        if (last.size() != size - end)
+            return 1;
+        if (last.size() - (last.endsWith('\r') ? 1 : 0) <= RunRows::MaxLine && ReadsAsUnendedRow(last)) {
+            if (!file.seek(size) || file.write("\n", 1) != 1)
+                return 1;
+            end = size + 1;
+        }
+    }
     if (end < size && !file.resize(end))
         return 1;
     if (end == 0)

@@ -426,28 +426,74 @@ private slots:
         }
     }
 
-    // A last line without its line end (it may be cut short) is no row for any reader, and a
-    // lone CR ends a line for every reader wherever the reading's chunks fall.
+    // A last line without its line end is a row for every reader when it holds every field
+    // of one (its third comma is there), and none when it is cut inside its values; the
+    // recovery and the cut of a broken tail keep such a row. A lone CR ends a line for every
+    // reader wherever the reading's chunks fall.
     void lastLineAndLoneCRAlike()
     {
-        // The rows each reader takes: the chart reader, paging from `from` on, the index.
+        // The chart reader's rows and the rows it tells were left out, paging from `from` on,
+        // the index.
         auto readers = [this](const QByteArray &file, int from) {
             WriteFile(BackupPath(), file);
             win->backupIndex.Reset();
             MessageRecorder boxes;
             win->ui->action_Restore_Backup->trigger();
-            QVector<int> rows;
-            rows << int(win->runList->at(0)->chA.values->xValues.size());
+            QCoreApplication::processEvents();   // the count left out is told after the chart is in
+            QVector<qint64> rows{qint64(win->runList->at(0)->chA.values->xValues.size()),
+                                 boxes.Texts().value(0).section(QLatin1Char('\n'), -1).toLongLong()};
             win->ClearDisplayBuffer();
             win->ReadDataForScrolling(win->runList, from, from + 100);
-            rows << int(win->runList->at(0)->chA.values->xValues.size());
-            rows << int(win->backupIndex.Runs().at(0).rows);
+            rows << qint64(win->runList->at(0)->chA.values->xValues.size()) << win->backupIndex.Runs().at(0).rows;
             win->ui->action_Data1->trigger();
             return rows;
         };
+        auto text = [](const QVector<qint64> &counts) {
+            QStringList t;
+            for (qint64 n : counts)
+                t << QString::number(n);
+            return t.join(QStringLiteral(", "));
+        };
         const QByteArray rows300 = RunText({1, 300});
-        const QByteArray open = rows300.left(rows300.indexOf("\nStop Date:") + 1);
-        QCOMPARE(readers(open + "301,7,5, ", 250), (QVector<int>{300, 51, 300}));
+        const QByteArray open = rows300.left(rows300.indexOf("\n\nStop Date:") + 1);
+        const QByteArray rows = open.mid(open.indexOf("Memo\n") + 5);
+        for (const auto &last : {std::pair<QByteArray, int>{"301,7,5, ", 301}, {"301,7,5,", 301}, {"301,7,5", 300},
+                                 {"301,7,", 300}, {"30x,7,5,", 300}}) {
+            const qint64 n = last.second;
+            const bool whole = last.first.count(',') >= 3;
+            QVector<qint64> got = readers(open + last.first, 250);
+            // The live reader over the rows as "temp.csv" holds them: it moves past a line with
+            // every field and waits at one cut inside its values.
+            WriteFile(TempPath(), rows + last.first);
+            QFile temp(TempPath());
+            QVector<LoggerData *> live{NewRun(1, 0, 0)};
+            qint64 pos = 0;
+            QVERIFY(temp.open(QIODevice::ReadOnly));
+            Utility::ReadSamplesFromFile(&temp, pos, 0, 1000, &live, false, 0);
+            got << qint64(live[0]->chA.values->xValues.size()) << qint64(pos == temp.size());
+            DeleteRuns(live);
+            // The recovery adds the rows "temp.csv" holds past row 290 (with their line ends), and
+            // its stop block counts them.
+            WriteFile(BackupPath(), open.left(open.indexOf("\n291,") + 1));
+            Utility::CutRun found;
+            QCOMPARE(Utility::KeepRowsOfCutRun(BackupPath(), TempPath(), &found), 0);
+            const RunFile recovered = ReadRunFile(BackupPath());
+            QCOMPARE(int(recovered.runs.size()), 1);
+            got << qint64(recovered.runs[0].rows.size()) << recovered.runs[0].totalA << found.totals.chA.totalSamples
+                << qint64(FileBytes(BackupPath()).contains(last.first + "\n\nStop Date:"));
+            // The cut of a broken tail gives such a row its line end and cuts any other line; an
+            // index that took the row counts it once as the file grows past it.
+            WriteFile(BackupPath(), open + last.first);
+            RowIndex index;
+            QVERIFY(index.Update(BackupPath()) && Utility::CutBrokenTail(BackupPath()) == 0);
+            got << qint64(FileBytes(BackupPath()) == (n == 301 ? open + last.first + "\n\n" : open + "\n"));
+            WriteFile(BackupPath(), RunText({320, 10}), true);
+            QVERIFY(index.Update(BackupPath()) && index.Runs().size() == 2);
+            got << index.Runs()[0].rows;
+            const QVector<qint64> expected{n, whole && n == 300, n - 249, n, n, whole, n, n, n, n == 301, 1, n};
+            QVERIFY2(got == expected,
+                     qPrintable("\"" + last.first + "\" rows: " + text(got) + "; expected " + text(expected)));
+        }
 
         // A line too long for a row ends in a CR as the index's first read ends.
         QByteArray head = "Start Date:,x\nSample Number,ChA Voltage (mV),ChB Voltage (mV),Memo\n1,1,, \n";
@@ -457,7 +503,7 @@ private slots:
         for (const char end : {'\r', '\n'}) {
             const QByteArray file = head + longRow + end + "3,3,, " + end + "4,4,, " + end;
             QCOMPARE(file.indexOf(longRow) + longRow.size(), 1048575);
-            QCOMPARE(readers(file, 0), (QVector<int>{3, 3, 3}));
+            QCOMPARE(readers(file, 0), (QVector<qint64>{3, 1, 3, 3}));   // the long line is left out
         }
     }
 
