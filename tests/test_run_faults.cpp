@@ -586,7 +586,7 @@ private slots:
         win->ui->action_TestMode->trigger();
         win->ShowChartInfo();
         win->ui->RunButton->click();
-        Log(145, 145, 20);
+        Log(145, 145);   // one block: no drawing pass after it before the stop
         win->ui->StopButton->click();
         QCOMPARE(ReadRunFile(BackupPath()).runs.at(0).totalA, qint64(145));
         QCOMPARE(win->infoWindow->findChild<QLabel *>(QStringLiteral("chASamples"))->text(), QStringLiteral("145"));
