@@ -660,10 +660,12 @@ void LoggerMainWindow::StopLogger()
     // the backup does not hold closed (as a run without rows), is on no file.
     if (QFileInfo(tempFilePath).size() <= tempRowsFrom && (backupBehind || !startBlockWritten)) {
         DropLostRun(last);
-    } else if (backupBehind) {
+        last = nullptr;
+    }
+    if (backupBehind) {
         // The rows the backup lacks wait in "temp.csv", as a killed run's do (after the start
         // block, when that is missing too), and are added with the stop block when the backup
-        // can take them.
+        // can take them. Of a run dropped, a start block alone goes, as for any run without rows.
         rowsWaiting = true;
         rowsWaitTold = false;
         waitingRun = last;
@@ -672,7 +674,8 @@ void LoggerMainWindow::StopLogger()
     // Nothing was drawn in the raw format: the window is read back from where the rows are
     // now, once they are known to wait.
     if (config->dataFormat == 0) {
-        qCDebug(lcRun) << "[STOP_RAW]last count: " << (last->chA.values ? int(last->chA.values->xValues.size()) : 0);
+        qCDebug(lcRun) << "[STOP_RAW]last count: "
+                       << (last && last->chA.values ? int(last->chA.values->xValues.size()) : 0);
         rawDataWindow->close();
         ClearDisplayBuffer();
         ReadDataForScrolling(runList, config->xSettings.sampleMin, config->xSettings.sampleMax);
@@ -698,13 +701,6 @@ void LoggerMainWindow::DropLostRun(LoggerData *run)
 {
     // Kept on the chart, it would take the place of the next run the backup holds, whose
     // rows would then be drawn as its own.
-    if (startBlockWritten) {
-        // Its start block alone goes from the backup, as for any run without rows.
-        rowsWaiting = true;
-        rowsWaitTold = false;
-        waitingRun = nullptr;
-        AddWaitingRows();
-    }
     if (displayBuffer->size() == runList->size())
         DeleteRun(displayBuffer->takeLast());
     runList->removeOne(run);

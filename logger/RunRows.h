@@ -187,15 +187,6 @@ inline bool unendedRow(const Field *f, int n)
     return n >= 4 && lineKind(f, n) == LineKind::Other;
 }
 
-// The same for a line as it stands in the file (quotes and all).
-inline bool unendedRow(const char *b, const char *e)
-{
-    std::string scratch;
-    unquote(b, e, scratch);
-    Field f[4];
-    return unendedRow(f, splitFields(b, e, f, 4));
-}
-
 struct Row {
     qint64 number = 0;
     bool numbered = false;   // the sample number was read, whatever the rest
@@ -219,6 +210,17 @@ inline bool readRow(const Field *f, int n, Row &row)
         return false;
     row.exponent = std::memchr(f[0].b, 'e', size_t(f[0].size())) || std::memchr(f[0].b, 'E', size_t(f[0].size()));
     return true;
+}
+
+// unendedRow for a line as it stands in the file (quotes and all); with `row`, only when the
+// line also reads as a row, which is then read into it.
+inline bool unendedRow(const char *b, const char *e, Row *row = nullptr)
+{
+    std::string scratch;
+    unquote(b, e, scratch);
+    Field f[4];
+    const int n = splitFields(b, e, f, 4);
+    return unendedRow(f, n) && (!row || readRow(f, n, *row));
 }
 
 // Which rows of one run are kept. A row holds the columns of the run's first row and comes

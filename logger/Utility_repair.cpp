@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -29,19 +28,6 @@ bool ReadRow(const char *b, const char *e, RunRows::Row &row)
 {
     RunRows::Field f[4];
     return RunRows::readRow(f, RunRows::splitFields(b, e, f, 4), row);
-}
-
-// Whether a last line without its line feed is a row to the readers of run files.
-bool ReadsAsUnendedRow(const QByteArray &line)
-{
-    const char *b = line.constData();
-    const char *e = b + line.size();
-    std::string scratch;
-    RunRows::unquote(b, e, scratch);
-    RunRows::Field f[4];
-    const int n = RunRows::splitFields(b, e, f, 4);
-    RunRows::Row row;
-    return RunRows::unendedRow(f, n) && RunRows::readRow(f, n, row);
 }
 
 // Where the last line feed of `file` before byte `to` lies (-1: none), searched backwards a
@@ -437,7 +423,9 @@ int Utility::CutBrokenTail(const QString &path)
         const QByteArray last = file.read(size - end);
         if (last.size() != size - end)
             return 1;
-        if (last.size() - (last.endsWith('\r') ? 1 : 0) <= RunRows::MaxLine && ReadsAsUnendedRow(last)) {
+        RunRows::Row row;
+        if (last.size() - (last.endsWith('\r') ? 1 : 0) <= RunRows::MaxLine
+            && RunRows::unendedRow(last.constData(), last.constData() + last.size(), &row)) {
             if (!file.seek(size) || file.write("\n", 1) != 1)
                 return 1;
             end = size + 1;
